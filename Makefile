@@ -1,0 +1,55 @@
+# Thin wrapper over CMake for the two everyday commands.
+#   make run   - install what is missing, build, start Vantelo on the demo archive
+#   make test  - install what is missing, build, run every suite (normal build and
+#                the engine under AddressSanitizer + UndefinedBehaviorSanitizer)
+
+BUILD ?= build
+SANITIZE_BUILD ?= build-asan
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+DEMO ?= tests/data/demo.zip
+
+.PHONY: all deps configure build run test test-normal test-sanitize install bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/vantelo ]; then $(BUILD)/vantelo $(DEMO); else $(BUILD)/vantelo-cli list $(DEMO); fi
+
+test: test-normal test-sanitize
+
+test-normal: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The engine's and the CLI's suites again, with the sanitizers, without the GUI.
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DVANTELO_SANITIZE=ON -DVANTELO_GUI=OFF >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+bench: deps
+	@scripts/install-deps --extras
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTELO_BENCH=ON -DVANTELO_GUI=OFF -DVANTELO_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	bench/run-all build-bench
+
+fuzz: deps
+	@scripts/install-deps --extras
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTELO_FUZZ=ON -DVANTELO_GUI=OFF -DVANTELO_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) build-bench build-fuzz

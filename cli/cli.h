@@ -1,0 +1,27 @@
+// The vantelo-cli program: list, test and extract over the engine's public procedures.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vantelo::cli {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;        // ran to the end, nothing skipped
+inline constexpr int kExitSkipped = 1;   // ran to the end with skipped or BAD CRC entries
+inline constexpr int kExitError = 2;     // engine error, or the archive cannot be opened
+inline constexpr int kExitUsage = 64;    // bad command line
+
+// Runs one command line (without the program name). Results go to out, the
+// summary and messages to err.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Text with control characters shown as escapes, so that a stored name cannot
+// drive the terminal.
+std::string EscapeControls(const std::string& text);
+
+// The usage text.
+std::string UsageText();
+
+}  // namespace vantelo::cli

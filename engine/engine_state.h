@@ -1,0 +1,159 @@
+// The engine's one state record. Internal: only the engine and its tests include
+// this header. Every buffer and table is a fixed-size array here, so decoding
+// allocates nothing per entry or per block.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/platform.h"
+
+namespace vantelo {
+
+// Sizes of the input buffer and the output window.
+inline constexpr std::int32_t kInBufferFill = 32768;   // bytes ever read into InBuffer
+inline constexpr std::int32_t kInBufferSlack = 16;     // zeroed room after the filled part
+inline constexpr std::int32_t kOutWindowSize = 65536;  // flush point of the output window
+inline constexpr std::int32_t kOutOverrun = 512;       // room for a match that crosses it
+inline constexpr std::int32_t kHistorySize = 32768;    // Deflate history kept on a slide
+inline constexpr std::int32_t kNameBufferSize = 512;   // a stored name is at most 511 bytes
+
+// Huffman table sizes (see engine/inflate/huffman_tables.h for their meaning).
+inline constexpr int kCodeLenSymbols = 19;
+inline constexpr int kCodeLenTableSize = 128;
+inline constexpr int kLitLengthsSize = 321;
+inline constexpr int kDistLengthsSize = 32;
+inline constexpr int kFirstLevelSize = 512;
+inline constexpr int kSubTableSize = 64;
+inline constexpr int kLitSubTables = 290;
+inline constexpr int kDistSubTables = 32;
+inline constexpr int kFixedLitLengthsSize = 300;
+
+struct EngineState {
+  // --- error state
+  std::int32_t ErrorNo = 0;
+  std::string ErrorMsg;
+
+  // --- archive and catalog
+  std::string ArchiveName;
+  platform::FileHandle ArchiveHandle = platform::kNoFile;
+  std::int32_t ArchiveSize = 0;
+  std::int32_t EndRecordOffset = -1;
+  std::array<std::uint8_t, 22> EndRecord{};
+  std::array<std::uint8_t, 46> CentralHeader{};
+  std::vector<TZFItem> Entries;
+  TZFItem* CurrentEntry = nullptr;
+  std::int32_t TotalSize = 0;
+
+  // --- work area of the current entry
+  std::array<std::uint8_t, 30> LocalHeader{};
+  std::array<char, kNameBufferSize> NameBuffer{};
+  std::array<char, kNameBufferSize> PathBuffer{};
+  std::string EntryFolder, EntryFileName, EntryExt;
+  std::string OutputName;
+  platform::FileHandle OutputHandle = platform::kNoFile;
+  std::string OutputTempPath;  // the file being written; renamed over the target on success
+  std::int32_t LocalOffset = 0;
+  std::array<std::uint8_t, 12> CryptHeader{};
+
+  // --- batch options
+  std::string DestDir;
+  std::string Password;  // at most 30 characters
+  bool SelectedOnly = false;
+  bool TestOnly = false;
+  bool UseFolderNames = false;
+  bool Overwrite = false;
+  TProgressProc Callback;
+
+  // --- batch counters and control
+  std::int32_t FilesDone = 0;
+  std::int32_t BytesDone = 0;
+  std::int32_t SkippedCount = 0;
+  volatile std::uint8_t UserBreak = 0;
+  std::uint32_t LastCallbackTick = 0;
+
+  // --- input buffer (bytes past InCount are kept zero so word loads stay defined)
+  alignas(8) std::array<std::uint8_t, kInBufferFill + kInBufferSlack> InBuffer{};
+  std::int32_t InBase = 0;
+  std::int32_t InCount = 0;
+  std::int32_t InPos = 0;
+  std::int32_t InBitPos = 0;
+  std::int32_t InLimit = 0;
+  std::int32_t ReadCount = 0;
+  // Archive offset just past the current entry's compressed data; refills never
+  // hand the decoders bytes beyond it (0 = no limit, outside a batch).
+  std::int32_t EntryDataEnd = 0;
+
+  // --- output window
+  alignas(8) std::array<std::uint8_t, kOutWindowSize + kOutOverrun> OutWindow{};
+  std::int32_t OutPos = 0;
+  std::int32_t OutStart = 0;
+  std::int32_t OutPending = 0;
+  std::int32_t EntryOutCount = 0;
+  std::uint32_t EntryCrc = 0;
+  // The entry's uncompressed size and expected CRC as the decoders use them
+  // (from the local header, or from the central record for streamed entries).
+  std::int32_t EntryUnpackedSize = 0;
+  std::int32_t EntryPackedSize = 0;
+  std::uint32_t EntryExpectedCrc = 0;
+  // Bytes of this entry produced so far, including those still in the window;
+  // a match may not reach further back than this.
+  std::int32_t EntryProduced = 0;
+
+  // --- CRC-32
+  std::array<std::uint32_t, 256> CrcTable{};
+
+  // --- traditional decryption
+  std::array<std::uint32_t, 3> CryptKeys{};
+  std::int32_t CryptStart = 0;
+  std::int32_t CryptCount = 0;
+  std::int32_t CryptRemaining = 0;
+
+  // --- Huffman tables
+  std::array<std::int32_t, kCodeLenSymbols> CodeLenLengths{};
+  std::array<std::int32_t, kCodeLenTableSize> CodeLenTable{};
+  std::array<std::int32_t, kLitLengthsSize> LitLengths{};
+  std::array<std::int32_t, kDistLengthsSize> DistLengths{};
+  std::array<std::int32_t, kFirstLevelSize> LitTable{};
+  std::array<std::int32_t, kFirstLevelSize> DistTable{};
+  std::array<std::array<std::int32_t, kSubTableSize>, kLitSubTables> LitSubTables{};
+  std::array<std::array<std::int32_t, kSubTableSize>, kDistSubTables> DistSubTables{};
+  std::array<std::int32_t, kFirstLevelSize> FixedLitTable{};
+  std::array<std::int32_t, kFirstLevelSize> FixedDistTable{};
+  std::array<std::int32_t, kFixedLitLengthsSize> FixedLitLengths{};
+  std::array<std::int32_t, kDistLengthsSize> FixedDistLengths{};
+  std::int32_t LitCodeCount = 0;
+  std::int32_t DistCodeCount = 0;
+  std::int32_t CodeLenCodeCount = 0;
+  bool WorkingTablesAreFixed = false;  // the working tables hold the fixed code
+
+  // --- Inflate driver
+  std::uint8_t LastBlock = 0;
+  std::int32_t MatchDistance = 0;
+
+  bool Started = false;
+};
+
+// The one engine state; started up on first use.
+EngineState& Engine();
+
+// Sets ErrorNo and ErrorMsg together.
+void SetError(std::int32_t number, std::string message);
+
+// Little-endian field readers over the raw header copies.
+inline std::uint16_t ReadU16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t ReadU32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// Start-up hooks of the decoding layers, run once by EngineStartup().
+void BuildCrcTable();
+void BuildFixedTables();  // also saves the fixed copies
+
+}  // namespace vantelo

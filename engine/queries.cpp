@@ -1,0 +1,79 @@
+// Query and control procedures over the catalog and the batch counters.
+#include <stdexcept>
+
+#include "engine/engine_state.h"
+
+namespace vantelo {
+namespace {
+
+// The entry list's index error: callers pass only indexes of existing rows, so
+// anything else is a programming error and escapes as an exception.
+TZFItem& Entry(std::int32_t index) {
+  EngineState& s = Engine();
+  if (index < 0 || index >= static_cast<std::int32_t>(s.Entries.size()))
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  return s.Entries[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+std::int32_t GetEntryCount() { return static_cast<std::int32_t>(Engine().Entries.size()); }
+
+std::int32_t GetTotalSize() { return Engine().TotalSize; }
+
+std::int32_t GetSelectedCount() {
+  std::int32_t count = 0;
+  for (const TZFItem& item : Engine().Entries)
+    if (item.Selected) ++count;
+  return count;
+}
+
+std::int32_t GetSelectedSize() {
+  std::uint32_t sum = 0;  // wraps modulo 2^32 like the catalog total
+  for (const TZFItem& item : Engine().Entries)
+    if (item.Selected) sum += static_cast<std::uint32_t>(item.UnpackedSize);
+  return static_cast<std::int32_t>(sum);
+}
+
+std::string GetEntryName(std::int32_t index) { return Entry(index).ItemName; }
+std::string GetEntryExt(std::int32_t index) { return Entry(index).ItemExt; }
+std::string GetEntryFolder(std::int32_t index) { return Entry(index).ItemFolder; }
+std::string GetEntryStatus(std::int32_t index) { return Entry(index).ItemStatus; }
+std::uint16_t GetEntryDate(std::int32_t index) { return Entry(index).FileDate; }
+std::uint16_t GetEntryTime(std::int32_t index) { return Entry(index).FileTime; }
+std::int32_t GetEntrySize(std::int32_t index) { return Entry(index).UnpackedSize; }
+std::int32_t GetEntryPackedSize(std::int32_t index) { return Entry(index).PackedSize; }
+bool GetEntryEncrypted(std::int32_t index) { return Entry(index).Encrypted; }
+bool GetEntrySelected(std::int32_t index) { return Entry(index).Selected; }
+
+bool SetEntrySelected(std::int32_t index, bool value) {
+  Entry(index).Selected = value;
+  return true;
+}
+
+std::string GetLastMessage() { return Engine().ErrorMsg; }
+
+std::int32_t GetSkippedCount() { return Engine().SkippedCount; }
+
+bool GetProgress(std::int32_t& files, std::int32_t& bytes) {
+  const EngineState& s = Engine();
+  files = s.FilesDone;
+  bytes = s.BytesDone;
+  return true;
+}
+
+bool RequestBreak() {
+  Engine().UserBreak = 1;
+  return true;
+}
+
+std::int32_t CloseArchive() {
+  EngineState& s = Engine();
+  platform::Close(s.ArchiveHandle);
+  s.ArchiveHandle = platform::kNoFile;
+  s.Entries.clear();
+  s.CurrentEntry = nullptr;
+  return 0;
+}
+
+}  // namespace vantelo

@@ -1,0 +1,215 @@
+// POSIX implementation of the platform layer.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <iostream>
+
+namespace vantelo::platform {
+namespace {
+
+int Fd(FileHandle file) { return static_cast<int>(file); }
+
+std::uint32_t MonotonicMilliseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                           static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+TickSource g_tickSource = nullptr;
+
+std::string WithoutTrailingSeparator(const std::string& path) {
+  if (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+    return path.substr(0, path.size() - 1);
+  return path;
+}
+
+}  // namespace
+
+char NativeSeparator() { return '/'; }
+
+FileHandle OpenForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return kNoFile;
+  }
+#ifdef POSIX_FADV_SEQUENTIAL
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  return fd;
+}
+
+FileHandle CreateForWriting(const std::string& path, CreateMode mode) {
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+  flags |= (mode == CreateMode::New) ? O_EXCL : O_TRUNC;
+  // O_NOFOLLOW: a link planted where the file should go is not followed.
+  flags |= O_NOFOLLOW;
+  const int fd = ::open(path.c_str(), flags, 0666);
+  return fd < 0 ? kNoFile : fd;
+}
+
+std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) {
+  if (file == kNoFile || count < 0) return -1;
+  auto* out = static_cast<char*>(buffer);
+  std::int32_t total = 0;
+  while (total < count) {
+    const ssize_t n = ::read(Fd(file), out + total, static_cast<size_t>(count - total));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return total > 0 ? total : -1;
+    }
+    if (n == 0) break;
+    total += static_cast<std::int32_t>(n);
+  }
+  return total;
+}
+
+std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) {
+  if (file == kNoFile || count < 0) return -1;
+  const auto* in = static_cast<const char*>(buffer);
+  std::int32_t total = 0;
+  while (total < count) {
+    const ssize_t n = ::write(Fd(file), in + total, static_cast<size_t>(count - total));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) return -1;
+    total += static_cast<std::int32_t>(n);
+  }
+  return total;
+}
+
+std::int64_t Seek(FileHandle file, std::int64_t offset, SeekOrigin origin) {
+  if (file == kNoFile) return -1;
+  const int whence = origin == SeekOrigin::Begin ? SEEK_SET
+                     : origin == SeekOrigin::Current ? SEEK_CUR
+                                                     : SEEK_END;
+  const off_t pos = ::lseek(Fd(file), static_cast<off_t>(offset), whence);
+  return pos < 0 ? -1 : static_cast<std::int64_t>(pos);
+}
+
+void Close(FileHandle file) {
+  if (file != kNoFile) ::close(Fd(file));
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool RenameReplace(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st{};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool CreateDirectories(const std::string& path) {
+  const std::string target = WithoutTrailingSeparator(path);
+  if (target.empty()) return false;
+  // Walk the levels from the top; each missing one is created in turn.
+  for (std::size_t i = 1; i <= target.size(); ++i) {
+    if (i == target.size() || target[i] == '/') {
+      const std::string level = target.substr(0, i);
+      if (!DirectoryExists(level)) ::mkdir(level.c_str(), 0777);
+    }
+  }
+  return DirectoryExists(target);
+}
+
+bool SetLastWriteTimeFromDos(FileHandle file, std::uint16_t dosDate, std::uint16_t dosTime) {
+  std::tm local{};
+  local.tm_year = ((dosDate >> 9) & 0x7F) + 80;
+  local.tm_mon = ((dosDate >> 5) & 0x0F) - 1;
+  local.tm_mday = dosDate & 0x1F;
+  local.tm_hour = (dosTime >> 11) & 0x1F;
+  local.tm_min = (dosTime >> 5) & 0x3F;
+  local.tm_sec = (dosTime & 0x1F) * 2;
+  local.tm_isdst = -1;
+  const std::time_t when = std::mktime(&local);
+  if (when == static_cast<std::time_t>(-1)) return false;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // access time untouched
+  times[1].tv_sec = when;
+  times[1].tv_nsec = 0;
+  return ::futimens(Fd(file), times) == 0;
+}
+
+std::int64_t LastWriteTime(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_mtime);
+}
+
+std::uint32_t TickCount() { return g_tickSource ? g_tickSource() : MonotonicMilliseconds(); }
+
+void SetTickSource(TickSource source) { g_tickSource = source; }
+
+std::string PrivateTempDir() {
+  static std::string dir;
+  if (!dir.empty() && DirectoryExists(dir)) return dir;
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = (base && *base) ? base : "/tmp";
+  if (pattern.back() != '/') pattern += '/';
+  pattern += "vantelo-XXXXXX";
+  // mkdtemp makes a fresh folder with mode 0700 that no other user can enter.
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  dir = pattern + "/";
+  return dir;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) {
+  return ::rmdir(WithoutTrailingSeparator(path).c_str()) == 0;
+}
+
+bool IsTerminal(int stdStream) { return ::isatty(stdStream) == 1; }
+
+std::string ReadPasswordFromTerminal(const std::string& prompt) {
+  std::cerr << prompt << std::flush;
+  termios old{};
+  const bool haveTerm = ::tcgetattr(STDIN_FILENO, &old) == 0;
+  if (haveTerm) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  std::getline(std::cin, line);
+  if (haveTerm) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+  std::cerr << '\n';
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+int TerminalWidth() {
+  winsize ws{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  return 80;
+}
+
+}  // namespace vantelo::platform

@@ -1,0 +1,41 @@
+// Helpers shared by the test suites: fixture paths, temporary folders, files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vantelo::test {
+
+// Path of a fixture in tests/data.
+std::string DataPath(const std::string& name);
+// Path of a built program (vantelo-cli, vantelo) in the build folder.
+std::string BinaryPath(const std::string& name);
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// A fresh folder below the system's temporary folder, removed with its contents.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // The folder with a trailing separator, as the engine takes destinations.
+  std::string dir() const { return path_.string() + "/"; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs a shell command; returns its exit status and fills the output (stdout) if given.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Every regular file below root, as paths relative to it, sorted.
+std::vector<std::string> ListFiles(const std::filesystem::path& root);
+
+}  // namespace vantelo::test
