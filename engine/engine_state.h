@@ -75,7 +75,7 @@ struct EngineState {
   volatile std::uint8_t UserBreak = 0;
   std::uint32_t LastCallbackTick = 0;
 
-  // --- input buffer (bytes past InCount are kept zero so word loads stay defined)
+  // --- input buffer
   alignas(8) std::array<std::uint8_t, kInBufferFill + kInBufferSlack> InBuffer{};
   std::int32_t InBase = 0;
   std::int32_t InCount = 0;
@@ -83,9 +83,6 @@ struct EngineState {
   std::int32_t InBitPos = 0;
   std::int32_t InLimit = 0;
   std::int32_t ReadCount = 0;
-  // Archive offset just past the current entry's compressed data; refills never
-  // hand the decoders bytes beyond it (0 = no limit, outside a batch).
-  std::int32_t EntryDataEnd = 0;
 
   // --- output window
   alignas(8) std::array<std::uint8_t, kOutWindowSize + kOutOverrun> OutWindow{};
@@ -94,14 +91,6 @@ struct EngineState {
   std::int32_t OutPending = 0;
   std::int32_t EntryOutCount = 0;
   std::uint32_t EntryCrc = 0;
-  // The entry's uncompressed size and expected CRC as the decoders use them
-  // (from the local header, or from the central record for streamed entries).
-  std::int32_t EntryUnpackedSize = 0;
-  std::int32_t EntryPackedSize = 0;
-  std::uint32_t EntryExpectedCrc = 0;
-  // Bytes of this entry produced so far, including those still in the window;
-  // a match may not reach further back than this.
-  std::int32_t EntryProduced = 0;
 
   // --- CRC-32
   std::array<std::uint32_t, 256> CrcTable{};

@@ -1,0 +1,58 @@
+#include "engine/crypt.h"
+
+#include <algorithm>
+
+#include "engine/engine_state.h"
+
+namespace vantelo {
+
+void UpdateKeys(std::uint8_t c) {
+  EngineState& s = Engine();
+  auto& k = s.CryptKeys;
+  k[0] = (k[0] >> 8) ^ s.CrcTable[(k[0] ^ c) & 0xFF];
+  k[1] = (k[1] + (k[0] & 0xFF)) * 134775813u + 1u;
+  k[2] = (k[2] >> 8) ^ s.CrcTable[(k[2] ^ (k[1] >> 24)) & 0xFF];
+}
+
+std::uint8_t DecryptByte() {
+  const std::uint32_t t = (Engine().CryptKeys[2] & 0xFFFF) | 2u;
+  return static_cast<std::uint8_t>((t * (t ^ 1u)) >> 8);
+}
+
+bool CheckPassword() {
+  EngineState& s = Engine();
+  s.CryptKeys = {0x12345678u, 0x23456789u, 0x34567890u};
+  if (s.Password.empty()) return false;
+  for (char c : s.Password) UpdateKeys(static_cast<std::uint8_t>(c));
+  for (std::uint8_t& b : s.CryptHeader) {
+    b = static_cast<std::uint8_t>(b ^ DecryptByte());
+    UpdateKeys(b);
+  }
+  const std::uint16_t flags = ReadU16(s.LocalHeader.data() + 6);
+  const std::uint8_t check = (flags & 0x08) ? s.LocalHeader[11]   // high byte of the time word
+                                            : s.LocalHeader[17];  // high byte of the CRC-32
+  return s.CryptHeader[11] == check;
+}
+
+void DecryptInput() {
+  EngineState& s = Engine();
+  const std::uint32_t n = std::min(static_cast<std::uint32_t>(s.CryptCount),
+                                   static_cast<std::uint32_t>(s.CryptRemaining));
+  if (n == 0) return;
+  s.CryptRemaining -= static_cast<std::int32_t>(n);
+  // The same steps as DecryptByte and UpdateKeys, with the keys in locals.
+  const auto& table = s.CrcTable;
+  std::uint32_t k0 = s.CryptKeys[0], k1 = s.CryptKeys[1], k2 = s.CryptKeys[2];
+  std::uint8_t* p = s.InBuffer.data() + s.CryptStart;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const std::uint32_t t = (k2 & 0xFFFF) | 2u;
+    const std::uint8_t plain = static_cast<std::uint8_t>(p[i] ^ ((t * (t ^ 1u)) >> 8));
+    p[i] = plain;
+    k0 = (k0 >> 8) ^ table[(k0 ^ plain) & 0xFF];
+    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1u;
+    k2 = (k2 >> 8) ^ table[(k2 ^ (k1 >> 24)) & 0xFF];
+  }
+  s.CryptKeys = {k0, k1, k2};
+}
+
+}  // namespace vantelo

@@ -1,0 +1,32 @@
+// The output window: flushing produced bytes to the output file and the CRC.
+#include <cstring>
+
+#include "engine/stream_io.h"
+
+namespace vantelo {
+
+void FlushOutput() {
+  EngineState& s = Engine();
+  s.BytesDone += s.OutPending;
+  if (!s.TestOnly && s.OutPending > 0) {
+    if (platform::Write(s.OutputHandle, s.OutWindow.data() + s.OutStart, s.OutPending) != s.OutPending) {
+      // A write that cannot complete is a failure: the file would be short.
+      SetError(kErrWrite, "Error writing to file " + s.OutputName + " !");
+      return;
+    }
+  }
+  if (s.OutPending != 0) {
+    s.EntryOutCount += s.OutPending;
+    s.EntryCrc = CrcUpdate(s.EntryCrc, s.OutWindow.data() + s.OutStart,
+                           static_cast<std::size_t>(s.OutPos - s.OutStart));
+  }
+  if (s.OutPos >= kOutWindowSize) {
+    // Keep the last 32 KiB produced, the Deflate history, right before OutPos.
+    std::memmove(s.OutWindow.data(), s.OutWindow.data() + s.OutPos - kHistorySize, kHistorySize);
+    s.OutPos = kHistorySize;
+  }
+  s.OutStart = s.OutPos;
+  s.OutPending = 0;
+}
+
+}  // namespace vantelo
