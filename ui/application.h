@@ -1,0 +1,45 @@
+// Program start-up (Part 2.1): the application title, the windows in their
+// creation order, and their end. app/main.cpp runs the message loop between.
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class QApplication;
+
+namespace vantelo::ui {
+
+class ShellServices;
+class TForm1;
+class TFPgsInd;
+class TFreport;
+class TFExtrOpt;
+class TFAbout;
+
+// The windows of the program, created once and kept to the end.
+struct VanteloWindows {
+  std::unique_ptr<TForm1> Form1;
+  std::unique_ptr<TFPgsInd> FPgsInd;
+  std::unique_ptr<TFreport> Freport;
+  std::unique_ptr<TFExtrOpt> FExtrOpt;
+  std::unique_ptr<TFAbout> FAbout;
+
+  VanteloWindows();
+  ~VanteloWindows();  // the main window first (FormDestroy), then the others
+  VanteloWindows(VanteloWindows&&) noexcept;
+  VanteloWindows& operator=(VanteloWindows&&) noexcept;
+};
+
+// Sets the application title ("the text in the task bar").
+void SetApplicationTitle(QApplication& app);
+// The application title as set (used by plain message boxes).
+QString ApplicationTitle();
+
+// Creates the windows in the defined order: TForm1 (its FormCreate opens the
+// first of `args`, if any), TFPgsInd, TFreport, TFExtrOpt, TFAbout. Only the
+// main window is shown when `show` is set.
+VanteloWindows CreateWindows(const QStringList& args, ShellServices* shell = nullptr,
+                             bool show = true);
+
+}  // namespace vantelo::ui

@@ -1,0 +1,303 @@
+// Part 2.1: the main window: building it, FormCreate, FormDestroy, Open, Close,
+// About, LoadGrid and EmptyGrid.
+#include "ui/main_window.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "engine/engine.h"
+#include "format/display_format.h"
+#include "platform/platform.h"
+#include "ui/app_info.h"
+#include "ui/button_glyphs.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/message_boxes.h"
+#include "ui/shell_services.h"
+#include "ui/widgets/draw_grid.h"
+#include "ui/widgets/status_bar.h"
+
+namespace vantelo::ui {
+
+// ---- helpers --------------------------------------------------------------------
+
+QString EngineText(const std::string& text) {
+  const QString utf8 = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  if (utf8.toUtf8() == QByteArray(text.data(), static_cast<qsizetype>(text.size()))) return utf8;
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string EnginePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString PathFromEngine(const std::string& path) {
+  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+bool TIconCache::CaseLess::operator()(const std::string& a, const std::string& b) const {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  }
+  return a.size() < b.size();
+}
+
+bool TIconCache::Find(const std::string& name, std::int32_t& value) const {
+  auto it = items_.find(name);
+  if (it == items_.end()) return false;
+  value = it->second;
+  return true;
+}
+
+void TIconCache::Add(const std::string& name, std::int32_t value) { items_[name] = value; }
+
+// ---- construction -------------------------------------------------------------
+
+TForm1::TForm1(const QStringList& args, ShellServices* shell, QWidget* parent)
+    : QMainWindow(parent), args_(args) {
+  if (shell == nullptr) {
+    ownShell_ = std::make_unique<ShellServices>();
+    shell = ownShell_.get();
+  }
+  SysImages = shell;
+  BuildWindow();
+  FormCreate();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::AttachWindows(TFPgsInd* pgsInd, TFreport* report, TFExtrOpt* extrOpt,
+                           TFAbout* about) {
+  FPgsInd = pgsInd;
+  Freport = report;
+  FExtrOpt = extrOpt;
+  FAbout = about;
+}
+
+QString TForm1::PanelText(int index) const { return StatusBar1->PanelText(index); }
+
+void TForm1::BuildWindow() {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromLatin1(kMainCaption));
+  QFont f = font();
+  f.setPixelSize(kFontPixelSize);
+  setFont(f);
+
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Panel1: the button bar.
+  Panel1 = new QFrame(central);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel1->setLineWidth(1);
+  Panel1->setFixedHeight(72);
+  auto* bar = new QHBoxLayout(Panel1);
+  bar->setContentsMargins(3, 1, 3, 3);
+  bar->setSpacing(4);
+
+  auto makeButton = [this](QWidget* owner, const char* name, const QString& caption, Glyph glyph,
+                           int width) {
+    auto* b = new QToolButton(owner);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(caption);
+    b->setIcon(GlyphIcon(glyph));
+    b->setIconSize(QSize(kGlyphSize, kGlyphSize));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setFixedSize(width, 42);
+    b->setFocusPolicy(Qt::NoFocus);  // speed buttons never take the focus from the grid
+    return b;
+  };
+
+  GroupBox2 = new QGroupBox(QStringLiteral("Zip file"), Panel1);
+  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+  auto* files = new QHBoxLayout(GroupBox2);
+  files->setContentsMargins(6, 2, 6, 4);
+  files->setSpacing(2);
+  sbOpen = makeButton(GroupBox2, "sbOpen", QStringLiteral("Open  "), Glyph::Open, 52);
+  sbExtract = makeButton(GroupBox2, "sbExtract", QStringLiteral("Extract"), Glyph::Extract, 52);
+  sbClose = makeButton(GroupBox2, "sbClose", QStringLiteral("Close"), Glyph::Close, 52);
+  sbHelp = makeButton(GroupBox2, "sbHelp", QStringLiteral("About"), Glyph::About, 52);
+  for (QToolButton* b : {sbOpen, sbExtract, sbClose, sbHelp}) files->addWidget(b);
+  files->addStretch(1);
+
+  GroupBox3 = new QGroupBox(QStringLiteral("Selection"), Panel1);
+  GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
+  GroupBox3->setFixedWidth(141);
+  auto* sel = new QHBoxLayout(GroupBox3);
+  sel->setContentsMargins(4, 2, 4, 4);
+  sel->setSpacing(2);
+  sbAdd = makeButton(GroupBox3, "sbAdd", QStringLiteral("Additive"), Glyph::Additive, 65);
+  sbRng = makeButton(GroupBox3, "sbRng", QStringLiteral("Range"), Glyph::Range, 65);
+  for (QToolButton* b : {sbAdd, sbRng}) {
+    b->setCheckable(true);  // each in a group of its own: independent, released by a second click
+    sel->addWidget(b);
+  }
+
+  bar->addWidget(GroupBox2, 1);
+  bar->addWidget(GroupBox3, 0);
+  column->addWidget(Panel1);
+
+  DrawGrid1 = new DrawGrid(central);
+  DrawGrid1->setObjectName(QStringLiteral("DrawGrid1"));
+  column->addWidget(DrawGrid1, 1);
+  setCentralWidget(central);
+
+  StatusBar1 = new TStatusBar({300, 0}, this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setFixedHeight(23);
+  setStatusBar(StatusBar1);
+
+  OpenZipDlg.Title = QStringLiteral("Open Zip Archive");
+  OpenZipDlg.Filter = QStringLiteral("Zip file (*.zip)|*.zip|All files (*.*)|*.*");
+
+  connect(sbOpen, &QToolButton::clicked, this, [this] { sbOpenClick(); });
+  connect(sbExtract, &QToolButton::clicked, this, [this] { sbExtractClick(); });
+  connect(sbClose, &QToolButton::clicked, this, [this] { sbCloseClick(); });
+  connect(sbHelp, &QToolButton::clicked, this, [this] { sbHelpClick(); });
+  DrawGrid1->OnDrawCell = [this](QPainter& canvas, int col, int row, const QRect& rect) {
+    DrawGrid1DrawCell(canvas, col, row, rect);
+  };
+  DrawGrid1->OnSelectCell = [this](int col, int row, bool& canSelect) {
+    DrawGrid1SelectCell(col, row, canSelect);
+  };
+  DrawGrid1->OnKeyDown = [this](int& key, Qt::KeyboardModifiers shift) {
+    DrawGrid1KeyDown(key, shift);
+  };
+  DrawGrid1->OnKeyUp = [this](int& key, Qt::KeyboardModifiers shift) {
+    DrawGrid1KeyUp(key, shift);
+  };
+  DrawGrid1->OnDblClick = [this] { DrawGrid1DblClick(); };
+
+  // Client area 530 x 333, centred on the screen; the grid has the focus.
+  resize(530, 333);
+  if (QScreen* s = screen()) {
+    const QRect area = s->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+  DrawGrid1->setFocus();
+}
+
+// ---- handlers -----------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+  // 1. Grid set-up.
+  DrawGrid1->SetDefaultRowHeight(kDefaultRowHeight);
+  DrawGrid1->SetRowHeight(0, kTitleRowHeight);
+  DrawGrid1->SetColCount(kColCount);
+  for (int i = 0; i < kColCount; ++i) DrawGrid1->SetColWidth(i, ColWidths[i]);
+  // 2.
+  EmptyGrid();
+  // 3. A private per-user folder (mode 0700) instead of the shared system one:
+  // a fixed name like "$$report.txt" in a shared /tmp could be another user's link.
+  TempDir = platform::PrivateTempDir();
+  // 4.
+  SkipSelect = false;
+  // 5.
+  ReportLines.clear();
+  IconCache.Clear();
+  TempFiles.clear();
+  TempFiles.push_back(TempDir + kReportFileName);
+  // 6. SysImages was bound in the constructor (the shell services' icon list).
+  // 7. The first command-line argument.
+  if (!args_.isEmpty() && !args_.first().isEmpty()) {
+    ZipFileName = EnginePath(args_.first());
+    OpenZipFile();
+  }
+}
+
+void TForm1::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  // 1. The icon list: the shell services outlive this window's use of them.
+  SysImages = nullptr;
+  // 2. Temporary files, in list order; failures are skipped silently.
+  for (const std::string& file : TempFiles) platform::RemoveFile(file);
+  // The private folder goes too once it is empty (left alone otherwise).
+  if (!TempDir.empty()) platform::RemoveEmptyDirectory(TempDir);
+  // 3.
+  TempFiles.clear();
+  ReportLines.clear();
+  IconCache.Clear();
+}
+
+void TForm1::OpenZipFile() {
+  if (OpenArchive(ZipFileName) != 0) {
+    ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    // The rows stay as they were, unless the engine's entry list went away with
+    // the failure: then no row may ask for an entry that no longer exists.
+    if (DrawGrid1->FixedRows() > 0 && DrawGrid1->RowCount() - 1 != GetEntryCount()) EmptyGrid();
+    return;
+  }
+  EmptyGrid();
+  LoadGrid();
+}
+
+void TForm1::sbOpenClick() {
+  // 1. Start in the folder of the file chosen last (root stays "/").
+  if (!OpenZipDlg.FileName.isEmpty())
+    OpenZipDlg.InitialDir = QFileInfo(OpenZipDlg.FileName).absolutePath();
+  // 2.
+  if (!OpenZipDlg.Execute(this)) return;
+  // 3, 4.
+  ZipFileName = EnginePath(OpenZipDlg.FileName);
+  OpenZipFile();
+}
+
+void TForm1::sbCloseClick() {
+  CloseArchive();
+  EmptyGrid();
+}
+
+void TForm1::sbHelpClick() {
+  if (FAbout != nullptr) {
+    FAbout->exec();
+    return;
+  }
+  TFAbout about(this);  // no start-up windows attached (tests): a box of its own
+  about.exec();
+}
+
+void TForm1::LoadGrid() {
+  const std::int32_t count = GetEntryCount();
+  // An archive without entries: one row cannot have a fixed title row plus
+  // data, so the window keeps the empty state EmptyGrid gave it (no message).
+  if (count <= 0) return;
+  DrawGrid1->SetRowCount(count + 1);
+  DrawGrid1->SetFixedRows(1);
+  DrawGrid1->SetTopRow(1);
+  DrawGrid1->SetRowHeight(0, kTitleRowHeight);
+  LastRow = -1;
+  StatusBar1->SetPanelText(0, QStringLiteral("Total: ") +
+                                  QString::fromStdString(FmtThousands(count)) +
+                                  QStringLiteral(" files  -  ") +
+                                  QString::fromStdString(FmtThousands(GetTotalSize())) +
+                                  QStringLiteral(" bytes"));
+  StatusBar1->SetPanelText(1, QStringLiteral("Selected: 0 files"));
+  sbExtract->setEnabled(true);
+  sbAdd->setEnabled(true);
+  sbRng->setEnabled(true);
+}
+
+void TForm1::EmptyGrid() {
+  DrawGrid1->SetFixedRows(0);
+  DrawGrid1->SetRowCount(1);
+  DrawGrid1->Repaint();
+  StatusBar1->SetPanelText(0, QStringLiteral("Total: 0 files"));
+  StatusBar1->SetPanelText(1, QStringLiteral("Selected: 0 files"));
+  sbExtract->setEnabled(false);
+  sbAdd->setEnabled(false);
+  sbRng->setEnabled(false);
+}
+
+}  // namespace vantelo::ui

@@ -1,0 +1,169 @@
+// TForm1: the main window (Part 2.1) with its grid (painting: Part 2.2), the
+// selection rules (Part 2.3), the extraction workflow (Part 2.4) and opening an
+// entry (Part 2.5). The class holds every member and handler of the design; the
+// handlers live in one source file per concern:
+//
+//   main_window.cpp      FormCreate, FormDestroy, sbOpenClick, sbCloseClick,
+//                        sbHelpClick, LoadGrid, EmptyGrid      (Part 2.1)
+//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex (Part 2.2)
+//   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd (Part 2.3)
+//   extract_workflow.cpp sbExtractClick, ShowProgress          (Part 2.4)
+//   open_entry.cpp       DrawGrid1DblClick, ExecFile           (Part 2.5)
+//
+// Members are public so that tests can drive the handlers and read the state
+// the way the design names them.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/widgets/open_dialog.h"
+
+class QFrame;
+class QGroupBox;
+class QPainter;
+class QToolButton;
+
+namespace vantelo::ui {
+
+class DrawGrid;
+class ShellServices;
+class TStatusBar;
+class TFPgsInd;
+class TFreport;
+class TFExtrOpt;
+class TFAbout;
+
+// Grid columns (Part 2.2).
+inline constexpr int kColCount = 8;
+inline constexpr const char* ColTitles[kColCount] = {"  ",   "Name",  "Date",   "Time",
+                                                      "Size", "Ratio", "Packed", "Path"};
+inline constexpr int ColWidths[kColCount] = {20, 100, 70, 80, 90, 45, 90, 200};
+inline constexpr bool ColRightAlign[kColCount] = {false, false, false, false,
+                                                  true,  true,  true,  false};
+inline constexpr int kDefaultRowHeight = 16;
+inline constexpr int kTitleRowHeight = 20;
+// The main window's font: the application's sans font at this pixel size (the
+// design's "MS Sans Serif", 13-pixel character height, fits the 16-pixel rows).
+inline constexpr int kFontPixelSize = 12;
+inline constexpr const char* kReportFileName = "$$report.txt";
+
+// Text of an 8-bit engine string for display: UTF-8 when it is valid UTF-8,
+// otherwise Latin-1 (every byte shows as some character).
+QString EngineText(const std::string& text);
+// An engine path (8-bit, as the file system takes it) from a Qt path, and back.
+std::string EnginePath(const QString& path);
+QString PathFromEngine(const std::string& path);
+
+// The icon cache: name=value pairs, names compared without regard to case.
+class TIconCache {
+ public:
+  bool Find(const std::string& name, std::int32_t& value) const;
+  void Add(const std::string& name, std::int32_t value);
+  int Count() const { return static_cast<int>(items_.size()); }
+  void Clear() { items_.clear(); }
+
+ private:
+  struct CaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  std::map<std::string, std::int32_t, CaseLess> items_;
+};
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `args` are the command-line arguments after the program name (the first
+  // one, if not empty, is opened). `shell` is the seam for the shell services;
+  // nullptr uses the real ones. FormCreate runs inside the constructor.
+  explicit TForm1(const QStringList& args = {}, ShellServices* shell = nullptr,
+                  QWidget* parent = nullptr);
+  // Runs FormDestroy (once).
+  ~TForm1() override;
+
+  // The windows created after the main window at start-up (Part 2.1).
+  void AttachWindows(TFPgsInd* pgsInd, TFreport* report, TFExtrOpt* extrOpt, TFAbout* about);
+
+  // ---- components --------------------------------------------------------
+  QFrame* Panel1 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;  // "Zip file"
+  QGroupBox* GroupBox3 = nullptr;  // "Selection"
+  QToolButton* sbOpen = nullptr;
+  QToolButton* sbExtract = nullptr;
+  QToolButton* sbClose = nullptr;
+  QToolButton* sbHelp = nullptr;
+  QToolButton* sbAdd = nullptr;  // sticky toggle "Additive"
+  QToolButton* sbRng = nullptr;  // sticky toggle "Range"
+  TStatusBar* StatusBar1 = nullptr;
+  DrawGrid* DrawGrid1 = nullptr;
+  TOpenDialog OpenZipDlg;
+
+  // The other windows (owned by the start-up, Part 2.1); null until attached.
+  TFPgsInd* FPgsInd = nullptr;
+  TFreport* Freport = nullptr;
+  TFExtrOpt* FExtrOpt = nullptr;
+  TFAbout* FAbout = nullptr;
+
+  // ---- state (Part 2.1) -----------------------------------------------------
+  std::string ZipFileName;             // the archive opened last (engine path)
+  std::string TempDir;                 // private temporary folder, ends with "/"
+  std::vector<std::string> TempFiles;  // deleted at exit, in order; duplicates allowed
+  std::vector<std::string> ReportLines;
+  TIconCache IconCache;
+  ShellServices* SysImages = nullptr;  // the icon list (null: no icons are drawn)
+  std::int32_t LastRow = -1;           // Part 2.3
+  bool SkipSelect = false;             // Part 2.3
+  std::int32_t SelectedBytes = 0;      // Part 2.4
+  std::uint32_t StartTick = 0;         // Part 2.4
+  std::uint32_t ElapsedTime = 0;       // Part 2.4
+
+  // ---- handlers ---------------------------------------------------------------
+  // Part 2.1 (main_window.cpp)
+  void FormCreate();
+  void FormDestroy();
+  void sbOpenClick();
+  void sbCloseClick();
+  void sbHelpClick();
+  void LoadGrid();
+  void EmptyGrid();
+  // Opens ZipFileName: OpenArchive, then the error box or EmptyGrid + LoadGrid.
+  void OpenZipFile();
+
+  // Part 2.2 (grid_painting.cpp)
+  void DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& rect);
+  void GetCellText(int col, int row, std::string& text, bool& selected);
+  std::int32_t GetIconIndex(int row);
+
+  // Part 2.3 (selection.cpp)
+  void DrawGrid1SelectCell(int col, int row, bool& canSelect);
+  void DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift);
+  void DrawGrid1KeyUp(int& key, Qt::KeyboardModifiers shift);
+  void InvDrwGrd();
+
+  // Part 2.4 (extract_workflow.cpp)
+  void sbExtractClick();
+  void ShowProgress();
+
+  // Part 2.5 (open_entry.cpp)
+  void DrawGrid1DblClick();
+  void ExecFile();
+
+  // The status bar panels' texts (panel 0: totals, panel 1: selection).
+  QString PanelText(int index) const;
+
+ private:
+  void BuildWindow();
+  std::unique_ptr<ShellServices> ownShell_;
+  QStringList args_;
+  bool destroyed_ = false;
+};
+
+}  // namespace vantelo::ui

@@ -1,0 +1,70 @@
+// ShellServices: what the design asks of the Windows shell, on Linux.
+//
+// - The system small-icon list (SHGetFileInfoA with SHGFI_SYSICONINDEX): a list
+//   of 16x16 icons that grows as file types are asked for; an index names one
+//   icon. FileIconIndex looks at the name only (never at the disk), through
+//   QMimeDatabase and the icon theme, with a built-in fallback so that an icon
+//   is always drawn.
+// - Opening a file with its associated program (ShellExecuteA): QDesktopServices.
+// - Printing a text document on the default printer: QPrinter.
+//
+// Every method is virtual so that tests can substitute a recording fake.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class QPainter;
+class QPoint;
+class QTextDocument;
+
+namespace vantelo::ui {
+
+class ShellServices {
+ public:
+  ShellServices();
+  virtual ~ShellServices();
+  ShellServices(const ShellServices&) = delete;
+  ShellServices& operator=(const ShellServices&) = delete;
+
+  // The icon list is there (the design's non-zero SHGetFileInfoA handle).
+  virtual bool HasIconList() const { return true; }
+  // Index of the small icon for a file name (folder = the folder icon). The
+  // name is looked at only, never the disk.
+  virtual int FileIconIndex(const std::string& name, bool folder);
+  virtual int IconCount() const { return static_cast<int>(icons_.size()); }
+  virtual QIcon Icon(int index) const;
+  // Draws icon `index` at its natural size (IconSize x IconSize) with its
+  // top-left corner at `topLeft`. Unknown indexes draw nothing.
+  virtual void DrawIcon(QPainter& painter, int index, const QPoint& topLeft) const;
+  static constexpr int IconSize = 16;
+
+  // Opens a file with the program the desktop associates with its type.
+  // Returns whether the desktop accepted the request.
+  virtual bool OpenWithAssociatedProgram(const QString& path);
+
+  // Prints a document on the default printer without a dialog, as one job
+  // titled `title`, over the printer's whole printable area.
+  virtual bool PrintDocument(QTextDocument& document, const QString& title);
+
+  // Makes sure an installed icon theme is active when the desktop gives none
+  // (or one without the basic icons). Safe to call more than once.
+  static void EnsureIconTheme();
+  // A theme icon from the first of `names` the theme has, or an empty icon.
+  static QIcon ThemeIcon(const std::vector<const char*>& names);
+  // The built-in icons drawn in code, used when the theme has nothing.
+  static QIcon BuiltInFileIcon();
+  static QIcon BuiltInFolderIcon();
+
+ private:
+  int AddIcon(const QString& key, const QIcon& icon);
+
+  std::vector<QIcon> icons_;
+  std::unordered_map<std::string, int> indexByIconName_;
+};
+
+}  // namespace vantelo::ui

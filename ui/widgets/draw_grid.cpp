@@ -1,0 +1,529 @@
+#include "ui/widgets/draw_grid.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace vantelo::ui {
+
+namespace {
+constexpr int kSizingZone = 3;    // pixels on either side of a title-row border
+constexpr int kMinColWidth = 4;   // a dragged column keeps at least this width
+}  // namespace
+
+int ToVirtualKey(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Tab: return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Shift: return VK_SHIFT;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_Alt: return VK_MENU;
+    case Qt::Key_Escape: return VK_ESCAPE;
+    case Qt::Key_Space: return VK_SPACE;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    default: break;
+  }
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return 'A' + (qtKey - Qt::Key_A);
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return '0' + (qtKey - Qt::Key_0);
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return 112 + (qtKey - Qt::Key_F1);
+  return VK_NONE;
+}
+
+DrawGrid::DrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  viewport()->setMouseTracking(true);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  colWidths_.assign(5, defaultColWidth_);
+  rowHeights_.assign(5, defaultRowHeight_);
+  fixedRows_ = 1;
+  col_ = anchorCol_ = leftCol_ = 0;
+  row_ = anchorRow_ = topRow_ = 1;
+  UpdateScrollBars();
+}
+
+DrawGrid::~DrawGrid() = default;
+
+// ---- size and geometry -----------------------------------------------------
+
+void DrawGrid::SetColCount(int count) {
+  count = std::max(1, count);
+  colWidths_.resize(static_cast<std::size_t>(count), defaultColWidth_);
+  if (col_ >= count) col_ = count - 1;
+  if (anchorCol_ >= count) anchorCol_ = count - 1;
+  if (leftCol_ >= count) leftCol_ = count - 1;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void DrawGrid::SetRowCount(int count) {
+  count = std::max(1, count);
+  if (count <= fixedRows_) fixedRows_ = count - 1;
+  rowHeights_.resize(static_cast<std::size_t>(count), defaultRowHeight_);
+  if (row_ >= count) row_ = count - 1;
+  if (anchorRow_ >= count) anchorRow_ = count - 1;
+  if (row_ < fixedRows_) row_ = fixedRows_;
+  if (anchorRow_ < fixedRows_) anchorRow_ = fixedRows_;
+  topRow_ = std::clamp(topRow_, fixedRows_, count - 1);
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+bool DrawGrid::SetFixedRows(int count) {
+  if (count < 0 || count >= RowCount()) return false;
+  fixedRows_ = count;
+  col_ = anchorCol_ = leftCol_ = 0;
+  row_ = anchorRow_ = topRow_ = count;
+  UpdateScrollBars();
+  viewport()->update();
+  return true;
+}
+
+void DrawGrid::SetDefaultRowHeight(int height) {
+  defaultRowHeight_ = std::max(0, height);
+  std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+int DrawGrid::RowHeight(int row) const {
+  if (row < 0 || row >= RowCount()) return defaultRowHeight_;
+  return rowHeights_[static_cast<std::size_t>(row)];
+}
+
+void DrawGrid::SetRowHeight(int row, int height) {
+  if (row < 0 || row >= RowCount()) return;
+  rowHeights_[static_cast<std::size_t>(row)] = std::max(0, height);
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+int DrawGrid::ColWidth(int col) const {
+  if (col < 0 || col >= ColCount()) return defaultColWidth_;
+  return colWidths_[static_cast<std::size_t>(col)];
+}
+
+void DrawGrid::SetColWidth(int col, int width) {
+  if (col < 0 || col >= ColCount()) return;
+  colWidths_[static_cast<std::size_t>(col)] = std::max(0, width);
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+int DrawGrid::FixedHeight() const {
+  int h = 0;
+  for (int r = 0; r < fixedRows_; ++r) h += RowHeight(r);
+  return h;
+}
+
+int DrawGrid::MaxTopRow() const {
+  const int avail = viewport()->height() - FixedHeight();
+  int top = RowCount() - 1;
+  int used = RowHeight(top);
+  while (top - 1 >= fixedRows_ && used + RowHeight(top - 1) <= avail) {
+    --top;
+    used += RowHeight(top);
+  }
+  return std::max(top, fixedRows_);
+}
+
+int DrawGrid::MaxLeftCol() const {
+  const int avail = viewport()->width();
+  int left = ColCount() - 1;
+  int used = ColWidth(left);
+  while (left - 1 >= 0 && used + ColWidth(left - 1) <= avail) {
+    --left;
+    used += ColWidth(left);
+  }
+  return std::max(left, 0);
+}
+
+int DrawGrid::VisibleColCount() const {
+  const int avail = viewport()->width();
+  int x = 0, n = 0;
+  for (int c = leftCol_; c < ColCount(); ++c) {
+    x += ColWidth(c);
+    if (x > avail) break;
+    ++n;
+  }
+  return std::max(n, 1);
+}
+
+int DrawGrid::VisibleRowCount() const {
+  if (RowCount() <= fixedRows_) return 0;
+  const int avail = viewport()->height();
+  int y = FixedHeight(), n = 0;
+  for (int r = topRow_; r < RowCount(); ++r) {
+    y += RowHeight(r);
+    if (y > avail) break;
+    ++n;
+  }
+  return std::max(n, 1);
+}
+
+QRect DrawGrid::CellRect(int col, int row) const {
+  if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount()) return {};
+  if (col < leftCol_) return {};
+  if (row >= fixedRows_ && row < topRow_) return {};
+  int x = 0;
+  for (int c = leftCol_; c < col; ++c) x += ColWidth(c);
+  int y = 0;
+  if (row < fixedRows_) {
+    for (int r = 0; r < row; ++r) y += RowHeight(r);
+  } else {
+    y = FixedHeight();
+    for (int r = topRow_; r < row; ++r) y += RowHeight(r);
+  }
+  if (x >= viewport()->width() || y >= viewport()->height()) return {};
+  return QRect(x, y, ColWidth(col), RowHeight(row));
+}
+
+QRect DrawGrid::ClientRect() const { return viewport()->rect(); }
+
+bool DrawGrid::MouseToCell(const QPoint& point, int& col, int& row) const {
+  col = row = -1;
+  if (point.x() < 0 || point.y() < 0) return false;
+  int x = 0;
+  for (int c = leftCol_; c < ColCount(); ++c) {
+    if (point.x() < x + ColWidth(c)) {
+      col = c;
+      break;
+    }
+    x += ColWidth(c);
+  }
+  int y = 0;
+  for (int r = 0; r < fixedRows_ && row < 0; ++r) {
+    if (point.y() < y + RowHeight(r)) row = r;
+    y += RowHeight(r);
+  }
+  for (int r = topRow_; r < RowCount() && row < 0; ++r) {
+    if (point.y() < y + RowHeight(r)) row = r;
+    y += RowHeight(r);
+  }
+  if (col < 0 || row < 0) {
+    col = row = -1;
+    return false;
+  }
+  return true;
+}
+
+// ---- cursor --------------------------------------------------------------------
+
+bool DrawGrid::SetCol(int col) {
+  if (col == col_) return true;
+  return MoveCurrent(col, row_, false);
+}
+
+bool DrawGrid::SetRow(int row) {
+  if (row == row_) return true;
+  return MoveCurrent(col_, row, false);
+}
+
+bool DrawGrid::MoveCurrent(int col, int row, bool sameCellRaisesEvent) {
+  if (col < 0 || col >= ColCount() || row < fixedRows_ || row >= RowCount()) return false;
+  if (col == col_ && row == row_ && !sameCellRaisesEvent) return true;
+  bool canSelect = true;
+  if (OnSelectCell) OnSelectCell(col, row, canSelect);
+  if (!canSelect) return false;
+  const int oldCol = col_, oldRow = row_;
+  col_ = anchorCol_ = col;
+  row_ = anchorRow_ = row;
+  ClampInView();
+  InvalidateCell(oldCol, oldRow);
+  InvalidateCell(col_, row_);
+  return true;
+}
+
+void DrawGrid::ClampInView() {
+  int top = topRow_;
+  if (row_ >= fixedRows_) {
+    if (row_ < top) top = row_;
+    const int avail = viewport()->height() - FixedHeight();
+    auto bottomOf = [&](int t) {
+      int h = 0;
+      for (int r = t; r <= row_; ++r) h += RowHeight(r);
+      return h;
+    };
+    while (top < row_ && bottomOf(top) > avail) ++top;
+  }
+  int left = leftCol_;
+  if (col_ < left) left = col_;
+  const int availW = viewport()->width();
+  auto rightOf = [&](int l) {
+    int w = 0;
+    for (int c = l; c <= col_; ++c) w += ColWidth(c);
+    return w;
+  };
+  while (left < col_ && rightOf(left) > availW) ++left;
+  if (top != topRow_ || left != leftCol_) {
+    topRow_ = top;
+    leftCol_ = left;
+    UpdateScrollBars();
+    viewport()->update();
+  }
+}
+
+// ---- scrolling -------------------------------------------------------------------
+
+void DrawGrid::SetLeftCol(int col) {
+  col = std::clamp(col, 0, MaxLeftCol());
+  if (col == leftCol_) return;
+  leftCol_ = col;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void DrawGrid::SetTopRow(int row) {
+  row = std::clamp(row, fixedRows_, std::max(fixedRows_, MaxTopRow()));
+  if (row == topRow_) return;
+  topRow_ = row;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void DrawGrid::UpdateScrollBars() {
+  updatingScrollBars_ = true;
+  QScrollBar* v = verticalScrollBar();
+  const int maxTop = MaxTopRow();
+  v->setRange(0, std::max(0, maxTop - fixedRows_));
+  v->setPageStep(std::max(1, VisibleRowCount()));
+  v->setSingleStep(1);
+  v->setValue(topRow_ - fixedRows_);
+  QScrollBar* h = horizontalScrollBar();
+  h->setRange(0, MaxLeftCol());
+  h->setPageStep(std::max(1, VisibleColCount()));
+  h->setSingleStep(1);
+  h->setValue(leftCol_);
+  updatingScrollBars_ = false;
+}
+
+void DrawGrid::scrollContentsBy(int, int) {
+  if (updatingScrollBars_) return;
+  topRow_ = fixedRows_ + verticalScrollBar()->value();
+  leftCol_ = horizontalScrollBar()->value();
+  viewport()->update();
+}
+
+void DrawGrid::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  // A larger view may show everything from an earlier top-left cell.
+  topRow_ = std::clamp(topRow_, fixedRows_, std::max(fixedRows_, MaxTopRow()));
+  leftCol_ = std::clamp(leftCol_, 0, MaxLeftCol());
+  UpdateScrollBars();
+}
+
+QSize DrawGrid::sizeHint() const { return QSize(400, 200); }
+
+// ---- painting ----------------------------------------------------------------------
+
+void DrawGrid::InvalidateRect(const QRect& rect) { viewport()->update(rect); }
+
+void DrawGrid::InvalidateCell(int col, int row) {
+  const QRect r = CellRect(col, row);
+  if (!r.isEmpty()) viewport()->update(r);
+}
+
+void DrawGrid::Repaint() { viewport()->repaint(); }
+
+void DrawGrid::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  const QRect dirty = event->rect();
+  // Beyond the last cell the grid shows its background.
+  painter.fillRect(dirty, palette().color(QPalette::Base));
+  const int width = viewport()->width();
+  const int height = viewport()->height();
+  auto paintRow = [&](int row, int y) {
+    int x = 0;
+    for (int c = leftCol_; c < ColCount() && x < width; ++c) {
+      const QRect cell(x, y, ColWidth(c), RowHeight(row));
+      x += ColWidth(c);
+      if (cell.isEmpty() || !cell.intersects(dirty) || !OnDrawCell) continue;
+      painter.save();
+      painter.setClipRect(cell);
+      painter.setFont(font());
+      OnDrawCell(painter, c, row, cell);
+      painter.restore();
+    }
+  };
+  int y = 0;
+  for (int r = 0; r < fixedRows_ && y < height; ++r) {
+    paintRow(r, y);
+    y += RowHeight(r);
+  }
+  for (int r = topRow_; r < RowCount() && y < height; ++r) {
+    paintRow(r, y);
+    y += RowHeight(r);
+  }
+}
+
+// ---- mouse ------------------------------------------------------------------------
+
+int DrawGrid::ColumnBorderAt(const QPoint& point) const {
+  // Borders are live in the title row only.
+  const QRect title = CellRect(leftCol_, 0);
+  if (title.isEmpty() || point.y() < title.top() || point.y() > title.bottom()) return -1;
+  int x = 0;
+  for (int c = leftCol_; c < ColCount(); ++c) {
+    x += ColWidth(c);
+    if (std::abs(point.x() - x) <= kSizingZone) {
+      // Prefer the column to the left, unless it is too narrow to grab safely.
+      return c;
+    }
+    if (x > point.x() + kSizingZone) break;
+  }
+  return -1;
+}
+
+void DrawGrid::mousePressEvent(QMouseEvent* event) {
+  if (!hasFocus()) setFocus(Qt::MouseFocusReason);
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint p = event->position().toPoint();
+  const int border = ColumnBorderAt(p);
+  if (border >= 0) {
+    sizingCol_ = border;
+    sizingStartX_ = p.x();
+    sizingStartWidth_ = ColWidth(border);
+    return;
+  }
+  int col, row;
+  if (!MouseToCell(p, col, row) || row < fixedRows_) return;
+  selecting_ = true;
+  MoveCurrent(col, row, true);
+}
+
+void DrawGrid::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  if (sizingCol_ >= 0) {
+    const int width = std::max(kMinColWidth, sizingStartWidth_ + p.x() - sizingStartX_);
+    if (width != ColWidth(sizingCol_)) {
+      SetColWidth(sizingCol_, width);
+      emit ColumnResized(sizingCol_, width);
+    }
+    return;
+  }
+  if (selecting_ && (event->buttons() & Qt::LeftButton)) {
+    // Clamp into the scrollable area; beyond an edge means the next row/column out.
+    const int fixedH = FixedHeight();
+    const QRect client = viewport()->rect();
+    QPoint q(std::clamp(p.x(), 0, std::max(0, client.width() - 1)),
+             std::clamp(p.y(), fixedH, std::max(fixedH, client.height() - 1)));
+    int col, row;
+    if (!MouseToCell(q, col, row)) {
+      // Below the last row or right of the last column: stay on the last one.
+      int c2 = col_, r2 = row_;
+      int tmpCol, tmpRow;
+      if (MouseToCell(QPoint(q.x(), fixedH), tmpCol, tmpRow)) c2 = tmpCol;
+      else c2 = ColCount() - 1;
+      r2 = RowCount() - 1;
+      for (int r = topRow_, y = fixedH; r < RowCount(); ++r) {
+        if (q.y() < y + RowHeight(r)) {
+          r2 = r;
+          break;
+        }
+        y += RowHeight(r);
+      }
+      col = c2;
+      row = r2;
+    }
+    if (row < fixedRows_) return;
+    if (p.y() >= client.height() && row + 1 < RowCount()) ++row;
+    if (p.y() < fixedH && row - 1 >= fixedRows_ && row == topRow_) --row;
+    if (p.x() >= client.width() && col + 1 < ColCount()) ++col;
+    if (p.x() < 0 && col - 1 >= 0 && col == leftCol_) --col;
+    if (col != col_ || row != row_) MoveCurrent(col, row, false);
+    return;
+  }
+  viewport()->setCursor(ColumnBorderAt(p) >= 0 ? Qt::SplitHCursor : Qt::ArrowCursor);
+}
+
+void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  sizingCol_ = -1;
+  selecting_ = false;
+}
+
+void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint p = event->position().toPoint();
+  if (ColumnBorderAt(p) >= 0) return;
+  int col, row;
+  // A double click on the title row is not a double click on an entry.
+  if (MouseToCell(p, col, row) && row < fixedRows_) return;
+  if (OnDblClick) OnDblClick();
+}
+
+// ---- keyboard ----------------------------------------------------------------------
+
+void DrawGrid::keyPressEvent(QKeyEvent* event) {
+  int key = ToVirtualKey(event->key());
+  if (key == VK_NONE || key == VK_TAB || key == VK_ESCAPE) {
+    event->ignore();
+    return;
+  }
+  if (OnKeyDown) OnKeyDown(key, event->modifiers());
+  if (key != VK_NONE) DefaultKeyHandling(key, event->modifiers());
+  event->accept();
+}
+
+void DrawGrid::keyReleaseEvent(QKeyEvent* event) {
+  if (event->isAutoRepeat()) return;  // Windows sends one key-up, at the real release
+  int key = ToVirtualKey(event->key());
+  if (key == VK_NONE) {
+    event->ignore();
+    return;
+  }
+  if (OnKeyUp) OnKeyUp(key, event->modifiers());
+  event->accept();
+}
+
+void DrawGrid::DefaultKeyHandling(int key, Qt::KeyboardModifiers modifiers) {
+  const bool ctrl = modifiers & Qt::ControlModifier;
+  switch (key) {
+    case VK_UP:
+      if (row_ - 1 >= fixedRows_) SetRow(row_ - 1);
+      break;
+    case VK_DOWN:
+      if (row_ + 1 < RowCount()) SetRow(row_ + 1);
+      break;
+    case VK_LEFT:
+      if (col_ > 0) SetCol(col_ - 1);
+      break;
+    case VK_RIGHT:
+      if (col_ + 1 < ColCount()) SetCol(col_ + 1);
+      break;
+    case VK_PRIOR:
+      SetRow(std::max(fixedRows_, row_ - VisibleRowCount()));
+      break;
+    case VK_NEXT:
+      SetRow(std::min(RowCount() - 1, row_ + VisibleRowCount()));
+      break;
+    case VK_HOME:
+      if (ctrl) SetRow(fixedRows_);
+      else SetCol(0);
+      break;
+    case VK_END:
+      if (ctrl) SetRow(RowCount() - 1);
+      else SetCol(ColCount() - 1);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace vantelo::ui

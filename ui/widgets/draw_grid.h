@@ -1,0 +1,168 @@
+// DrawGrid: the owner-drawn grid of the design (Part 2.1), on QAbstractScrollArea.
+//
+// It paints nothing itself: every visible cell goes to OnDrawCell. It keeps the
+// cursor cell (Col, Row), the anchor, the top-left scrollable cell (LeftCol,
+// TopRow), fixed (title) rows at the top, no fixed columns, per-row heights and
+// per-column widths. Columns can be resized by dragging their borders in the
+// title row (row 0). Scrolling is by whole rows and columns.
+//
+// Every cursor move goes through OnSelectCell first (in-out CanSelect): a mouse
+// press on a scrollable cell (also the cell the cursor is on), entering another
+// cell while dragging with the button held, and every change of Col or Row to a
+// new value. A move outside the grid is refused (SetCol/SetRow return false) and
+// raises no event. Key events carry Windows virtual-key numbers (ToVirtualKey);
+// a handler that sets the key to 0 stops the grid's own key handling.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QRect>
+
+#include <functional>
+#include <vector>
+
+class QPainter;
+
+namespace vantelo::ui {
+
+// Windows virtual-key numbers used by the selection rules (Part 2.3).
+enum VirtualKey : int {
+  VK_NONE = 0,
+  VK_BACK = 8,
+  VK_TAB = 9,
+  VK_RETURN = 13,
+  VK_SHIFT = 16,
+  VK_CONTROL = 17,
+  VK_MENU = 18,
+  VK_ESCAPE = 27,
+  VK_SPACE = 32,
+  VK_PRIOR = 33,  // Page Up
+  VK_NEXT = 34,   // Page Down
+  VK_END = 35,
+  VK_HOME = 36,
+  VK_LEFT = 37,
+  VK_UP = 38,
+  VK_RIGHT = 39,
+  VK_DOWN = 40,
+  VK_INSERT = 45,
+  VK_DELETE = 46,
+};
+
+// Maps a Qt key to its Windows virtual-key number: the table above, letters and
+// digits as their upper-case ASCII codes, F1..F12 as 112..123; 0 for the rest.
+int ToVirtualKey(int qtKey);
+
+class DrawGrid : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  using SelectCellEvent = std::function<void(int col, int row, bool& canSelect)>;
+  using DrawCellEvent = std::function<void(QPainter& canvas, int col, int row, const QRect& rect)>;
+  using KeyEvent = std::function<void(int& key, Qt::KeyboardModifiers shift)>;
+  using NotifyEvent = std::function<void()>;
+
+  explicit DrawGrid(QWidget* parent = nullptr);
+  ~DrawGrid() override;
+
+  // Events (the design's handlers are attached here).
+  SelectCellEvent OnSelectCell;
+  DrawCellEvent OnDrawCell;
+  KeyEvent OnKeyDown;
+  KeyEvent OnKeyUp;
+  NotifyEvent OnDblClick;
+
+  // Size and geometry.
+  int ColCount() const { return static_cast<int>(colWidths_.size()); }
+  void SetColCount(int count);
+  int RowCount() const { return static_cast<int>(rowHeights_.size()); }
+  void SetRowCount(int count);
+  int FixedRows() const { return fixedRows_; }
+  // Resets cursor, anchor and top-left cell to column 0 of the first non-fixed
+  // row, without a select event. Refused (false) unless 0 <= count < RowCount.
+  bool SetFixedRows(int count);
+  int DefaultRowHeight() const { return defaultRowHeight_; }
+  // Sets the default and gives it to every row.
+  void SetDefaultRowHeight(int height);
+  int RowHeight(int row) const;
+  void SetRowHeight(int row, int height);
+  int ColWidth(int col) const;
+  void SetColWidth(int col, int width);
+
+  // Cursor and anchor.
+  int Col() const { return col_; }
+  int Row() const { return row_; }
+  // Same value: nothing. New value: select event, then the move, scrolling the
+  // cursor into view and repainting the old and new cell. False when refused
+  // (outside the grid or in a fixed row) or when the handler said no.
+  bool SetCol(int col);
+  bool SetRow(int row);
+  int AnchorCol() const { return anchorCol_; }
+  int AnchorRow() const { return anchorRow_; }
+
+  // Scrolling.
+  int LeftCol() const { return leftCol_; }
+  void SetLeftCol(int col);
+  int TopRow() const { return topRow_; }
+  void SetTopRow(int row);
+  // Scrollable columns/rows fully visible from LeftCol/TopRow.
+  int VisibleColCount() const;
+  int VisibleRowCount() const;
+
+  // Rectangle of a cell in client (viewport) coordinates; empty when the cell
+  // is not visible.
+  QRect CellRect(int col, int row) const;
+  QRect ClientRect() const;
+  // The widget that receives the painting (the window handle of the design).
+  QWidget* Handle() const { return viewport(); }
+  // Finds the cell under a client point; false outside every cell.
+  bool MouseToCell(const QPoint& point, int& col, int& row) const;
+
+  // Repaints a rectangle later (InvalidateRect) or the whole grid now.
+  void InvalidateRect(const QRect& rect);
+  void InvalidateCell(int col, int row);
+  void Repaint();
+
+  // True while a column border is being dragged.
+  bool IsSizingColumn() const { return sizingCol_ >= 0; }
+
+ signals:
+  void ColumnResized(int col, int width);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  QSize sizeHint() const override;
+
+ private:
+  // Moves the cursor (and anchor) to a cell through the select event.
+  bool MoveCurrent(int col, int row, bool sameCellRaisesEvent);
+  void ClampInView();
+  void UpdateScrollBars();
+  int MaxTopRow() const;
+  int MaxLeftCol() const;
+  int FixedHeight() const;
+  int ColumnBorderAt(const QPoint& point) const;  // column whose right border is near, or -1
+  void DefaultKeyHandling(int key, Qt::KeyboardModifiers modifiers);
+
+  std::vector<int> colWidths_;
+  std::vector<int> rowHeights_;
+  int defaultColWidth_ = 64;
+  int defaultRowHeight_ = 24;
+  int fixedRows_ = 0;
+  int col_ = 0, row_ = 0;
+  int anchorCol_ = 0, anchorRow_ = 0;
+  int leftCol_ = 0, topRow_ = 0;
+  bool updatingScrollBars_ = false;
+  bool selecting_ = false;   // mouse button held after a press on a cell
+  int sizingCol_ = -1;       // column being resized
+  int sizingStartX_ = 0;
+  int sizingStartWidth_ = 0;
+};
+
+}  // namespace vantelo::ui
