@@ -1,14 +1,143 @@
-// vantelo-cli test / extract: not available yet.
+// vantelo-cli test / extract: runs the engine's batch and prints the report
+// lines of the desktop program's report on stdout, the summary on stderr.
+#include <algorithm>
 #include <ostream>
 
+#include "cli/batch_support.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "engine/engine.h"
+#include "format/display_format.h"
+#include "platform/platform.h"
 
 namespace vantelo::cli {
+namespace {
 
-int RunBatch(bool, const std::vector<std::string>&, std::ostream&, std::ostream& err) {
-  err << "vantelo-cli: test and extract are not available yet\n";
-  return kExitUsage;
+struct BatchOptions {
+  std::string archive;
+  std::string password;
+  bool havePassword = false;
+  std::string destDir;
+  bool keepExisting = false;
+  bool junkFolders = false;
+  std::vector<std::string> entries;
+};
+
+// Parses the arguments after the command; false (with a message) on a usage error.
+bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOptions& o,
+                    std::ostream& err) {
+  bool optionsEnded = false;
+  bool haveArchive = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+      const bool extractOnly = a == "-d" || a == "-n" || a == "-j";
+      if (testOnly && extractOnly) {
+        err << "vantelo-cli: option " << a << " is for extract only\n";
+        return false;
+      }
+      if (a == "-p" || a == "-d") {
+        if (i + 1 >= args.size()) {
+          err << "vantelo-cli: option " << a << " needs a value\n";
+          return false;
+        }
+        if (a == "-p") {
+          o.password = args[++i];
+          o.havePassword = true;
+        } else {
+          o.destDir = args[++i];
+        }
+      } else if (a == "-n") {
+        o.keepExisting = true;
+      } else if (a == "-j") {
+        o.junkFolders = true;
+      } else {
+        err << "vantelo-cli: unknown option '" << EscapeControls(a) << "'\n";
+        return false;
+      }
+      continue;
+    }
+    if (!haveArchive) {
+      o.archive = a;
+      haveArchive = true;
+    } else {
+      o.entries.push_back(a);
+    }
+  }
+  if (!haveArchive) {
+    err << "vantelo-cli: no archive given\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& out,
+             std::ostream& err) {
+  BatchOptions o;
+  if (!ParseBatchArgs(testOnly, args, o, err)) {
+    err << UsageText();
+    return kExitUsage;
+  }
+
+  // The destination is checked as the desktop program checks it.
+  std::string destDir = o.destDir;
+  if (!testOnly && !destDir.empty()) {
+    if (destDir.back() != platform::NativeSeparator()) destDir += platform::NativeSeparator();
+    if (!platform::DirectoryExists(destDir)) {
+      err << "ERROR! Directory " << EscapeControls(destDir) << " does not exist!\n";
+      return kExitError;
+    }
+  }
+
+  if (OpenArchive(o.archive) != 0) {
+    err << "ERROR! " << EscapeControls(GetLastMessage()) << "\n";
+    return kExitError;
+  }
+
+  const bool selected = !o.entries.empty();
+  if (selected) {
+    const std::string unmatched = SelectEntries(o.entries);
+    if (!unmatched.empty()) {
+      err << "vantelo-cli: no entry '" << EscapeControls(unmatched) << "' in "
+          << EscapeControls(o.archive) << " (give folder + name as `vantelo-cli list` shows them)\n";
+      CloseArchive();
+      return kExitUsage;
+    }
+  }
+
+  std::string password = o.password;
+  if (!o.havePassword && platform::IsTerminal(0) && BatchHasEncryptedEntries(selected))
+    password = platform::ReadPasswordFromTerminal("Password: ");
+
+  const std::int32_t selectedBytes = selected ? GetSelectedSize() : GetTotalSize();
+  ProgressBar bar(err, platform::IsTerminal(2), selectedBytes);
+  TProgressProc callback;
+  if (bar.enabled()) callback = [&bar] { bar.Update(); };
+
+  const std::uint32_t start = platform::TickCount();
+  const bool overwrite = !o.keepExisting;
+  const bool useFolderNames = !o.junkFolders;
+  const std::int32_t error =
+      selected ? ExtractSelected(destDir, password, overwrite, useFolderNames, testOnly, callback)
+               : ExtractAll(destDir, password, overwrite, useFolderNames, testOnly, callback);
+  const std::int32_t elapsed = static_cast<std::int32_t>(platform::TickCount() - start);
+  bar.Clear();
+
+  for (const std::string& line : ReportLines(selected, elapsed)) out << line << '\n';
+  out.flush();
+
+  const std::string message = GetLastMessage();
+  const std::int32_t skipped = GetSkippedCount();
+  CloseArchive();
+  err << SummaryText(error, message, skipped) << '\n';
+  if (error != 0) return kExitError;
+  return skipped > 0 ? kExitSkipped : kExitOk;
 }
 
 }  // namespace vantelo::cli

@@ -39,6 +39,9 @@ void Close(FileHandle file);
 bool RemoveFile(const std::string& path);  // named so it cannot clash with Win32 macros
 // Renames from over to, replacing an existing file at to.
 bool RenameReplace(const std::string& from, const std::string& to);
+// Renames from to to only when nothing is at to (race-free where the file system
+// allows); false when to exists or the rename fails.
+bool RenameNoReplace(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);  // exists and is not a directory
 bool DirectoryExists(const std::string& path);
 // Creates path with every missing parent level; one trailing separator is ignored.

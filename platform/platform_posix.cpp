@@ -113,6 +113,23 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  // A hard link fails when to exists, which keeps the test and the rename one step.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // File systems without hard links: the best that remains is test, then rename.
+  struct stat st{};
+  if (::lstat(to.c_str(), &st) == 0) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st{};
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -1,0 +1,116 @@
+#include "cli/batch_support.h"
+
+#include <ostream>
+
+#include "cli/cli.h"
+#include "engine/engine.h"
+#include "format/display_format.h"
+#include "platform/platform.h"
+
+namespace vantelo::cli {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+}  // namespace
+
+std::string SelectEntries(const std::vector<std::string>& names) {
+  const std::int32_t count = GetEntryCount();
+  for (std::int32_t i = 0; i < count; ++i) SetEntrySelected(i, false);
+  for (const std::string& name : names) {
+    const std::string wanted = Lower(name);
+    bool found = false;
+    for (std::int32_t i = 0; i < count; ++i) {
+      const std::string folder = GetEntryFolder(i);
+      const std::string entryName = GetEntryName(i);
+      // Catalog names are lower-cased already.
+      const bool match = wanted == folder + entryName ||
+                         (entryName == "[FOLDER]" && wanted == folder);
+      if (match) {
+        SetEntrySelected(i, true);
+        found = true;
+      }
+    }
+    if (!found) return name;
+  }
+  return {};
+}
+
+bool BatchHasEncryptedEntries(bool selectedOnly) {
+  const std::int32_t count = GetEntryCount();
+  for (std::int32_t i = 0; i < count; ++i)
+    if (GetEntryEncrypted(i) && (!selectedOnly || GetEntrySelected(i))) return true;
+  return false;
+}
+
+std::vector<std::string> ReportLines(bool selectedOnly, std::int32_t elapsedMs) {
+  std::int32_t files = 0, bytes = 0;
+  GetProgress(files, bytes);
+  std::vector<std::string> lines;
+  const std::int32_t count = GetEntryCount();
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (selectedOnly && !GetEntrySelected(i)) continue;
+    lines.push_back(EscapeControls(GetEntryFolder(i) + GetEntryName(i)) + " " +
+                    EscapeControls(GetEntryStatus(i)));
+    // As in the desktop report: the test follows the addition.
+    if (static_cast<std::int32_t>(lines.size()) >= files) break;
+  }
+  lines.push_back("-----------------------------Total:");
+  lines.push_back("Processed files: " + FmtThousands(files));
+  lines.push_back("Processed bytes: " + FmtThousands(bytes));
+  lines.push_back("Skiped files: " + FmtThousands(GetSkippedCount()));
+  lines.push_back("Elapsed time: " + FmtThousands(elapsedMs) + " ms");
+  return lines;
+}
+
+std::string SummaryText(std::int32_t error, const std::string& message, std::int32_t skipped) {
+  if (error != 0) return "ERROR! " + EscapeControls(message);
+  if (skipped == 0) return "All is Ok!";
+  if (skipped == 1) return "There is a skiped file!";
+  return "There are " + std::to_string(skipped) + " skiped files!";
+}
+
+ProgressBar::ProgressBar(std::ostream& err, bool enabled, std::int32_t selectedBytes)
+    : err_(err), enabled_(enabled), selectedBytes_(selectedBytes) {}
+
+std::string ProgressBar::Render(std::int32_t files, std::int32_t bytes,
+                                std::int32_t selectedBytes, int width) {
+  int percent = 0;
+  if (selectedBytes > 0)
+    percent = static_cast<int>(RoundHalfEven(static_cast<double>(bytes) / selectedBytes * 100.0));
+  percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+  const std::string tail = " " + std::to_string(percent) + "%  files " + FmtThousands(files) +
+                           "  bytes " + FmtThousands(bytes);
+  const int barWidth = width - 2 - static_cast<int>(tail.size());
+  std::string line;
+  if (barWidth >= 10) {
+    const int filled = barWidth * percent / 100;
+    line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+           std::string(static_cast<std::size_t>(barWidth - filled), '-') + "]";
+  }
+  line += tail;
+  if (width > 0 && static_cast<int>(line.size()) > width)
+    line.resize(static_cast<std::size_t>(width));
+  return line;
+}
+
+void ProgressBar::Update() {
+  if (!enabled_) return;
+  std::int32_t files = 0, bytes = 0;
+  GetProgress(files, bytes);
+  err_ << '\r' << Render(files, bytes, selectedBytes_, platform::TerminalWidth() - 1) << "\x1b[K"
+       << std::flush;
+  drawn_ = true;
+}
+
+void ProgressBar::Clear() {
+  if (!enabled_ || !drawn_) return;
+  err_ << "\r\x1b[K" << std::flush;
+  drawn_ = false;
+}
+
+}  // namespace vantelo::cli

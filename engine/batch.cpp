@@ -1,0 +1,190 @@
+// The batch: ExtractAll, ExtractSelected, ExtractEntry and the walk over the
+// entries that reads each local header, deals with encryption and hands the
+// entry to ExtractCurrentEntry.
+#include <cstring>
+#include <stdexcept>
+
+#include "engine/crypt.h"
+#include "engine/extract.h"
+#include "engine/stream_io.h"
+
+namespace vantelo {
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034B50;
+constexpr std::int32_t kLocalHeaderSize = 30;
+constexpr std::int32_t kCryptHeaderSize = 12;
+constexpr std::uint16_t kFlagEncrypted = 0x0001;
+constexpr std::uint16_t kFlagDescriptor = 0x0008;
+constexpr std::int32_t kMaxPassword = 30;
+const char* const kDamagedLocalHeader = "The structure of local file header is damaged!";
+
+// Makes the n bytes at LocalOffset available in InBuffer: reuses the buffer when
+// they already lie below InLimit, otherwise fills it from LocalOffset. Bytes the
+// archive does not have (a header cut off by the end of the file, an extra
+// field longer than the buffer) stop the batch: nothing stale is ever read.
+bool EnsureWindow(EngineState& s, std::int64_t n) {
+  const std::int64_t offset = s.LocalOffset;
+  if (offset < s.InBase || offset + n > static_cast<std::int64_t>(s.InBase) + s.InLimit) {
+    s.InBase = s.LocalOffset;
+    FillInputAt();
+    if (s.ErrorNo != 0) return false;
+  }
+  if (offset < s.InBase || offset + n > static_cast<std::int64_t>(s.InBase) + s.InCount) {
+    SetError(kErrDamaged, kDamagedLocalHeader);
+    return false;
+  }
+  return true;
+}
+
+const std::uint8_t* WindowAt(const EngineState& s) {
+  return s.InBuffer.data() + (s.LocalOffset - s.InBase);
+}
+
+void WriteU32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void SkipEncrypted(EngineState& s, const char* status) {
+  s.CurrentEntry->ItemStatus = status;
+  s.SkippedCount += 1;
+  s.FilesDone += 1;
+  s.BytesDone = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.BytesDone) +
+                                          ReadU32(s.LocalHeader.data() + 22));
+}
+
+// Reads the local header, name and extra field of the current entry and leaves
+// InPos on what follows. False when the batch must stop.
+bool ReadLocalHeader(EngineState& s) {
+  s.LocalOffset = s.CurrentEntry->HeaderOffset;
+  if (!EnsureWindow(s, kLocalHeaderSize)) return false;
+  std::memcpy(s.LocalHeader.data(), WindowAt(s), kLocalHeaderSize);
+  s.LocalOffset += kLocalHeaderSize;
+  if (ReadU32(s.LocalHeader.data()) != kLocalSignature) {
+    SetError(kErrDamaged, kDamagedLocalHeader);
+    return false;
+  }
+
+  // A streaming writer leaves zeros in the local header and puts the real
+  // sizes and CRC after the data; the central directory record has them all.
+  if (ReadU16(s.LocalHeader.data() + 6) & kFlagDescriptor) {
+    WriteU32(s.LocalHeader.data() + 14, s.CurrentEntry->CentralCrc);
+    WriteU32(s.LocalHeader.data() + 18, static_cast<std::uint32_t>(s.CurrentEntry->PackedSize));
+    WriteU32(s.LocalHeader.data() + 22, static_cast<std::uint32_t>(s.CurrentEntry->UnpackedSize));
+  }
+
+  const std::int32_t nameLength = ReadU16(s.LocalHeader.data() + 26);
+  if (nameLength >= kNameBufferSize) {
+    SetError(kErrDamaged, "A local file header holds a name longer than " +
+                              std::to_string(kNameBufferSize - 1) +
+                              " bytes; the archive is not supported!");
+    return false;
+  }
+  if (!EnsureWindow(s, nameLength)) return false;
+  std::memcpy(s.NameBuffer.data(), WindowAt(s), static_cast<std::size_t>(nameLength));
+  s.NameBuffer[static_cast<std::size_t>(nameLength)] = '\0';
+  s.LocalOffset += nameLength;
+
+  const std::int32_t extraLength = ReadU16(s.LocalHeader.data() + 28);
+  if (!EnsureWindow(s, extraLength)) return false;
+  s.LocalOffset += extraLength;
+  s.InPos = s.LocalOffset - s.InBase;
+  return true;
+}
+
+// One entry of the batch. False when the batch must stop.
+bool ProcessCurrentEntry(EngineState& s) {
+  if (!ReadLocalHeader(s)) return false;
+  const std::uint16_t flags = ReadU16(s.LocalHeader.data() + 6);
+  if (!(flags & kFlagEncrypted)) {
+    ExtractCurrentEntry();
+    return s.ErrorNo == 0;
+  }
+  if (flags & kFlagDescriptor) {
+    SkipEncrypted(s, kStatusEncryptedDescriptor);
+    return true;
+  }
+  const std::int32_t packed = static_cast<std::int32_t>(ReadU32(s.LocalHeader.data() + 18));
+  if (packed < kCryptHeaderSize) {
+    // Too short to hold even the encryption header.
+    SetError(kErrDamaged, kDamagedLocalHeader);
+    return false;
+  }
+  if (!EnsureWindow(s, kCryptHeaderSize)) return false;
+  std::memcpy(s.CryptHeader.data(), WindowAt(s), kCryptHeaderSize);
+  s.LocalOffset += kCryptHeaderSize;
+  s.InPos = s.LocalOffset - s.InBase;
+  s.CryptRemaining = packed - kCryptHeaderSize;
+  if (!CheckPassword()) {
+    SkipEncrypted(s, kStatusBadPassword);
+    return true;
+  }
+  s.CryptStart = s.InPos;
+  s.CryptCount = s.InCount - s.InPos;
+  DecryptInput();
+  ExtractCurrentEntry();
+  return s.ErrorNo == 0;
+}
+
+std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
+                      const std::string& destDir, const std::string& password, bool overwrite,
+                      bool useFolderNames, bool testOnly, TProgressProc callback) {
+  EngineState& s = Engine();
+  s.SelectedOnly = selectedOnly;
+  s.DestDir = destDir;
+  s.Password = password.substr(0, kMaxPassword);
+  s.Overwrite = overwrite;
+  s.UseFolderNames = useFolderNames;
+  s.TestOnly = testOnly;
+  s.Callback = std::move(callback);
+  ProcessEntries(first, last);
+  s.Callback = nullptr;  // it may hold references into the caller
+  return s.ErrorNo;
+}
+
+}  // namespace
+
+void ProcessEntries(std::int32_t first, std::int32_t last) {
+  EngineState& s = Engine();
+  s.InBase = 0;
+  s.InCount = 0;
+  s.InPos = 0;
+  s.InLimit = 0;
+  s.UserBreak = 0;
+  s.ErrorNo = 0;
+  s.ErrorMsg.clear();
+  s.BytesDone = 0;
+  s.FilesDone = 0;
+  s.SkippedCount = 0;
+  s.LastCallbackTick = platform::TickCount();
+  if (last < first) return;
+  for (std::int32_t i = first; i <= last; ++i) {
+    s.CurrentEntry = &s.Entries.at(static_cast<std::size_t>(i));
+    if (s.SelectedOnly && !s.CurrentEntry->Selected) continue;
+    if (!ProcessCurrentEntry(s)) return;
+  }
+}
+
+std::int32_t ExtractAll(const std::string& destDir, const std::string& password, bool overwrite,
+                        bool useFolderNames, bool testOnly, TProgressProc callback) {
+  return RunBatch(0, GetEntryCount() - 1, false, destDir, password, overwrite, useFolderNames,
+                  testOnly, std::move(callback));
+}
+
+std::int32_t ExtractSelected(const std::string& destDir, const std::string& password,
+                             bool overwrite, bool useFolderNames, bool testOnly,
+                             TProgressProc callback) {
+  return RunBatch(0, GetEntryCount() - 1, true, destDir, password, overwrite, useFolderNames,
+                  testOnly, std::move(callback));
+}
+
+std::int32_t ExtractEntry(std::int32_t index, const std::string& destDir,
+                          const std::string& password, bool overwrite, bool useFolderNames,
+                          bool testOnly, TProgressProc callback) {
+  if (index < 0 || index >= GetEntryCount())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  return RunBatch(index, index, false, destDir, password, overwrite, useFolderNames, testOnly,
+                  std::move(callback));
+}
+
+}  // namespace vantelo
