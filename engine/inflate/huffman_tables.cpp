@@ -1,6 +1,243 @@
-// Placeholder until the Deflate decoder lands: the fixed tables are built here.
-#include "engine/engine_state.h"
+// Huffman table construction for the Deflate decoder.
+//
+// Codes are the canonical codes of RFC 1951, stored bit-reversed (first stream
+// bit in bit 0) so that the next stream bits index the tables directly. Codes of
+// up to 9 bits fill every first-level entry that ends in them; longer codes go
+// to a 64-entry second-level table indexed by the 6 bits after the first 9.
+//
+// Code sets are checked before they are used: an over-subscribed set is damage,
+// and so is an incomplete one, except a literal/length code of exactly one
+// 1-bit code and a distance code of at most one code (which decodes whatever
+// the bit says). The dynamic header readers never look past the buffered bytes.
+#include "engine/inflate/huffman_tables.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "engine/inflate/deflate_constants.h"
+#include "engine/stream_io.h"
 
 namespace vantelo {
-void BuildFixedTables() {}
+namespace {
+
+using namespace deflate;
+
+void Damaged() { SetError(kErrDamaged, "The structure of ZIP file is damaged!"); }
+
+// True when the bit reader has consumed bits beyond the valid buffered bytes:
+// the header ran past the end of the data.
+bool PastInput(const EngineState& s) {
+  return static_cast<std::int64_t>(s.InPos) * 8 + s.InBitPos > static_cast<std::int64_t>(s.InCount) * 8;
+}
+
+enum class CodeKind { CodeLengths, LiteralLength, Distance };
+
+std::uint32_t ReverseBits(std::uint32_t code, int length) {
+  std::uint32_t reversed = 0;
+  for (int i = 0; i < length; ++i) {
+    reversed = (reversed << 1) | (code & 1);
+    code >>= 1;
+  }
+  return reversed;
+}
+
+// Builds a table of 2^tableBits first-level entries for symbols 0..count-1 with
+// the given code lengths; second-level tables come from pool (poolTables of 64
+// entries). Returns false for a code set that cannot be decoded.
+bool BuildTable(const std::int32_t* lengths, int count, std::int32_t* table, int tableBits,
+                std::int32_t* pool, int poolTables, CodeKind kind) {
+  int lengthCount[kMaxCodeBits + 1] = {};
+  for (int symbol = 0; symbol < count; ++symbol) {
+    const std::int32_t length = lengths[symbol];
+    if (length < 0 || length > kMaxCodeBits) return false;
+    ++lengthCount[length];
+  }
+
+  // Kraft sum: "left" is the number of unused codes at each length.
+  int left = 1;
+  for (int length = 1; length <= kMaxCodeBits; ++length) {
+    left <<= 1;
+    left -= lengthCount[length];
+    if (left < 0) return false;  // over-subscribed
+  }
+  const int tableSize = 1 << tableBits;
+  std::fill(table, table + tableSize, kEmptyEntry);
+  if (left > 0) {
+    // Incomplete. Only a literal/length code made of a single 1-bit code is
+    // taken (its one code is 0; the other bit value stays empty).
+    const int used = count - lengthCount[0];
+    if (!(kind == CodeKind::LiteralLength && used == 1 && lengthCount[1] == 1)) return false;
+  }
+
+  std::uint32_t nextCode[kMaxCodeBits + 1] = {};
+  std::uint32_t code = 0;
+  lengthCount[0] = 0;
+  for (int length = 1; length <= kMaxCodeBits; ++length) {
+    code = (code + static_cast<std::uint32_t>(lengthCount[length - 1])) << 1;
+    nextCode[length] = code;
+  }
+
+  int tablesUsed = 0;
+  for (int symbol = 0; symbol < count; ++symbol) {
+    const int length = lengths[symbol];
+    if (length == 0) continue;
+    const std::uint32_t reversed = ReverseBits(nextCode[length]++, length);
+    const std::int32_t entry = MakeEntry(symbol, length);
+    if (length <= tableBits) {
+      for (std::uint32_t i = reversed; i < static_cast<std::uint32_t>(tableSize); i += 1u << length)
+        table[i] = entry;
+      continue;
+    }
+    std::int32_t& first = table[reversed & static_cast<std::uint32_t>(tableSize - 1)];
+    if (first == kEmptyEntry) {
+      if (pool == nullptr || tablesUsed >= poolTables) return false;
+      std::fill(pool + tablesUsed * kSubTableSize, pool + (tablesUsed + 1) * kSubTableSize, kEmptyEntry);
+      first = MakeReference(tablesUsed++);
+    } else if (first >= 0) {
+      return false;  // cannot happen for a prefix code; kept as a guard
+    }
+    std::int32_t* sub = pool + ReferenceOffset(first);
+    for (std::uint32_t i = reversed >> tableBits; i < static_cast<std::uint32_t>(kSubTableSize);
+         i += 1u << (length - tableBits))
+      sub[i] = entry;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReadDynamicHeader() {
+  EngineState& s = Engine();
+  s.CodeLenLengths.fill(0);
+  std::uint32_t w = PeekBits(s);
+  s.LitCodeCount = static_cast<std::int32_t>(w & 31) + 257;
+  s.DistCodeCount = static_cast<std::int32_t>((w >> 5) & 31) + 1;
+  s.CodeLenCodeCount = static_cast<std::int32_t>((w >> 10) & 15) + 4;
+  SkipBits(s, 14);
+  if (PastInput(s) || s.LitCodeCount > kMaxLitCodes || s.DistCodeCount > kMaxDistCodes) {
+    Damaged();
+    return;
+  }
+  for (int i = 0; i < s.CodeLenCodeCount; ++i) {
+    w = PeekBits(s);
+    s.CodeLenLengths[kCodeLenOrder[i]] = static_cast<std::int32_t>(w & 7);
+    SkipBits(s, 3);
+  }
+  if (PastInput(s)) Damaged();
+}
+
+void BuildCodeLenTable() {
+  EngineState& s = Engine();
+  if (!BuildTable(s.CodeLenLengths.data(), kCodeLenSymbols, s.CodeLenTable.data(), kCodeLenBits, nullptr, 0,
+                  CodeKind::CodeLengths))
+    Damaged();
+}
+
+void ReadCodeLengths() {
+  EngineState& s = Engine();
+  const int total = s.LitCodeCount + s.DistCodeCount;  // at most 316: inside LitLengths
+  int i = 0;
+  while (i < total) {
+    std::uint32_t w = PeekBits(s);
+    const std::int32_t entry = s.CodeLenTable[w & kBitMask[kCodeLenBits]];
+    if (entry < 0) {
+      Damaged();
+      return;
+    }
+    const std::int32_t symbol = EntrySymbol(entry);
+    SkipBits(s, EntryLength(entry));
+    if (symbol < 16) {
+      s.LitLengths[i++] = symbol;
+    } else {
+      w = PeekBits(s);
+      std::int32_t value = 0;
+      int repeat;
+      if (symbol == 16) {
+        if (i == 0) {  // nothing to repeat
+          Damaged();
+          return;
+        }
+        value = s.LitLengths[i - 1];
+        repeat = 3 + static_cast<int>(w & 3);
+        SkipBits(s, 2);
+      } else if (symbol == 17) {
+        repeat = 3 + static_cast<int>(w & 7);
+        SkipBits(s, 3);
+      } else {
+        repeat = 11 + static_cast<int>(w & 127);
+        SkipBits(s, 7);
+      }
+      if (repeat > total - i) {  // would run past the declared counts
+        Damaged();
+        return;
+      }
+      std::fill_n(s.LitLengths.begin() + i, repeat, value);
+      i += repeat;
+    }
+    if (PastInput(s)) {
+      Damaged();
+      return;
+    }
+  }
+  std::copy_n(s.LitLengths.begin() + s.LitCodeCount, s.DistCodeCount, s.DistLengths.begin());
+}
+
+void BuildLitTable() {
+  EngineState& s = Engine();
+  // A block without an end-of-block code could never end.
+  if (s.LitLengths[kEndOfBlock] == 0 ||
+      !BuildTable(s.LitLengths.data(), s.LitCodeCount, s.LitTable.data(), kFirstLevelBits,
+                  s.LitSubTables[0].data(), kLitSubTables, CodeKind::LiteralLength))
+    Damaged();
+}
+
+void BuildDistTable() {
+  EngineState& s = Engine();
+  // At most one distance code: every entry decodes to it, consuming its length
+  // whatever the bits are. With no distance code at all, any match is damage.
+  int used = 0;
+  int last = -1;
+  for (int symbol = 0; symbol < s.DistCodeCount; ++symbol)
+    if (s.DistLengths[symbol] != 0) {
+      ++used;
+      last = symbol;
+    }
+  if (used <= 1) {
+    s.DistTable.fill(used == 1 ? MakeEntry(last, s.DistLengths[last]) : kEmptyEntry);
+    return;
+  }
+  if (!BuildTable(s.DistLengths.data(), s.DistCodeCount, s.DistTable.data(), kFirstLevelBits,
+                  s.DistSubTables[0].data(), kDistSubTables, CodeKind::Distance))
+    Damaged();
+}
+
+void BuildFixedTables() {
+  EngineState& s = Engine();
+  // RFC 1951's fixed code. Symbols 286/287 and distance codes 30/31 get their
+  // codes too, so that the decoder sees them and reports damage instead of
+  // reading them as some other symbol.
+  s.LitLengths.fill(0);
+  for (int symbol = 0; symbol < 288; ++symbol)
+    s.LitLengths[symbol] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
+  s.DistLengths.fill(5);
+  BuildTable(s.LitLengths.data(), 288, s.LitTable.data(), kFirstLevelBits, nullptr, 0,
+             CodeKind::LiteralLength);
+  BuildTable(s.DistLengths.data(), 32, s.DistTable.data(), kFirstLevelBits, nullptr, 0, CodeKind::Distance);
+  s.FixedLitTable = s.LitTable;
+  s.FixedDistTable = s.DistTable;
+  std::copy_n(s.LitLengths.begin(), kFixedLitLengthsSize, s.FixedLitLengths.begin());
+  s.FixedDistLengths = s.DistLengths;
+  s.WorkingTablesAreFixed = true;
+}
+
+void RestoreFixedTables() {
+  EngineState& s = Engine();
+  if (s.WorkingTablesAreFixed) return;  // a run of fixed blocks costs no copies
+  s.LitTable = s.FixedLitTable;
+  s.DistTable = s.FixedDistTable;
+  std::copy_n(s.FixedLitLengths.begin(), kFixedLitLengthsSize, s.LitLengths.begin());
+  s.DistLengths = s.FixedDistLengths;
+  s.WorkingTablesAreFixed = true;
+}
+
 }  // namespace vantelo

@@ -1,0 +1,63 @@
+// The constant tables of the Deflate format (RFC 1951), read-only.
+#pragma once
+
+#include <cstdint>
+
+namespace vantelo::deflate {
+
+// Length symbols 257..285: base length and extra bits, indexed by symbol - 257.
+// Symbols 286 and 287 never occur in a valid stream (base 0, no extra bits).
+inline constexpr std::int32_t kLengthBase[31] = {
+    3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23,  27, 31,
+    35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,   0};
+inline constexpr std::int32_t kLengthExtra[31] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 0, 0};
+
+// Distance symbols 0..29: base distance and extra bits. Symbols 30 and 31
+// never occur in a valid stream (base 0, no extra bits).
+inline constexpr std::int32_t kDistBase[32] = {
+    1,    2,    3,    4,    5,    7,     9,     13,    17,    25,   33,
+    49,   65,   97,   129,  193,  257,   385,   513,   769,   1025, 1537,
+    2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 0,     0};
+inline constexpr std::int32_t kDistExtra[32] = {
+    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 0, 0};
+
+// 2^n - 1 for n = 0..16.
+inline constexpr std::int32_t kBitMask[17] = {0,    1,    3,    7,     15,    31,    63,    127,  255,
+                                              511, 1023, 2047, 4095, 8191, 16383, 32767, 65535};
+
+// The order in which a dynamic block header lists the code-length code lengths.
+inline constexpr std::int32_t kCodeLenOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                   11, 4,  12, 3, 13, 2, 14, 1, 15};
+
+// 2^n for n = 0..15.
+inline constexpr std::int32_t kPow2[16] = {1,   2,   4,    8,    16,   32,   64,    128,
+                                           256, 512, 1024, 2048, 4096, 8192, 16384, 32768};
+
+inline constexpr int kMaxCodeBits = 15;
+inline constexpr int kFirstLevelBits = 9;   // literal/length and distance tables
+inline constexpr int kSecondLevelBits = 6;  // 9 + 6 = 15, the longest code
+inline constexpr int kCodeLenBits = 7;      // the code-length code is at most 7 bits
+inline constexpr int kMaxLitCodes = 286;    // HLIT + 257 above this is damage
+inline constexpr int kMaxDistCodes = 30;    // HDIST + 1 above this is damage
+inline constexpr int kEndOfBlock = 256;
+
+// A table entry: the code length in bits 0..7 and the symbol in bits 8..23, so
+// the decoder needs no second lookup to know how many bits to consume, and a
+// literal is simply an entry below 256 << 8. -1 marks an entry where no code
+// ends; a first-level entry with the top bit set (0x80000000 + 128 * n) refers
+// to second-level table n.
+inline constexpr std::int32_t kEmptyEntry = -1;
+inline constexpr std::int32_t kLiteralLimit = 256 << 8;  // entries below are literals
+inline constexpr std::int32_t MakeEntry(std::int32_t symbol, std::int32_t length) {
+  return (symbol << 8) | length;
+}
+inline constexpr std::int32_t EntrySymbol(std::int32_t entry) { return entry >> 8; }
+inline constexpr std::int32_t EntryLength(std::int32_t entry) { return entry & 0xFF; }
+inline constexpr std::int32_t MakeReference(std::int32_t table) {
+  return static_cast<std::int32_t>(0x80000000u + 128u * static_cast<std::uint32_t>(table));
+}
+// Offset of the referenced second-level table in its pool, counted in entries.
+inline constexpr std::int32_t ReferenceOffset(std::int32_t entry) { return (entry & 0x7FFFFFFF) >> 1; }
+
+}  // namespace vantelo::deflate
