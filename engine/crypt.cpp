@@ -23,7 +23,10 @@ bool CheckPassword() {
   EngineState& s = Engine();
   s.CryptKeys = {0x12345678u, 0x23456789u, 0x34567890u};
   if (s.Password.empty()) return false;
-  for (char c : s.Password) UpdateKeys(static_cast<std::uint8_t>(c));
+  // The batch cuts the password to 30 characters; the cut is repeated here so
+  // that the key schedule never sees more, however Password was set.
+  const std::size_t length = std::min<std::size_t>(s.Password.size(), kMaxPasswordLength);
+  for (std::size_t i = 0; i < length; ++i) UpdateKeys(static_cast<std::uint8_t>(s.Password[i]));
   for (std::uint8_t& b : s.CryptHeader) {
     b = static_cast<std::uint8_t>(b ^ DecryptByte());
     UpdateKeys(b);
@@ -36,15 +39,20 @@ bool CheckPassword() {
 
 void DecryptInput() {
   EngineState& s = Engine();
-  const std::uint32_t n = std::min(static_cast<std::uint32_t>(s.CryptCount),
-                                   static_cast<std::uint32_t>(s.CryptRemaining));
-  if (n == 0) return;
-  s.CryptRemaining -= static_cast<std::int32_t>(n);
+  // Only bytes that hold archive data may be decrypted: the range must start
+  // inside the valid part of the buffer and cannot run past InCount, whatever
+  // the counters say. A negative CryptRemaining (an entry whose compressed size
+  // is below the 12 header bytes) means nothing is left to decrypt; compared as
+  // unsigned it would have meant "decrypt everything".
+  const std::int32_t valid = std::min<std::int32_t>(s.InCount, kInBufferFill);
+  if (s.CryptStart < 0 || s.CryptStart >= valid || s.CryptCount <= 0 || s.CryptRemaining <= 0) return;
+  const std::int32_t n = std::min({s.CryptCount, s.CryptRemaining, valid - s.CryptStart});
+  s.CryptRemaining -= n;
   // The same steps as DecryptByte and UpdateKeys, with the keys in locals.
   const auto& table = s.CrcTable;
   std::uint32_t k0 = s.CryptKeys[0], k1 = s.CryptKeys[1], k2 = s.CryptKeys[2];
   std::uint8_t* p = s.InBuffer.data() + s.CryptStart;
-  for (std::uint32_t i = 0; i < n; ++i) {
+  for (std::int32_t i = 0; i < n; ++i) {
     const std::uint32_t t = (k2 & 0xFFFF) | 2u;
     const std::uint8_t plain = static_cast<std::uint8_t>(p[i] ^ ((t * (t ^ 1u)) >> 8));
     p[i] = plain;

@@ -21,8 +21,12 @@ void ClearTail(EngineState& s) {
 
 void FillInputAt() {
   EngineState& s = Engine();
-  if (platform::Seek(s.ArchiveHandle, s.InBase, platform::SeekOrigin::Begin) != s.InBase) {
-    // Negative offsets, or a file that cannot seek: nothing valid can be read there.
+  // A negative offset is refused before the seek: its failure result (-1) would
+  // otherwise compare equal to an InBase of -1 and the read would go on from
+  // wherever the file position happened to be.
+  if (s.InBase < 0 ||
+      platform::Seek(s.ArchiveHandle, s.InBase, platform::SeekOrigin::Begin) != s.InBase) {
+    // Nothing valid can be read there, or the file cannot seek.
     s.ReadCount = -1;
     SetReadError(s);
     return;
@@ -66,6 +70,7 @@ void RefillInput() {
   if (keep > 0) std::memmove(s.InBuffer.data(), s.InBuffer.data() + s.InPos, static_cast<std::size_t>(keep));
   s.InCount = keep > 0 ? keep : 0;
   s.InPos = 0;
+  s.InLimit = s.InCount - kInBufferSlack;
 
   s.ReadCount = platform::Read(s.ArchiveHandle, s.InBuffer.data() + s.InCount, kInBufferFill - s.InCount);
   if (s.ReadCount < 0) {

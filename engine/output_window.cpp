@@ -17,8 +17,10 @@ void FlushOutput() {
   }
   if (s.OutPending != 0) {
     s.EntryOutCount += s.OutPending;
+    // The callers set OutPending = OutPos - OutStart; the CRC covers exactly the
+    // bytes delivered.
     s.EntryCrc = CrcUpdate(s.EntryCrc, s.OutWindow.data() + s.OutStart,
-                           static_cast<std::size_t>(s.OutPos - s.OutStart));
+                           static_cast<std::size_t>(s.OutPending));
   }
   if (s.OutPos >= kOutWindowSize) {
     // Keep the last 32 KiB produced, the Deflate history, right before OutPos.
