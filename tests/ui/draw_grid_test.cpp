@@ -1,0 +1,264 @@
+// The owner-drawn grid widget: geometry, cursor moves through the select event,
+// draw-cell for every visible cell, keys, double click, column sizing, scrolling.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "ui/widgets/draw_grid.h"
+#include "ui_test_support.h"
+
+namespace vantelo::ui {
+namespace {
+
+using test::SendMouse;
+
+class DrawGridTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    grid.resize(300, 200);
+    grid.SetDefaultRowHeight(16);
+    grid.SetColCount(5);
+    for (int c = 0; c < 5; ++c) grid.SetColWidth(c, 80);
+    grid.SetRowCount(51);
+    grid.SetFixedRows(1);
+    grid.SetRowHeight(0, 20);
+    grid.OnSelectCell = [this](int col, int row, bool& canSelect) {
+      events.emplace_back(col, row);
+      canSelect = allow;
+    };
+    grid.OnDrawCell = [this](QPainter&, int col, int row, const QRect&) {
+      drawn.emplace(col, row);
+    };
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    events.clear();
+  }
+
+  QPoint CellCentre(int col, int row) { return grid.CellRect(col, row).center(); }
+
+  DrawGrid grid;
+  std::vector<std::pair<int, int>> events;
+  std::set<std::pair<int, int>> drawn;
+  bool allow = true;
+};
+
+TEST_F(DrawGridTest, FixedRowsResetTheCursorWithoutAnEvent) {
+  EXPECT_EQ(grid.FixedRows(), 1);
+  EXPECT_EQ(grid.Col(), 0);
+  EXPECT_EQ(grid.Row(), 1);
+  EXPECT_EQ(grid.AnchorRow(), 1);
+  EXPECT_EQ(grid.TopRow(), 1);
+  EXPECT_EQ(grid.LeftCol(), 0);
+  EXPECT_TRUE(events.empty());
+  EXPECT_FALSE(grid.SetFixedRows(51));  // as many fixed rows as rows: refused
+  EXPECT_EQ(grid.FixedRows(), 1);
+}
+
+TEST_F(DrawGridTest, GeometryFollowsHeightsAndWidths) {
+  EXPECT_EQ(grid.CellRect(0, 0), QRect(0, 0, 80, 20));
+  EXPECT_EQ(grid.CellRect(1, 1), QRect(80, 20, 80, 16));
+  EXPECT_EQ(grid.CellRect(2, 3), QRect(160, 52, 80, 16));
+  EXPECT_TRUE(grid.CellRect(0, 50).isEmpty());  // not visible
+  const int rowsFit = (grid.ClientRect().height() - 20) / 16;
+  EXPECT_EQ(grid.VisibleRowCount(), rowsFit);
+  EXPECT_EQ(grid.VisibleColCount(), grid.ClientRect().width() / 80);
+  int col = -1, row = -1;
+  ASSERT_TRUE(grid.MouseToCell(QPoint(85, 40), col, row));
+  EXPECT_EQ(col, 1);
+  EXPECT_EQ(row, 2);
+}
+
+TEST_F(DrawGridTest, ProgrammaticMovesRaiseTheSelectEventOnce) {
+  EXPECT_TRUE(grid.SetRow(5));
+  EXPECT_EQ(events, (std::vector<std::pair<int, int>>{{0, 5}}));
+  EXPECT_EQ(grid.Row(), 5);
+  events.clear();
+  EXPECT_TRUE(grid.SetRow(5));  // same value: nothing
+  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(grid.SetCol(3));
+  EXPECT_EQ(events, (std::vector<std::pair<int, int>>{{3, 5}}));
+  EXPECT_EQ(grid.AnchorCol(), 3);
+}
+
+TEST_F(DrawGridTest, MovesOutsideTheGridAreRefusedWithoutAnEvent) {
+  EXPECT_FALSE(grid.SetRow(51));
+  EXPECT_FALSE(grid.SetRow(-1));
+  EXPECT_FALSE(grid.SetRow(0));  // the fixed title row
+  EXPECT_FALSE(grid.SetCol(5));
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(grid.Row(), 1);
+  EXPECT_EQ(grid.Col(), 0);
+}
+
+TEST_F(DrawGridTest, HandlerCanRefuseAMove) {
+  allow = false;
+  EXPECT_FALSE(grid.SetRow(4));
+  EXPECT_EQ(events.size(), 1u);
+  EXPECT_EQ(grid.Row(), 1);
+}
+
+TEST_F(DrawGridTest, MovingBelowTheViewScrollsTheCursorIntoView) {
+  EXPECT_TRUE(grid.SetRow(50));
+  EXPECT_EQ(grid.TopRow(), 51 - grid.VisibleRowCount());
+  EXPECT_FALSE(grid.CellRect(0, 50).isEmpty());
+  EXPECT_EQ(grid.verticalScrollBar()->value(), grid.TopRow() - 1);
+  EXPECT_TRUE(grid.SetRow(2));
+  EXPECT_EQ(grid.TopRow(), 2);
+}
+
+TEST_F(DrawGridTest, MousePressRaisesTheEventAlsoOnTheCurrentCell) {
+  const QPoint p = CellCentre(0, 1);
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(events, (std::vector<std::pair<int, int>>{{0, 1}}));
+  const QPoint q = CellCentre(2, 4);
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, q, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, q, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(events.back(), std::make_pair(2, 4));
+  EXPECT_EQ(grid.Row(), 4);
+  EXPECT_EQ(grid.Col(), 2);
+}
+
+TEST_F(DrawGridTest, PressOnTheTitleRowMovesNothing) {
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, CellCentre(1, 0), Qt::LeftButton,
+            Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, CellCentre(1, 0), Qt::LeftButton,
+            Qt::NoButton);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(grid.Row(), 1);
+}
+
+TEST_F(DrawGridTest, DraggingIntoAnotherCellRaisesTheEvent) {
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, CellCentre(1, 2), Qt::LeftButton,
+            Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, CellCentre(1, 2) + QPoint(3, 0), Qt::NoButton,
+            Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, CellCentre(1, 3), Qt::NoButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, CellCentre(1, 4), Qt::NoButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, CellCentre(1, 4), Qt::LeftButton,
+            Qt::NoButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, CellCentre(1, 6), Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(events, (std::vector<std::pair<int, int>>{{1, 2}, {1, 3}, {1, 4}}));
+  EXPECT_EQ(grid.Row(), 4);
+}
+
+TEST_F(DrawGridTest, EveryVisibleCellIsDrawn) {
+  drawn.clear();
+  grid.Repaint();
+  int rows = 1;  // the title row
+  for (int r = grid.TopRow(); r < grid.RowCount() && !grid.CellRect(0, r).isEmpty(); ++r) ++rows;
+  int cols = 0;
+  for (int c = grid.LeftCol(); c < grid.ColCount() && !grid.CellRect(c, 0).isEmpty(); ++c) ++cols;
+  EXPECT_EQ(drawn.size(), static_cast<std::size_t>(rows * cols));
+  EXPECT_TRUE(drawn.count({0, 0}));
+  EXPECT_FALSE(drawn.count({0, 50}));
+}
+
+TEST_F(DrawGridTest, DefaultKeysMoveTheCursorThroughTheEvent) {
+  QTest::keyClick(&grid, Qt::Key_Down);
+  EXPECT_EQ(grid.Row(), 2);
+  QTest::keyClick(&grid, Qt::Key_Right);
+  EXPECT_EQ(grid.Col(), 1);
+  QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(grid.Row(), 50);
+  QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(grid.Row(), 1);
+  EXPECT_EQ(events.size(), 4u);
+}
+
+TEST_F(DrawGridTest, KeyHandlerGetsVirtualKeysAndCanStopDefaultHandling) {
+  std::vector<int> down, up;
+  grid.OnKeyDown = [&](int& key, Qt::KeyboardModifiers) {
+    down.push_back(key);
+    key = 0;
+  };
+  grid.OnKeyUp = [&](int& key, Qt::KeyboardModifiers) { up.push_back(key); };
+  QTest::keyClick(&grid, Qt::Key_Down);
+  QTest::keyClick(&grid, Qt::Key_Return);
+  QTest::keyClick(&grid, Qt::Key_Space);
+  QTest::keyPress(&grid, Qt::Key_Shift);
+  QTest::keyRelease(&grid, Qt::Key_Shift);
+  QTest::keyPress(&grid, Qt::Key_Control);
+  QTest::keyRelease(&grid, Qt::Key_Control);
+  EXPECT_EQ(grid.Row(), 1);  // key 0: no default move
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(down, (std::vector<int>{VK_DOWN, VK_RETURN, VK_SPACE, VK_SHIFT, VK_CONTROL}));
+  EXPECT_EQ(up, (std::vector<int>{VK_DOWN, VK_RETURN, VK_SPACE, VK_SHIFT, VK_CONTROL}));
+}
+
+TEST_F(DrawGridTest, VirtualKeyNumbers) {
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Return), 13);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Enter), 13);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Shift), 16);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Control), 17);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Space), 32);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_PageUp), 33);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_PageDown), 34);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_End), 35);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Home), 36);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Left), 37);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Up), 38);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Right), 39);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_Down), 40);
+  EXPECT_EQ(ToVirtualKey(Qt::Key_A), 'A');
+}
+
+TEST_F(DrawGridTest, DoubleClickRaisesTheEvent) {
+  int clicks = 0;
+  grid.OnDblClick = [&] { ++clicks; };
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, CellCentre(1, 3));
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(DrawGridTest, DraggingATitleBorderResizesTheColumn) {
+  const QPoint border(80, 10);  // right edge of column 0 in the title row
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, border, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, border + QPoint(30, 0), Qt::NoButton,
+            Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, border + QPoint(30, 0), Qt::LeftButton,
+            Qt::NoButton);
+  EXPECT_EQ(grid.ColWidth(0), 110);
+  EXPECT_EQ(grid.CellRect(1, 0).left(), 110);
+  EXPECT_TRUE(events.empty());  // sizing is no cursor move
+  // The same spot on a data row is an ordinary press.
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, QPoint(110, 30), Qt::LeftButton,
+            Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, QPoint(110, 30), Qt::LeftButton,
+            Qt::NoButton);
+  EXPECT_EQ(grid.ColWidth(0), 110);
+  EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(DrawGridTest, WheelScrollsTheViewNotTheCursor) {
+  QWheelEvent wheel(QPointF(50, 50), grid.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                    QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(grid.viewport(), &wheel);
+  EXPECT_GT(grid.TopRow(), 1);
+  EXPECT_EQ(grid.Row(), 1);
+  EXPECT_TRUE(events.empty());
+  grid.verticalScrollBar()->setValue(10);
+  EXPECT_EQ(grid.TopRow(), 11);
+}
+
+TEST_F(DrawGridTest, ShrinkingTheRowCountKeepsTheCursorInside) {
+  EXPECT_TRUE(grid.SetRow(40));
+  grid.SetRowCount(10);
+  EXPECT_EQ(grid.Row(), 9);
+  EXPECT_LE(grid.TopRow(), 9);
+  grid.SetFixedRows(0);
+  grid.SetRowCount(1);
+  EXPECT_EQ(grid.Row(), 0);
+  EXPECT_EQ(grid.TopRow(), 0);
+}
+
+}  // namespace
+}  // namespace vantelo::ui

@@ -1,0 +1,280 @@
+// Part 2.2: cell texts, icon indexes through the IconCache, and the painted grid.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTest>
+
+#include <algorithm>
+#include <map>
+
+#include "common/test_support.h"
+#include "engine/engine.h"
+#include "ui/main_window.h"
+#include "ui/widgets/draw_grid.h"
+#include "ui_test_support.h"
+
+namespace vantelo::ui {
+namespace {
+
+using test::DataPath;
+using test::FakeEntry;
+
+QString QData(const char* name) { return QString::fromStdString(DataPath(name)); }
+
+std::string Cell(TForm1& f, int col, int row) {
+  std::string text;
+  bool selected = true;
+  f.GetCellText(col, row, text, selected);
+  return text;
+}
+
+// Row of the entry with this name (and folder), or -1.
+int RowOf(const std::string& name, const std::string& folder = "") {
+  for (int i = 0; i < GetEntryCount(); ++i)
+    if (GetEntryName(i) == name && (folder.empty() || GetEntryFolder(i) == folder)) return i + 1;
+  return -1;
+}
+
+class GridPaintingTest : public ::testing::Test {
+ protected:
+  void TearDown() override { CloseArchive(); }
+};
+
+TEST_F(GridPaintingTest, CellTextsOfTheDemoArchive) {
+  TForm1 f({QData("demo.zip")});
+  const int main = RowOf("main.cpp");
+  ASSERT_GT(main, 0);
+  EXPECT_EQ(Cell(f, 0, main), "");
+  EXPECT_EQ(Cell(f, 1, main), "main.cpp");
+  EXPECT_EQ(Cell(f, 2, main), "05/17/24");
+  EXPECT_EQ(Cell(f, 3, main), "14:32:10");
+  EXPECT_EQ(Cell(f, 4, main), "1,060");
+  EXPECT_EQ(Cell(f, 5, main), "6%");
+  EXPECT_EQ(Cell(f, 6, main), "64");
+  EXPECT_EQ(Cell(f, 7, main), "vantelo demo/src/");
+  const int empty = RowOf("empty.log");
+  EXPECT_EQ(Cell(f, 4, empty), "0");
+  EXPECT_EQ(Cell(f, 5, empty), "0");  // not "0%"
+  const int secret = RowOf("secret.txt");
+  EXPECT_EQ(Cell(f, 1, secret), "secret.txt+");
+  EXPECT_EQ(Cell(f, 5, secret), "160%");  // above 100 for small encrypted entries
+  const int folder = RowOf("[FOLDER]", "vantelo demo/images/");
+  EXPECT_EQ(Cell(f, 1, folder), "[FOLDER]");
+  EXPECT_EQ(Cell(f, 7, folder), "vantelo demo/images/");
+  std::string text;
+  bool selected = true;
+  f.GetCellText(1, main, text, selected);
+  EXPECT_FALSE(selected);
+  SetEntrySelected(main - 1, true);
+  f.GetCellText(1, main, text, selected);
+  EXPECT_TRUE(selected);
+}
+
+TEST_F(GridPaintingTest, DatesTimesAndTopLevelFolders) {
+  TForm1 f({QData("zip_encrypted.zip")});
+  const int readme = RowOf("readme.txt");
+  ASSERT_GT(readme, 0);
+  EXPECT_EQ(Cell(f, 1, readme), "readme.txt+");
+  EXPECT_EQ(Cell(f, 2, readme), "02/05/98");
+  EXPECT_EQ(Cell(f, 3, readme), "09:05:06");
+  EXPECT_EQ(Cell(f, 7, RowOf("noext")), "");  // a top-level entry
+}
+
+TEST_F(GridPaintingTest, RatiosRoundHalfToEvenAndLargeSizesGroup) {
+  test::TempFolder dir;
+  const std::uint16_t date = (18 << 9) | (2 << 5) | 5, time = (9 << 11) | (5 << 5) | 3;
+  test::WriteCatalogZip(dir.file("r.zip"), {{"a.txt", 1000, 125, date, time},
+                                            {"b.txt", 1000, 375, date, time},
+                                            {"c.txt", 1000, 333, date, time},
+                                            {"d.txt", 100000000, 50000000, date, time},
+                                            {"notes.txt", 10, 22, date, time, true}});
+  TForm1 f({QString::fromStdString(dir.file("r.zip"))});
+  EXPECT_EQ(Cell(f, 5, 1), "12%");
+  EXPECT_EQ(Cell(f, 5, 2), "38%");
+  EXPECT_EQ(Cell(f, 4, 3), "1,000");
+  EXPECT_EQ(Cell(f, 5, 3), "33%");
+  EXPECT_EQ(Cell(f, 6, 3), "333");
+  EXPECT_EQ(Cell(f, 4, 4), "100,000,000");
+  EXPECT_EQ(Cell(f, 5, 4), "50%");  // packed x 100 is past 32 bits
+  EXPECT_EQ(Cell(f, 1, 5), "notes.txt+");
+  EXPECT_EQ(Cell(f, 2, 1), "02/05/98");
+  EXPECT_EQ(Cell(f, 3, 1), "09:05:06");
+}
+
+TEST_F(GridPaintingTest, IconCacheAsksTheShellOncePerExtensionAndOnceForFolders) {
+  test::RecordingShell shell;
+  TForm1 f({QData("demo.zip")}, &shell);
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  shell.iconRequests.clear();
+  f.IconCache.Clear();
+  std::map<int, std::int32_t> first;
+  for (int row = 1; row < f.DrawGrid1->RowCount(); ++row) first[row] = f.GetIconIndex(row);
+  for (int row = 1; row < f.DrawGrid1->RowCount(); ++row) EXPECT_EQ(f.GetIconIndex(row), first[row]);
+  f.grab();  // a paint asks nothing more either
+  int folders = 0;
+  std::vector<std::string> names;
+  for (const auto& [name, folder] : shell.iconRequests) {
+    if (folder) ++folders;
+    else names.push_back(name);
+  }
+  EXPECT_EQ(folders, 1);
+  std::sort(names.begin(), names.end());
+  // One per extension: "readme.txt" and "secret.txt" share "txt" (the first one asks).
+  EXPECT_EQ(names, (std::vector<std::string>{"blob.bin", "build.sh", "config.json", "empty.log",
+                                             "gradient.png", "main.cpp", "manual.html",
+                                             "notes.md", "readme.txt", "table.csv"}));
+  for (const auto& [name, folder] : shell.iconRequests)
+    if (folder) {
+      EXPECT_EQ(name, "[FOLDER]");
+    }
+  std::int32_t value = -1;
+  EXPECT_TRUE(f.IconCache.Find("TXT", value));  // names compare without regard to case
+  EXPECT_EQ(value, first[RowOf("readme.txt")]);
+  EXPECT_TRUE(f.IconCache.Find("FOLDER", value));
+  EXPECT_EQ(value, first[RowOf("[FOLDER]")]);
+  // Folders and files get different icons, and every index draws something.
+  EXPECT_NE(first[RowOf("[FOLDER]")], first[RowOf("readme.txt")]);
+  for (const auto& [row, index] : first) EXPECT_FALSE(shell.Icon(index).isNull()) << row;
+}
+
+TEST_F(GridPaintingTest, IconCacheLivesAcrossArchives) {
+  test::RecordingShell shell;
+  TForm1 f({QData("demo.zip")}, &shell);
+  for (int row = 1; row < f.DrawGrid1->RowCount(); ++row) f.GetIconIndex(row);
+  const int count = f.IconCache.Count();
+  f.sbCloseClick();
+  EXPECT_EQ(f.IconCache.Count(), count);
+  shell.iconRequests.clear();
+  f.ZipFileName = DataPath("demo.zip");
+  f.OpenZipFile();
+  for (int row = 1; row < f.DrawGrid1->RowCount(); ++row) f.GetIconIndex(row);
+  EXPECT_TRUE(shell.iconRequests.empty());
+}
+
+class PaintedGridTest : public GridPaintingTest {
+ protected:
+  void SetUp() override {
+    form = std::make_unique<TForm1>(QStringList{QData("demo.zip")});
+    form->resize(800, 500);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+  QImage Grab() { return form->DrawGrid1->viewport()->grab().toImage(); }
+  QRect Rect(int col, int row) { return form->DrawGrid1->CellRect(col, row); }
+  std::unique_ptr<TForm1> form;
+};
+
+bool IsBlue(QRgb c) { return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 255; }
+bool IsBlack(QRgb c) { return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 0; }
+
+TEST_F(PaintedGridTest, SelectedRowIsBlueInEveryColumn) {
+  SetEntrySelected(2, true);  // row 3
+  const QImage img = Grab();
+  for (int col = 0; col < 8; ++col) {
+    const QRect r = Rect(col, 3);
+    if (r.isEmpty()) continue;
+    // The far corner of each cell, away from text and icon (also behind the icon column).
+    const QPoint corner(std::min(r.right(), img.width() - 1) - 1, r.bottom() - 1);
+    EXPECT_TRUE(IsBlue(img.pixel(corner))) << "column " << col;
+  }
+  // Behind the icon too: the strip right of the 16-pixel icon.
+  EXPECT_TRUE(IsBlue(img.pixel(Rect(0, 3).left() + 18, Rect(0, 3).top() + 8)));
+  const QRect name = Rect(1, 3);
+  int light = 0;
+  for (int x = name.left() + 2; x < name.left() + 40; ++x)
+    for (int y = name.top() + 1; y < name.bottom(); ++y)
+      if (qGray(img.pixel(x, y)) > 200) ++light;
+  EXPECT_GT(light, 10);
+  // Unselected rows are white.
+  const QRect other = Rect(2, 4);
+  EXPECT_EQ(img.pixel(other.right() - 1, other.bottom() - 1), qRgb(255, 255, 255));
+}
+
+TEST_F(PaintedGridTest, CursorRowHasABlueFrame) {
+  const QImage img = Grab();
+  ASSERT_EQ(form->DrawGrid1->Row(), 1);
+  for (int col = 0; col < 8; ++col) {
+    const QRect r = Rect(col, 1);
+    if (r.isEmpty() || r.right() >= img.width()) continue;
+    EXPECT_TRUE(IsBlue(img.pixel(r.left() + r.width() / 2, r.top()))) << col;
+    EXPECT_TRUE(IsBlue(img.pixel(r.left() + r.width() / 2, r.bottom()))) << col;
+  }
+  EXPECT_TRUE(IsBlue(img.pixel(Rect(0, 1).left(), Rect(0, 1).center().y())));
+  const QRect last = Rect(7, 1);
+  if (!last.isEmpty() && last.right() < img.width())
+    EXPECT_TRUE(IsBlue(img.pixel(last.right(), last.center().y())));
+  // Row 2 has no frame.
+  const QRect r2 = Rect(2, 2);
+  EXPECT_EQ(img.pixel(r2.left() + r2.width() / 2, r2.top()), qRgb(255, 255, 255));
+}
+
+TEST_F(PaintedGridTest, CursorFrameAlsoOnASelectedRow) {
+  SetEntrySelected(0, true);
+  const QImage img = Grab();
+  const QRect r = Rect(3, 1);
+  EXPECT_TRUE(IsBlue(img.pixel(r.center())));  // the fill
+  EXPECT_TRUE(IsBlue(img.pixel(r.left() + 5, r.top())));
+}
+
+TEST_F(PaintedGridTest, TitleRowIsBoxedOnTheFaceColour) {
+  const QImage img = Grab();
+  const QRgb face = form->palette().color(QPalette::Window).rgb();
+  for (int col = 0; col < 8; ++col) {
+    const QRect r = Rect(col, 0);
+    if (r.isEmpty() || r.right() >= img.width()) continue;
+    EXPECT_TRUE(IsBlack(img.pixel(r.left(), r.center().y()))) << col;
+    EXPECT_TRUE(IsBlack(img.pixel(r.right(), r.center().y()))) << col;
+    EXPECT_TRUE(IsBlack(img.pixel(r.left() + 1, r.top()))) << col;
+    EXPECT_TRUE(IsBlack(img.pixel(r.left() + 1, r.bottom()))) << col;
+    EXPECT_EQ(img.pixel(r.right() - 2, r.bottom() - 2), face) << col;
+  }
+  // The titles are written in black: some dark pixels inside "Name".
+  const QRect name = Rect(1, 0);
+  int dark = 0;
+  for (int x = name.left() + 2; x < name.left() + 40; ++x)
+    for (int y = name.top() + 2; y < name.bottom() - 1; ++y)
+      if (qGray(img.pixel(x, y)) < 80) ++dark;
+  EXPECT_GT(dark, 20);
+}
+
+TEST_F(PaintedGridTest, NumericColumnsAreRightAligned) {
+  const QImage img = Grab();
+  const int row = RowOf("table.csv");
+  const QRect size = Rect(4, row);
+  auto darkAt = [&](int x) {
+    for (int y = size.top() + 1; y < size.bottom(); ++y)
+      if (qGray(img.pixel(x, y)) < 128) return true;
+    return false;
+  };
+  bool nearRight = false, nearLeft = false;
+  for (int x = size.right() - 12; x < size.right() - 2; ++x) nearRight |= darkAt(x);
+  for (int x = size.left(); x < size.left() + 20; ++x) nearLeft |= darkAt(x);
+  EXPECT_TRUE(nearRight);
+  EXPECT_FALSE(nearLeft);
+}
+
+TEST_F(PaintedGridTest, FolderAndFileIconsAreDrawn) {
+  const QImage img = Grab();
+  auto coloured = [&](int row) {
+    const QRect r = Rect(0, row);
+    int n = 0;
+    for (int x = r.left(); x < r.left() + 16; ++x)
+      for (int y = r.top() + 1; y < r.top() + 15; ++y)
+        if (img.pixel(x, y) != qRgb(255, 255, 255)) ++n;
+    return n;
+  };
+  EXPECT_GT(coloured(RowOf("[FOLDER]")), 30);
+  EXPECT_GT(coloured(RowOf("readme.txt")), 15);
+}
+
+TEST_F(PaintedGridTest, EmptyWindowPaintsOnlyTheTitleRow) {
+  form->sbCloseClick();
+  const QImage img = Grab();
+  const QRect title = Rect(1, 0);
+  EXPECT_TRUE(IsBlack(img.pixel(title.left(), title.center().y())));
+  EXPECT_EQ(img.pixel(title.center().x(), title.bottom() + 10), qRgb(255, 255, 255));
+}
+
+}  // namespace
+}  // namespace vantelo::ui

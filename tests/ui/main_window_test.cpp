@@ -1,0 +1,368 @@
+// Part 2.1: start-up, the two window states, Open, Close, About, the temporary
+// folder and files.
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "common/test_support.h"
+#include "engine/engine.h"
+#include "platform/platform.h"
+#include "ui/app_info.h"
+#include "ui/application.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/extract_options_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
+#include "ui/dialogs/report_dialog.h"
+#include "ui/main_window.h"
+#include "ui/widgets/draw_grid.h"
+#include "ui/widgets/status_bar.h"
+#include "ui_test_support.h"
+
+namespace vantelo::ui {
+namespace {
+
+using test::BoxSeen;
+using test::CloseMessageBox;
+using test::DataPath;
+using test::ModalAnswer;
+
+QString QData(const char* name) { return QString::fromStdString(DataPath(name)); }
+
+constexpr const char* kNotZipMessage =
+    "ERROR! This is not a ZIP file or the structure of ZIP file is damaged!";
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void TearDown() override { CloseArchive(); }
+
+  static void ExpectEmpty(TForm1& f) {
+    EXPECT_EQ(f.DrawGrid1->RowCount(), 1);
+    EXPECT_EQ(f.DrawGrid1->FixedRows(), 0);
+    EXPECT_EQ(f.PanelText(0), "Total: 0 files");
+    EXPECT_EQ(f.PanelText(1), "Selected: 0 files");
+    EXPECT_FALSE(f.sbExtract->isEnabled());
+    EXPECT_FALSE(f.sbAdd->isEnabled());
+    EXPECT_FALSE(f.sbRng->isEnabled());
+    EXPECT_TRUE(f.sbOpen->isEnabled());
+    EXPECT_TRUE(f.sbClose->isEnabled());
+    EXPECT_TRUE(f.sbHelp->isEnabled());
+  }
+  static void ExpectDemoLoaded(TForm1& f) {
+    EXPECT_EQ(f.DrawGrid1->RowCount(), 17);
+    EXPECT_EQ(f.DrawGrid1->FixedRows(), 1);
+    EXPECT_EQ(f.DrawGrid1->Row(), 1);
+    EXPECT_EQ(f.DrawGrid1->Col(), 0);
+    EXPECT_EQ(f.DrawGrid1->TopRow(), 1);
+    EXPECT_EQ(f.DrawGrid1->RowHeight(0), 20);
+    EXPECT_EQ(f.DrawGrid1->RowHeight(1), 16);
+    EXPECT_EQ(f.PanelText(0), "Total: 16 files  -  71,424 bytes");
+    EXPECT_EQ(f.PanelText(1), "Selected: 0 files");
+    EXPECT_TRUE(f.sbExtract->isEnabled());
+    EXPECT_TRUE(f.sbAdd->isEnabled());
+    EXPECT_TRUE(f.sbRng->isEnabled());
+    EXPECT_EQ(f.LastRow, -1);
+  }
+};
+
+TEST_F(MainWindowTest, StartWithoutArgumentsIsEmpty) {
+  TForm1 f;
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  ExpectEmpty(f);
+  EXPECT_EQ(f.windowTitle(), QString::fromLatin1(kMainCaption));
+  EXPECT_TRUE(f.windowTitle().startsWith("Vantelo 0.91 - Demo of Korvane Unzip Library - "));
+  EXPECT_EQ(f.ZipFileName, "");
+  EXPECT_EQ(f.focusWidget(), f.DrawGrid1);
+  EXPECT_FALSE(f.SkipSelect);
+  // Layout of the design.
+  EXPECT_EQ(f.DrawGrid1->ColCount(), 8);
+  const int widths[] = {20, 100, 70, 80, 90, 45, 90, 200};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(f.DrawGrid1->ColWidth(i), widths[i]) << i;
+  EXPECT_EQ(f.DrawGrid1->DefaultRowHeight(), 16);
+  EXPECT_EQ(f.DrawGrid1->RowHeight(0), 20);
+  EXPECT_EQ(f.Panel1->height(), 72);
+  EXPECT_EQ(f.StatusBar1->height(), 23);
+  EXPECT_EQ(f.StatusBar1->Panel(0)->width(), 300);
+  EXPECT_EQ(f.GroupBox2->title(), "Zip file");
+  EXPECT_EQ(f.GroupBox3->title(), "Selection");
+  EXPECT_EQ(f.GroupBox3->width(), 141);
+  EXPECT_EQ(f.sbOpen->text(), "Open  ");
+  EXPECT_EQ(f.sbExtract->text(), "Extract");
+  EXPECT_EQ(f.sbClose->text(), "Close");
+  EXPECT_EQ(f.sbHelp->text(), "About");
+  EXPECT_EQ(f.sbAdd->text(), "Additive");
+  EXPECT_EQ(f.sbRng->text(), "Range");
+  for (QToolButton* b : {f.sbOpen, f.sbExtract, f.sbClose, f.sbHelp, f.sbAdd, f.sbRng}) {
+    EXPECT_FALSE(b->icon().isNull()) << b->text().toStdString();
+    EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  }
+  EXPECT_EQ(f.sbOpen->size(), QSize(52, 42));
+  EXPECT_EQ(f.sbAdd->size(), QSize(65, 42));
+  EXPECT_EQ(f.OpenZipDlg.Title, "Open Zip Archive");
+  EXPECT_EQ(f.centralWidget()->height() + f.StatusBar1->height(), 333);
+  EXPECT_EQ(f.width(), 530);
+}
+
+TEST_F(MainWindowTest, SelectionTogglesAreIndependentAndSticky) {
+  TForm1 f({QData("demo.zip")});
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  QTest::mouseClick(f.sbAdd, Qt::LeftButton);
+  EXPECT_TRUE(f.sbAdd->isChecked());
+  QTest::mouseClick(f.sbRng, Qt::LeftButton);
+  EXPECT_TRUE(f.sbAdd->isChecked());
+  EXPECT_TRUE(f.sbRng->isChecked());
+  QTest::mouseClick(f.sbAdd, Qt::LeftButton);
+  EXPECT_FALSE(f.sbAdd->isChecked());
+  EXPECT_TRUE(f.sbRng->isChecked());
+  // EmptyGrid keeps the pressed state.
+  f.sbCloseClick();
+  EXPECT_TRUE(f.sbRng->isChecked());
+}
+
+TEST_F(MainWindowTest, StartWithAnArchiveShowsItsEntries) {
+  TForm1 f({QData("demo.zip")});
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  ExpectDemoLoaded(f);
+  EXPECT_EQ(f.ZipFileName, DataPath("demo.zip"));
+  EXPECT_EQ(GetEntryCount(), 16);
+}
+
+TEST_F(MainWindowTest, FurtherArgumentsAreIgnored) {
+  TForm1 f({QData("demo.zip"), QData("zip_plain.zip")});
+  ExpectDemoLoaded(f);
+}
+
+TEST_F(MainWindowTest, StartWithANonZipFileShowsTheErrorAndOpensEmpty) {
+  BoxSeen seen;
+  ModalAnswer answer(CloseMessageBox(&seen));
+  TForm1 f({QData("bad_notzip.txt")});
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(seen.text, kNotZipMessage);
+  EXPECT_EQ(seen.title, "Error");
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, static_cast<int>(QMessageBox::Ok));
+  EXPECT_EQ(f.ZipFileName, DataPath("bad_notzip.txt"));
+  ExpectEmpty(f);
+}
+
+TEST_F(MainWindowTest, AnArchiveWithoutEntriesLooksEmpty) {
+  BoxSeen unexpected;
+  ModalAnswer guard(CloseMessageBox(&unexpected));  // no message is expected
+  TForm1 f({QData("py_empty.zip")});
+  EXPECT_FALSE(guard.fired());
+  ExpectEmpty(f);
+}
+
+TEST_F(MainWindowTest, TotalsUseCommaGroups) {
+  test::TempFolder dir;
+  test::WriteCatalogZip(dir.file("big.zip"), {{"a.bin", 1000000, 1000, 0x2845, 0x48A3},
+                                              {"b.bin", 48576, 48576, 0x2845, 0x48A3},
+                                              {"c.bin", 0, 0, 0x2845, 0x48A3}});
+  TForm1 f({QString::fromStdString(dir.file("big.zip"))});
+  EXPECT_EQ(f.PanelText(0), "Total: 3 files  -  1,048,576 bytes");
+}
+
+TEST_F(MainWindowTest, OpenCancelledChangesNothing) {
+  TForm1 f({QData("demo.zip")});
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  QString title;
+  QStringList filters;
+  ModalAnswer answer([&](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dlg, nullptr);
+    title = dlg->windowTitle();
+    filters = dlg->nameFilters();
+    dlg->reject();
+  });
+  f.sbOpenClick();
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(title, "Open Zip Archive");
+  ASSERT_EQ(filters.size(), 2);
+  EXPECT_TRUE(filters[0].startsWith("Zip file (*.zip"));
+  EXPECT_EQ(filters[1], "All files (*)");  // matches every file, also names without a dot
+  ExpectDemoLoaded(f);
+  EXPECT_EQ(f.ZipFileName, DataPath("demo.zip"));
+}
+
+TEST_F(MainWindowTest, OpenChoosesAnArchiveAndStartsNextTimeInItsFolder) {
+  test::TempFolder dir;
+  std::filesystem::copy_file(DataPath("zip_plain.zip"), dir.file("plain.zip"));
+  TForm1 f;
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  const QString chosen = QString::fromStdString(dir.file("plain.zip"));
+  ModalAnswer first([&](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dlg, nullptr);
+    dlg->selectFile(chosen);
+    QMetaObject::invokeMethod(dlg, "accept");
+  });
+  f.sbOpenClick();
+  ASSERT_TRUE(first.fired());
+  EXPECT_EQ(f.ZipFileName, dir.file("plain.zip"));
+  EXPECT_EQ(f.DrawGrid1->RowCount(), GetEntryCount() + 1);
+  EXPECT_GT(GetEntryCount(), 0);
+  EXPECT_TRUE(f.sbExtract->isEnabled());
+
+  QString startDir;
+  ModalAnswer second([&](QWidget* w) {
+    auto* dlg = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dlg, nullptr);
+    startDir = dlg->directory().absolutePath();
+    dlg->reject();
+  });
+  f.sbOpenClick();
+  ASSERT_TRUE(second.fired());
+  EXPECT_EQ(startDir.toStdString(), dir.path().string());
+  EXPECT_EQ(f.OpenZipDlg.InitialDir.toStdString(), dir.path().string());
+}
+
+TEST_F(MainWindowTest, FailedOpenKeepsTheWindowAsItWas) {
+  TForm1 f({QData("demo.zip")});
+  BoxSeen seen;
+  ModalAnswer answer(CloseMessageBox(&seen));
+  f.ZipFileName = DataPath("bad_notzip.txt");
+  f.OpenZipFile();
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(seen.text, kNotZipMessage);
+  EXPECT_EQ(f.DrawGrid1->RowCount(), GetEntryCount() + 1);
+  EXPECT_EQ(f.PanelText(0), "Total: 16 files  -  71,424 bytes");
+}
+
+TEST_F(MainWindowTest, FailedOpenThatDropsTheEntriesEmptiesTheGrid) {
+  TForm1 f({QData("demo.zip")});
+  BoxSeen seen;
+  ModalAnswer answer(CloseMessageBox(&seen));
+  f.ZipFileName = DataPath("bad_central_signature.zip");
+  f.OpenZipFile();
+  ASSERT_TRUE(answer.fired());
+  EXPECT_TRUE(seen.text.startsWith("ERROR! "));
+  EXPECT_EQ(GetEntryCount(), 0);
+  ExpectEmpty(f);
+}
+
+TEST_F(MainWindowTest, CloseEmptiesTheWindowAndClosesTheArchive) {
+  TForm1 f({QData("demo.zip")});
+  f.sbCloseClick();
+  ExpectEmpty(f);
+  EXPECT_EQ(GetEntryCount(), 0);
+  BoxSeen unexpected;
+  ModalAnswer guard(CloseMessageBox(&unexpected));
+  f.sbCloseClick();  // without an archive: no message
+  EXPECT_FALSE(guard.fired());
+  ExpectEmpty(f);
+}
+
+TEST_F(MainWindowTest, AboutShowsTheAboutBox) {
+  VanteloWindows w = CreateWindows({}, nullptr, true);
+  QString caption;
+  QSize size;
+  QStringList texts;
+  ModalAnswer answer([&](QWidget* dlg) {
+    auto* about = qobject_cast<TFAbout*>(dlg);
+    ASSERT_NE(about, nullptr);
+    caption = about->windowTitle();
+    size = about->size();
+    for (QLabel* l : {about->Label1, about->Label2, about->Label3, about->Label4, about->Label5})
+      texts << l->text();
+    EXPECT_EQ(about->Label1->font().pixelSize(), 20);
+    EXPECT_EQ(about->Label2->font().pixelSize(), 16);
+    about->OKButton->click();
+  });
+  w.Form1->sbHelpClick();
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(caption, "About Vantelo");
+  EXPECT_EQ(size, QSize(434, 331));
+  EXPECT_EQ(texts[0], "Vantelo");
+  EXPECT_EQ(texts[1], "Demo of Korvane Unzip Library");
+  EXPECT_TRUE(texts[4].contains("@"));
+}
+
+TEST_F(MainWindowTest, StartUpCreatesEveryWindowAndShowsOnlyTheMainOne) {
+  VanteloWindows w = CreateWindows({QData("demo.zip")}, nullptr, true);
+  ASSERT_TRUE(w.Form1 && w.FPgsInd && w.Freport && w.FExtrOpt && w.FAbout);
+  EXPECT_TRUE(w.Form1->isVisible());
+  EXPECT_FALSE(w.FPgsInd->isVisible());
+  EXPECT_FALSE(w.Freport->isVisible());
+  EXPECT_FALSE(w.FExtrOpt->isVisible());
+  EXPECT_FALSE(w.FAbout->isVisible());
+  EXPECT_EQ(w.Form1->FAbout, w.FAbout.get());
+  EXPECT_EQ(w.Form1->FPgsInd, w.FPgsInd.get());
+  EXPECT_EQ(w.Form1->Freport, w.Freport.get());
+  EXPECT_EQ(w.Form1->FExtrOpt, w.FExtrOpt.get());
+  EXPECT_EQ(w.FPgsInd->windowTitle(), "Progress Indicator");
+  EXPECT_EQ(w.Freport->windowTitle(), "Report");
+  EXPECT_EQ(w.FExtrOpt->windowTitle(), "How to Extract?");
+  EXPECT_EQ(w.Form1->DrawGrid1->RowCount(), 17);
+  EXPECT_TRUE(ApplicationTitle().startsWith("Vantelo 0.91 - Demo of Korvane UnZip Library - "));
+}
+
+TEST_F(MainWindowTest, TemporaryFolderIsPrivate) {
+  TForm1 f;
+  ASSERT_FALSE(f.TempDir.empty());
+  EXPECT_EQ(f.TempDir.back(), '/');
+  struct stat st {};
+  ASSERT_EQ(::stat(f.TempDir.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, ::getuid());
+  ASSERT_EQ(f.TempFiles.size(), 1u);
+  EXPECT_EQ(f.TempFiles[0], f.TempDir + "$$report.txt");
+}
+
+TEST_F(MainWindowTest, TemporaryFilesAndTheFolderAreDeletedAtExit) {
+  std::string dir, report, viewed;
+  {
+    auto f = std::make_unique<TForm1>();
+    dir = f->TempDir;
+    report = f->TempFiles[0];
+    viewed = dir + "notes.txt";
+    test::WriteFileBytes(report, "report\r\n");
+    test::WriteFileBytes(viewed, "viewed");
+    f->TempFiles.push_back(viewed);
+    f->TempFiles.push_back(viewed);              // opened twice: listed twice
+    f->TempFiles.push_back(dir + "missing.txt");  // never written: skipped silently
+    ASSERT_TRUE(platform::FileExists(report));
+  }
+  EXPECT_FALSE(platform::FileExists(report));
+  EXPECT_FALSE(platform::FileExists(viewed));
+  EXPECT_FALSE(platform::PathExists(dir));
+}
+
+TEST_F(MainWindowTest, ReportNeverWrittenIsNoProblemAtExit) {
+  std::string dir;
+  {
+    TForm1 f;
+    dir = f.TempDir;
+  }
+  EXPECT_FALSE(platform::PathExists(dir));
+  TForm1 again;  // a later window gets a folder again
+  EXPECT_TRUE(platform::DirectoryExists(again.TempDir));
+}
+
+TEST_F(MainWindowTest, FolderWithForeignFilesIsLeftInPlace) {
+  std::string dir;
+  {
+    TForm1 f;
+    dir = f.TempDir;
+    test::WriteFileBytes(dir + "other.txt", "not ours");
+  }
+  EXPECT_TRUE(platform::FileExists(dir + "other.txt"));
+  platform::RemoveFile(dir + "other.txt");
+  platform::RemoveEmptyDirectory(dir);
+}
+
+}  // namespace
+}  // namespace vantelo::ui

@@ -1,0 +1,118 @@
+#include "ui_test_support.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <fstream>
+
+namespace vantelo::test {
+
+namespace {
+void Poll(std::shared_ptr<bool> fired, std::shared_ptr<bool> alive,
+          std::function<void(QWidget*)> action, int remainingMs) {
+  if (!*alive || *fired) return;
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal->isVisible()) {
+    *fired = true;
+    action(modal);
+    return;
+  }
+  if (remainingMs <= 0) return;
+  QTimer::singleShot(10, [=] { Poll(fired, alive, action, remainingMs - 10); });
+}
+
+void Put16(std::string& s, std::uint32_t v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+}  // namespace
+
+ModalAnswer::ModalAnswer(std::function<void(QWidget*)> action, int timeoutMs)
+    : fired_(std::make_shared<bool>(false)), alive_(std::make_shared<bool>(true)) {
+  auto fired = fired_;
+  auto alive = alive_;
+  QTimer::singleShot(0, [=] { Poll(fired, alive, action, timeoutMs); });
+}
+
+ModalAnswer::~ModalAnswer() { *alive_ = false; }
+
+std::function<void(QWidget*)> CloseMessageBox(BoxSeen* seen) {
+  return [seen](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (box == nullptr) {
+      w->close();
+      return;
+    }
+    seen->text = box->text();
+    seen->title = box->windowTitle();
+    seen->icon = box->icon();
+    seen->buttons = static_cast<int>(box->standardButtons());
+    QAbstractButton* b = box->defaultButton();
+    if (b == nullptr && !box->buttons().isEmpty()) b = box->buttons().first();
+    if (b != nullptr) b->click();
+    else box->done(0);
+  };
+}
+
+int RecordingShell::FileIconIndex(const std::string& name, bool folder) {
+  iconRequests.emplace_back(name, folder);
+  return ShellServices::FileIconIndex(name, folder);
+}
+
+bool RecordingShell::OpenWithAssociatedProgram(const QString& path) {
+  opened.push_back(path);
+  return true;
+}
+
+void WriteCatalogZip(const std::string& path, const std::vector<FakeEntry>& entries) {
+  std::string central;
+  for (const FakeEntry& e : entries) {
+    Put32(central, 0x02014B50);
+    Put16(central, 20);                     // made by
+    Put16(central, 20);                     // needed
+    Put16(central, e.encrypted ? 1 : 0);    // flags
+    Put16(central, e.packed == e.size ? 0 : 8);
+    Put16(central, e.time);
+    Put16(central, e.date);
+    Put32(central, 0);                      // crc
+    Put32(central, static_cast<std::uint32_t>(e.packed));
+    Put32(central, static_cast<std::uint32_t>(e.size));
+    Put16(central, static_cast<std::uint32_t>(e.name.size()));
+    Put16(central, 0);
+    Put16(central, 0);
+    Put16(central, 0);
+    Put16(central, 0);
+    Put32(central, 0);
+    Put32(central, 0);                      // local header offset
+    central += e.name;
+  }
+  std::string file = central;
+  Put32(file, 0x06054B50);
+  Put16(file, 0);
+  Put16(file, 0);
+  Put16(file, static_cast<std::uint32_t>(entries.size()));
+  Put16(file, static_cast<std::uint32_t>(entries.size()));
+  Put32(file, static_cast<std::uint32_t>(central.size()));
+  Put32(file, 0);
+  Put16(file, 0);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(file.data(), static_cast<std::streamsize>(file.size()));
+}
+
+void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButton button,
+               Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  const QPointF local(pos);
+  const QPointF global(target->mapToGlobal(pos));
+  QMouseEvent event(type, local, global, button, buttons, modifiers);
+  QApplication::sendEvent(target, &event);
+}
+
+}  // namespace vantelo::test
