@@ -27,8 +27,8 @@ std::string SelectEntries(const std::vector<std::string>& names) {
     for (std::int32_t i = 0; i < count; ++i) {
       const std::string folder = GetEntryFolder(i);
       const std::string entryName = GetEntryName(i);
-      // Catalog names are lower-cased already.
-      const bool match = wanted == folder + entryName ||
+      // Catalog names are lower-cased already; "[FOLDER]" is not.
+      const bool match = wanted == Lower(folder + entryName) ||
                          (entryName == "[FOLDER]" && wanted == folder);
       if (match) {
         SetEntrySelected(i, true);

@@ -1,0 +1,208 @@
+// vantelo-cli test / extract: the report on stdout, the summary on stderr, the
+// exit codes, the options and the entry selection, checked against what
+// Python's zipfile extracts from the same fixtures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "common/extract_manifest.h"
+#include "common/test_support.h"
+
+namespace vantelo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::RunCommand;
+using test::TempFolder;
+
+std::string Cli() { return test::BinaryPath("vantelo-cli"); }
+std::string Fixture(const std::string& name) { return test::DataPath("extract/" + name); }
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+struct CliRun {
+  int code = -1;
+  std::string out, err;
+};
+
+// Runs the CLI with stdin from /dev/null (so it never asks for a password).
+CliRun RunCli(const std::string& args) {
+  TempFolder scratch;
+  CliRun r;
+  r.code = RunCommand(Cli() + " " + args + " </dev/null 2>" + Quote(scratch.file("err")), &r.out);
+  r.err = ReadFileBytes(scratch.file("err"));
+  return r;
+}
+
+// The report's totals block, with the elapsed time left open.
+std::string Totals(int files, const std::string& bytes, int skipped) {
+  return "-----------------------------Total:\nProcessed files: " + std::to_string(files) +
+         "\nProcessed bytes: " + bytes + "\nSkiped files: " + std::to_string(skipped) +
+         "\nElapsed time: ";
+}
+
+void ExpectEndsWithTotals(const std::string& out, const std::string& totals) {
+  const auto at = out.find(totals);
+  ASSERT_NE(at, std::string::npos) << out;
+  EXPECT_TRUE(std::regex_match(out.substr(at + totals.size()), std::regex("[0-9,]+ ms\n"))) << out;
+}
+
+// The report lines of a batch in which every entry ends with status.
+std::string ReportLines(const std::vector<test::ExpectedEntry>& entries) {
+  std::string lines;
+  for (const auto& e : entries) {
+    std::string shown = e.path;
+    if (e.kind == 'D') shown += "[FOLDER]";
+    lines += shown + " Ok.\n";
+  }
+  return lines;
+}
+
+TEST(CliBatch, ExtractAgreesWithPythonZipfileAndPrintsTheReport) {
+  for (const char* archive : {"zip_deflate9.zip", "py_streamed.zip", "bsdtar.zip", "7zz_store.zip"}) {
+    SCOPED_TRACE(archive);
+    const std::string name(archive);
+    const auto expected = test::ReadManifest(Fixture(name.substr(0, name.size() - 4) + ".expect"));
+    TempFolder dest;
+    const CliRun r = RunCli("extract " + Fixture(archive) + " -d " + Quote(dest.path().string()));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "All is Ok!\n");
+    EXPECT_EQ(r.out.substr(0, ReportLines(expected).size()), ReportLines(expected));
+    std::vector<std::string> files;
+    std::int64_t total = 0;
+    for (const auto& e : expected) {
+      if (e.kind != 'F') continue;
+      files.push_back(e.path);
+      total += e.size;
+      EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(dest.file(e.path))), e.size) << e.path;
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(test::ListFiles(dest.path()), files);
+    // Byte for byte what unzip writes to a pipe, for every sizeable entry.
+    std::string stored;
+    RunCommand("unzip -Z1 " + Fixture(archive), &stored);
+    std::istringstream names(stored);
+    for (std::string n; std::getline(names, n);) {
+      std::string lower = n;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (!fs::is_regular_file(dest.file(lower)) || fs::file_size(dest.file(lower)) < 65536) continue;
+      std::string viaUnzip;
+      RunCommand("unzip -p " + Fixture(archive) + " " + Quote(n), &viaUnzip);
+      EXPECT_TRUE(ReadFileBytes(dest.file(lower)) == viaUnzip) << lower;
+    }
+    ExpectEndsWithTotals(r.out, Totals(static_cast<int>(expected.size()),
+                                       [&] {
+                                         std::string s = std::to_string(total), g;
+                                         for (std::size_t i = 0; i < s.size(); ++i) {
+                                           if (i && (s.size() - i) % 3 == 0) g += ',';
+                                           g += s[i];
+                                         }
+                                         return g;
+                                       }(),
+                                       0));
+  }
+}
+
+TEST(CliBatch, TestWritesNothingAndReportsSkippedPasswords) {
+  TempFolder cwd;
+  // No password and no terminal: every encrypted entry is a bad password.
+  CliRun r = RunCli("test " + Fixture("7zz_multipass.zip"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "There are 4 skiped files!\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")),
+            "data/words.txt Skiped! Bad password.\n"
+            "docs/readme.txt Skiped! Bad password.\n"
+            "docs/sub/long.txt Skiped! Bad password.\n"
+            "noext Ok.\n"
+            "empty.dat Skiped! Bad password.\n");
+  ExpectEndsWithTotals(r.out, Totals(5, "212,459", 4));
+
+  r = RunCli("test -p alpha " + Fixture("7zz_multipass.zip"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "There is a skiped file!\n");
+  EXPECT_NE(r.out.find("docs/sub/long.txt Skiped! Bad password.\n"), std::string::npos);
+  EXPECT_NE(r.out.find("data/words.txt Ok.\n"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(cwd.path()));
+}
+
+TEST(CliBatch, EntrySelectionIsCaseInsensitiveAndUnknownNamesAreUsageErrors) {
+  TempFolder dest;
+  CliRun r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.path().string()) +
+                 " Docs/ReadMe.TXT 'EMPTY DIR/[folder]'");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "docs/readme.txt Ok.\nempty dir/[FOLDER] Ok.\n");
+  ExpectEndsWithTotals(r.out, Totals(2, "15", 0));
+  EXPECT_EQ(test::ListFiles(dest.path()), std::vector<std::string>{"docs/readme.txt"});
+  EXPECT_TRUE(fs::is_directory(dest.path() / "empty dir"));
+
+  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.path().string()) +
+             " docs/nothing.txt");
+  EXPECT_EQ(r.code, 64);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("no entry 'docs/nothing.txt'"), std::string::npos) << r.err;
+}
+
+TEST(CliBatch, KeepAndJunkOptions) {
+  TempFolder dest;
+  test::WriteFileBytes(dest.file("noext"), "mine\n");
+  CliRun r = RunCli("extract -n -j -d " + Quote(dest.path().string()) + " " + Fixture("zip_stored.zip"));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "There is a skiped file!\n");
+  EXPECT_NE(r.out.find("noext Skiped! File exists.\n"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dest.file("noext")), "mine\n");
+  EXPECT_EQ(test::ListFiles(dest.path()),
+            (std::vector<std::string>{"empty.dat", "long.txt", "noext", "readme.txt"}));
+}
+
+TEST(CliBatch, EngineErrorsPrintTheReportAndExitTwo) {
+  TempFolder dest;
+  CliRun r = RunCli("extract " + Fixture("bad_middle_header.zip") + " -d " + Quote(dest.path().string()));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! The structure of local file header is damaged!\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "one.txt Ok.\n");
+  ExpectEndsWithTotals(r.out, Totals(1, "80", 0));
+
+  r = RunCli("test " + Fixture("7zz_lzma.zip"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! docs/sub/long.txt is compressed with not supported old method!\n");
+
+  r = RunCli("test " + test::DataPath("bad_notzip.txt"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "ERROR! This is not a ZIP file or the structure of ZIP file is damaged!\n");
+
+  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.file("missing")));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! Directory " + dest.file("missing") + "/ does not exist!\n");
+}
+
+TEST(CliBatch, UnsafeNamesAreSkippedAndControlCharactersEscaped) {
+  TempFolder outer;
+  fs::create_directories(outer.path() / "d");
+  CliRun r = RunCli("extract " + Fixture("evil_paths.zip") + " -d " + Quote(outer.file("d")));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "There are 9 skiped files!\n");
+  EXPECT_NE(r.out.find("../evil1.txt Skiped! Unsafe path.\n"), std::string::npos);
+  EXPECT_EQ(test::ListFiles(outer.path()), (std::vector<std::string>{"d/first.txt", "d/last.txt"}));
+
+  r = RunCli("test " + Fixture("ctl_name.zip"));
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "bad\\x1B[31mname\\x07.txt Ok.\n");
+}
+
+TEST(CliBatch, UsageErrors) {
+  for (const std::string& args : std::vector<std::string>{"test", "extract", "test -d /tmp " + Fixture("zip_stored.zip"),
+                                 "test -n " + Fixture("zip_stored.zip"),
+                                 "extract " + Fixture("zip_stored.zip") + " -p",
+                                 "extract -x " + Fixture("zip_stored.zip")}) {
+    const CliRun r = RunCli(args);
+    EXPECT_EQ(r.code, 64) << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
+  }
+}
+
+}  // namespace
+}  // namespace vantelo

@@ -1,0 +1,250 @@
+// Batches over hostile and damaged archives, user breaks and write failures:
+// each ends in an error or a skip, never a crash, a hang, a write outside the
+// destination, or a partial file left behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "common/test_support.h"
+#include "engine/engine.h"
+#include "platform/platform.h"
+
+namespace vantelo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ListFiles;
+using test::ReadFileBytes;
+using test::TempFolder;
+using test::WriteFileBytes;
+
+std::string Fixture(const std::string& name) { return test::DataPath("extract/" + name); }
+
+// Every path below root, folders included.
+std::vector<std::string> ListAll(const fs::path& root) {
+  std::vector<std::string> all;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    all.push_back(fs::relative(e.path(), root).string());
+  std::sort(all.begin(), all.end());
+  return all;
+}
+
+TEST(BatchHostile, UnsafeNamesAreSkippedWhenExtractingAndTestedWhenTesting) {
+  ASSERT_EQ(OpenArchive(Fixture("evil_paths.zip")), 0);
+  const std::int32_t n = GetEntryCount();
+  ASSERT_EQ(n, 11);
+  TempFolder outer;
+  const fs::path dest = outer.path() / "a" / "b";
+  fs::create_directories(dest);
+  fs::remove("/tmp/evil3.txt");
+
+  EXPECT_EQ(ExtractAll(dest.string() + "/", "", true, true, false, nullptr), 0);
+  EXPECT_EQ(GetEntryStatus(0), kStatusOk);
+  EXPECT_EQ(GetEntryStatus(n - 1), kStatusOk);
+  for (std::int32_t i = 1; i < n - 1; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusUnsafePath) << i;
+  EXPECT_EQ(GetSkippedCount(), n - 2);
+  std::int32_t files = 0, bytes = 0;
+  GetProgress(files, bytes);
+  EXPECT_EQ(files, n);
+  EXPECT_EQ(bytes, GetTotalSize());
+  EXPECT_EQ(ListAll(outer.path()), (std::vector<std::string>{"a", "a/b", "a/b/first.txt", "a/b/last.txt"}));
+  EXPECT_FALSE(fs::exists("/tmp/evil3.txt"));
+
+  // The same without folder names, and into the current folder (an empty destination).
+  const fs::path here = fs::current_path();
+  fs::current_path(dest);
+  EXPECT_EQ(ExtractAll("", "", true, false, false, nullptr), 0);
+  fs::current_path(here);
+  EXPECT_EQ(GetSkippedCount(), n - 2);
+  EXPECT_EQ(ListAll(outer.path()), (std::vector<std::string>{"a", "a/b", "a/b/first.txt", "a/b/last.txt"}));
+
+  // Test mode reads them like any other entry.
+  EXPECT_EQ(ExtractAll("", "", true, true, true, nullptr), 0);
+  for (std::int32_t i = 0; i < n; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusOk) << i;
+  CloseArchive();
+}
+
+TEST(BatchHostile, DamagedLocalHeadersStopTheBatchWithAClearError) {
+  struct Case {
+    const char* archive;
+    std::int32_t error;
+    const char* message;
+  };
+  const std::string damaged = "The structure of local file header is damaged!";
+  const Case cases[] = {
+      {"bad_local_long_name.zip", kErrDamaged,
+       "A local file header holds a name longer than 511 bytes; the archive is not supported!"},
+      {"bad_local_big_extra.zip", kErrDamaged, damaged.c_str()},
+      {"bad_local_past_end.zip", kErrDamaged, damaged.c_str()},
+      {"bad_local_far.zip", kErrDamaged, damaged.c_str()},
+      {"bad_crypt_short.zip", kErrDamaged, damaged.c_str()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive);
+    ASSERT_EQ(OpenArchive(Fixture(c.archive)), 0);
+    for (bool testOnly : {false, true}) {
+      TempFolder dest;
+      EXPECT_EQ(ExtractAll(dest.dir(), "pw", true, true, testOnly, nullptr), c.error);
+      EXPECT_EQ(GetLastMessage(), c.message);
+      EXPECT_EQ(GetEntryStatus(0), "");
+      EXPECT_TRUE(fs::is_empty(dest.path()));
+    }
+    CloseArchive();
+  }
+}
+
+TEST(BatchHostile, BadMiddleLocalHeaderStopsAfterTheFirstEntry) {
+  ASSERT_EQ(OpenArchive(Fixture("bad_middle_header.zip")), 0);
+  TempFolder dest;
+  EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, false, nullptr), kErrDamaged);
+  EXPECT_EQ(GetLastMessage(), "The structure of local file header is damaged!");
+  EXPECT_EQ(GetEntryStatus(0), kStatusOk);
+  EXPECT_EQ(GetEntryStatus(1), "");
+  EXPECT_EQ(GetEntryStatus(2), "");
+  std::int32_t files = 0, bytes = 0;
+  GetProgress(files, bytes);
+  EXPECT_EQ(files, 1);
+  EXPECT_EQ(ListFiles(dest.path()), std::vector<std::string>{"one.txt"});
+  CloseArchive();
+}
+
+TEST(BatchHostile, WrongDataLeavesNoFileAndKeepsTheEarlierOne) {
+  // A flipped byte, and declared sizes larger, smaller and absurdly larger
+  // than the data: each entry fails and nothing of it stays.
+  for (const char* archive : {"bad_crc.zip", "bad_size_larger.zip", "bad_size_smaller.zip",
+                              "bad_huge_size.zip"}) {
+    SCOPED_TRACE(archive);
+    ASSERT_EQ(OpenArchive(Fixture(archive)), 0);
+    TempFolder dest;
+    WriteFileBytes(dest.file("a.txt"), "precious\n");
+    const std::int32_t error = ExtractAll(dest.dir(), "", true, true, false, nullptr);
+    if (error == 0) {
+      EXPECT_EQ(GetEntryStatus(0), kStatusBadCrc);
+      EXPECT_EQ(GetSkippedCount(), 1);
+    } else {
+      EXPECT_EQ(error, kErrDamaged) << GetLastMessage();
+    }
+    EXPECT_EQ(ReadFileBytes(dest.file("a.txt")), "precious\n");
+    EXPECT_EQ(ListFiles(dest.path()), std::vector<std::string>{"a.txt"});
+    fs::remove(dest.file("a.txt"));
+    ExtractAll(dest.dir(), "", true, true, false, nullptr);
+    EXPECT_TRUE(fs::is_empty(dest.path()));
+    CloseArchive();
+  }
+}
+
+TEST(BatchHostile, TruncatedArchiveEndsInAnErrorOrBadCrcWithoutPartialFiles) {
+  ASSERT_EQ(OpenArchive(Fixture("bad_truncated.zip")), 0);
+  TempFolder dest;
+  const std::int32_t error = ExtractAll(dest.dir(), "", true, true, false, nullptr);
+  EXPECT_NE(error, 0);
+  EXPECT_NE(GetEntryStatus(0), kStatusOk);
+  for (const std::string& f : ListFiles(dest.path())) ADD_FAILURE() << "left behind: " << f;
+  CloseArchive();
+}
+
+std::uint32_t g_fakeTick = 0;
+std::uint32_t SteppingTicks() { return g_fakeTick += 300; }
+
+TEST(BatchHostile, UserBreakEndsTheEntryBadCrcAndTheEarlierFileSurvives) {
+  ASSERT_EQ(OpenArchive(Fixture("zip_stored.zip")), 0);  // docs/sub/long.txt is 107,500 bytes
+  TempFolder dest;
+  fs::create_directories(dest.path() / "docs/sub");
+  WriteFileBytes(dest.file("docs/sub/long.txt"), "the earlier file\n");
+  platform::SetTickSource(SteppingTicks);
+  int calls = 0;
+  const std::int32_t error = ExtractAll(dest.dir(), "", true, true, false, [&calls] {
+    ++calls;
+    RequestBreak();
+  });
+  platform::SetTickSource(nullptr);
+  EXPECT_EQ(error, kErrRead);
+  EXPECT_EQ(GetLastMessage(), "User break!");
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(GetEntryStatus(2), kStatusBadCrc);
+  EXPECT_EQ(GetEntryStatus(3), "");
+  EXPECT_EQ(ReadFileBytes(dest.file("docs/sub/long.txt")), "the earlier file\n");
+  EXPECT_EQ(ListFiles(dest.path()), std::vector<std::string>{"docs/sub/long.txt"});
+
+  // The next batch starts afresh.
+  EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, true, nullptr), 0);
+  CloseArchive();
+}
+
+TEST(BatchHostile, ACallbackThatThrowsStopsWithError22) {
+  ASSERT_EQ(OpenArchive(Fixture("zip_deflate9.zip")), 0);
+  TempFolder dest;
+  platform::SetTickSource(SteppingTicks);
+  const std::int32_t error = ExtractAll(dest.dir(), "", true, true, false,
+                                        [] { throw std::runtime_error("boom"); });
+  platform::SetTickSource(nullptr);
+  EXPECT_EQ(error, kErrCallback);
+  EXPECT_EQ(GetLastMessage(), "Error in runtime info function");
+  // Entries done before the first refill are there; the one in hand is not.
+  std::size_t ok = 0;
+  for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+    if (GetEntryStatus(i) == kStatusOk && GetEntryName(i) != kFolderName) ++ok;
+    if (GetEntryStatus(i) == kStatusBadCrc)
+      EXPECT_FALSE(fs::exists(dest.file(GetEntryFolder(i) + GetEntryName(i))));
+  }
+  EXPECT_EQ(ListFiles(dest.path()).size(), ok);
+  CloseArchive();
+}
+
+TEST(BatchHostile, AWriteFailureIsErrorFiveAndLeavesNoPartialFile) {
+  TempFolder dest;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A file-size limit below the 107,500-byte entry: the write fails short.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{40000, 40000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    if (OpenArchive(Fixture("zip_stored.zip")) != 0) _exit(100);
+    const std::int32_t error = ExtractAll(dest.dir(), "", true, true, false, nullptr);
+    const bool message = GetLastMessage() == "Error writing to file docs/sub/long.txt !";
+    _exit(error == kErrWrite && message && GetEntryStatus(2) == kStatusBadCrc ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(ListFiles(dest.path()).empty());
+}
+
+TEST(BatchHostile, FailuresToCreateAreErrorsAndBlockedNamesAreNotReplaced) {
+  ASSERT_EQ(OpenArchive(Fixture("zip_stored.zip")), 0);
+  TempFolder dest;
+  // A folder where the file noext should go: the file cannot be created.
+  fs::create_directories(dest.path() / "noext");
+  EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, false, nullptr), kErrCreate);
+  EXPECT_EQ(GetLastMessage(), "Error creating file " + dest.dir() + "noext !");
+  EXPECT_TRUE(fs::is_directory(dest.path() / "noext"));
+  // A file where a folder should go: the folder cannot be made.
+  TempFolder dest2;
+  WriteFileBytes(dest2.file("docs"), "in the way\n");
+  EXPECT_EQ(ExtractAll(dest2.dir(), "", true, true, false, nullptr), kErrDamaged);
+  EXPECT_EQ(GetLastMessage(), "Can not create directory " + dest2.dir() + "docs/");
+  EXPECT_EQ(ListFiles(dest2.path()), std::vector<std::string>{"docs"});
+  CloseArchive();
+}
+
+TEST(BatchHostile, EmptyCatalogAndBatchWithoutArchive) {
+  ASSERT_EQ(OpenArchive(test::DataPath("py_empty.zip")), 0);
+  EXPECT_EQ(ExtractAll("", "", true, true, false, nullptr), 0);
+  std::int32_t files = -1, bytes = -1;
+  GetProgress(files, bytes);
+  EXPECT_EQ(files, 0);
+  EXPECT_EQ(bytes, 0);
+  EXPECT_EQ(GetSkippedCount(), 0);
+  CloseArchive();
+}
+
+}  // namespace
+}  // namespace vantelo
