@@ -43,7 +43,8 @@ std::uint32_t CrcUpdateBytewise(std::uint32_t crc, const std::uint8_t* data, std
 inline std::uint32_t LoadWord(const EngineState& s, std::int32_t pos) {
   std::uint32_t w;
   std::memcpy(&w, s.InBuffer.data() + pos, 4);
-  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+  if constexpr (std::endian::native == std::endian::big)  // the stream is little-endian
+    w = (w >> 24) | ((w >> 8) & 0xFF00u) | ((w << 8) & 0xFF0000u) | (w << 24);
   return w;
 }
 
