@@ -1,0 +1,174 @@
+// Hand-made Deflate streams for the cases zlib's compressor does not produce
+// on demand: where entries end, single and 15-bit codes, long repeats, wide
+// and overlapping match copies. Valid streams are checked against zlib's
+// decoder as well as against the expected bytes.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/engine_state.h"
+#include "inflate_test_support.h"
+
+namespace vantelo {
+namespace {
+
+using test::BitWriter;
+using test::DecodeStream;
+
+// Decodes with the engine and with zlib; both must give expected.
+void ExpectValid(const std::string& stream, const std::string& expected, const std::string& what = {}) {
+  std::string fromZlib;
+  ASSERT_TRUE(test::ZlibInflate(stream, &fromZlib)) << what << ": zlib rejects the test stream";
+  ASSERT_TRUE(fromZlib == expected) << what << ": the test stream does not say what the test means";
+  const auto result = DecodeStream(stream, static_cast<std::int32_t>(expected.size()));
+  ASSERT_EQ(result.errorNo, 0) << what << ": " << result.errorMsg;
+  EXPECT_TRUE(result.output == expected) << what;
+  EXPECT_EQ(result.crc, test::ZlibCrc(expected)) << what;
+}
+
+TEST(InflateEdge, MatchOf258AtDistance1RepeatsThePreviousByte) {
+  BitWriter w;
+  w.BlockHeader(true, 1);
+  w.FixedLiteral('x');
+  w.FixedLength(258);
+  w.FixedDistance(1);
+  w.FixedLiteral(256);
+  ExpectValid(w.Finish(), std::string(259, 'x'));
+}
+
+TEST(InflateEdge, OverlappingAndWideCopiesMatchTheByteByByteCopy) {
+  // Random valid fixed blocks full of short-distance and long matches; the
+  // expected bytes come from a forward byte-by-byte copy.
+  std::mt19937 random(11);
+  for (int round = 0; round < 20; ++round) {
+    BitWriter w;
+    std::string expected;
+    const int blocks = 1 + static_cast<int>(random() % 3);
+    for (int b = 0; b < blocks; ++b) {
+      w.BlockHeader(b == blocks - 1, 1);
+      for (int i = 0; i < 3000; ++i) {
+        if (expected.empty() || random() % 3 == 0) {
+          const int c = static_cast<int>(random() % 256);
+          w.FixedLiteral(c);
+          expected += static_cast<char>(c);
+          continue;
+        }
+        const int maxDistance = static_cast<int>(std::min<std::size_t>(expected.size(), 32768));
+        const int distance = random() % 2 ? 1 + static_cast<int>(random() % std::min(maxDistance, 20))
+                                          : 1 + static_cast<int>(random() % maxDistance);
+        const int length = 3 + static_cast<int>(random() % 256);
+        w.FixedLength(length);
+        w.FixedDistance(distance);
+        for (int k = 0; k < length; ++k) expected += expected[expected.size() - static_cast<std::size_t>(distance)];
+      }
+      w.FixedLiteral(256);
+    }
+    ExpectValid(w.Finish(), expected, "round " + std::to_string(round));
+  }
+}
+
+TEST(InflateEdge, StoredBlocksOfLengthZeroProduceNothing) {
+  BitWriter w;
+  w.BlockHeader(false, 0);
+  w.AlignToByte();
+  w.Bytes(std::string("\x00\x00\xff\xff", 4));
+  w.BlockHeader(false, 1);
+  w.FixedLiteral('o');
+  w.FixedLiteral('k');
+  w.FixedLiteral(256);
+  w.BlockHeader(true, 0);
+  w.AlignToByte();
+  w.Bytes(std::string("\x00\x00\xff\xff", 4));
+  ExpectValid(w.Finish(), "ok");
+}
+
+TEST(InflateEdge, LastBlockEndingBeforeTheDeclaredSizeEndsTheEntry) {
+  const std::string data = test::TextSample(5000);
+  const auto result = DecodeStream(test::ZlibDeflate(data, 6), 9000);
+  EXPECT_EQ(result.errorNo, 0);
+  EXPECT_EQ(result.outCount, 5000);
+  EXPECT_TRUE(result.output == data);
+}
+
+TEST(InflateEdge, DeclaredSizeReachedBeforeTheLastBlockReadsNoFurtherBlock) {
+  BitWriter w;
+  w.BlockHeader(false, 1);
+  for (char c : std::string("hello")) w.FixedLiteral(static_cast<unsigned char>(c));
+  w.FixedLiteral(256);
+  w.BlockHeader(true, 3);  // would be damage if it were read
+  const std::string stream = w.Finish();
+  const auto result = DecodeStream(stream, 5);
+  EXPECT_EQ(result.errorNo, 0) << result.errorMsg;
+  EXPECT_EQ(result.output, "hello");
+  EXPECT_EQ(result.endOffset, 3 + 5 * 8 + 7);  // right after the first block
+}
+
+TEST(InflateEdge, DynamicBlockWithExactlyOneDistanceCode) {
+  // Literals 'a'..'c' and the end code, length symbol 257 (3); one distance
+  // code, symbol 3 (distance 4), of length 1.
+  std::vector<int> lit(257 + 1, 0);
+  lit['a'] = 2;
+  lit['b'] = 2;
+  lit['c'] = 2;
+  lit[256] = 3;
+  lit[257] = 3;
+  std::vector<int> dist(4, 0);
+  dist[3] = 1;
+  const auto codes = test::CanonicalCodes(lit);
+  BitWriter w;
+  w.BlockHeader(true, 2);
+  w.DynamicHeader(lit, dist);
+  for (char c : std::string("abca")) w.Code(codes[static_cast<unsigned char>(c)], 2);
+  w.Code(codes[257], 3);
+  w.Bits(0, 1);  // the distance code
+  w.Code(codes[256], 3);
+  ExpectValid(w.Finish(), "abcaabc");
+}
+
+TEST(InflateEdge, FifteenBitCodesUseTheSecondLevel) {
+  // Lengths 1..14 for 'a'..'n', then 'o' and the end code at 15 bits.
+  std::vector<int> lit(257, 0);
+  for (int i = 0; i < 14; ++i) lit['a' + i] = i + 1;
+  lit['o'] = 15;
+  lit[256] = 15;
+  std::vector<int> dist(1, 0);
+  const auto codes = test::CanonicalCodes(lit);
+  BitWriter w;
+  w.BlockHeader(true, 2);
+  w.DynamicHeader(lit, dist);
+  const std::string text = "onmlkjihgfedcbaoo";
+  for (char c : text) w.Code(codes[static_cast<unsigned char>(c)], lit[static_cast<unsigned char>(c)]);
+  w.Code(codes[256], 15);
+  ExpectValid(w.Finish(), text);
+}
+
+TEST(InflateEdge, RepeatCode18With127WritesThe138Zeros) {
+  // One code 18 with the 7 bits 127 zeroes symbols 0..137; then 138..146 get
+  // 6 bits and 147..256 get 7 bits (a complete code: 9/64 + 110/128 = 1). The
+  // code-length code has symbols 0, 6, 7 and 18 at 2 bits each.
+  std::vector<int> cl(19, 0);
+  cl[0] = cl[6] = cl[7] = cl[18] = 2;
+  const auto clCodes = test::CanonicalCodes(cl);
+  static const int order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+  std::vector<int> lit(257, 0);
+  for (int s = 138; s <= 256; ++s) lit[s] = s <= 146 ? 6 : 7;
+  const auto codes = test::CanonicalCodes(lit);
+
+  BitWriter w;
+  w.BlockHeader(true, 2);
+  w.Bits(0, 5);   // 257 literal/length codes
+  w.Bits(0, 5);   // 1 distance code
+  w.Bits(15, 4);  // 19 code-length lengths
+  for (int i = 0; i < 19; ++i) w.Bits(static_cast<std::uint32_t>(cl[order[i]]), 3);
+  w.Code(clCodes[18], 2);
+  w.Bits(127, 7);
+  for (int s = 138; s <= 256; ++s) w.Code(clCodes[lit[s]], 2);
+  w.Code(clCodes[0], 2);  // no distance code
+  const std::string text = "\x8a\x92\xc8\xff";
+  for (char c : text) w.Code(codes[static_cast<unsigned char>(c)], lit[static_cast<unsigned char>(c)]);
+  w.Code(codes[256], 7);
+  ExpectValid(w.Finish(), text);
+}
+
+}  // namespace
+}  // namespace vantelo
