@@ -348,10 +348,6 @@ void InflateEntry() {
         if (s.ErrorNo != 0) return;
       }
     }
-    // A last block that ends short of the declared size still delivers what it
-    // produced: the CRC check then judges the entry by its real data.
-    s.OutPending = s.OutPos - s.OutStart;
-    if (s.OutPending > 0) FlushOutput();
   } catch (...) {
     // Leaves ErrorNo as it is; the caller's CRC check reports the entry.
   }
