@@ -190,8 +190,9 @@ TEST(BatchHostile, ACallbackThatThrowsStopsWithError22) {
   std::size_t ok = 0;
   for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
     if (GetEntryStatus(i) == kStatusOk && GetEntryName(i) != kFolderName) ++ok;
-    if (GetEntryStatus(i) == kStatusBadCrc)
+    if (GetEntryStatus(i) == kStatusBadCrc) {
       EXPECT_FALSE(fs::exists(dest.file(GetEntryFolder(i) + GetEntryName(i))));
+    }
   }
   EXPECT_EQ(ListFiles(dest.path()).size(), ok);
   CloseArchive();
