@@ -1,8 +1,8 @@
 // CRC-32 of the ZIP format (reflected polynomial 0xEDB88320).
 //
-// The register is updated eight bytes at a time with eight derived tables
-// ("slicing by 8"); the results are identical to the byte-at-a-time update,
-// which is kept as the reference.
+// The register is updated sixteen bytes at a time with sixteen derived tables
+// ("slicing by 16", 16 KiB of tables); the results are identical to the
+// byte-at-a-time update, which is kept as the reference.
 #include <array>
 #include <cstring>
 
@@ -12,7 +12,7 @@ namespace vantelo {
 namespace {
 
 // Table k maps a byte to its CRC contribution k bytes further on.
-std::array<std::array<std::uint32_t, 256>, 8> g_slices{};
+std::array<std::array<std::uint32_t, 256>, 16> g_slices{};
 
 }  // namespace
 
@@ -24,7 +24,7 @@ void BuildCrcTable() {
     s.CrcTable[n] = c;
   }
   g_slices[0] = s.CrcTable;
-  for (std::size_t k = 1; k < 8; ++k)
+  for (std::size_t k = 1; k < 16; ++k)
     for (std::size_t n = 0; n < 256; ++n) {
       const std::uint32_t prev = g_slices[k - 1][n];
       g_slices[k][n] = (prev >> 8) ^ s.CrcTable[prev & 0xFF];
@@ -41,15 +41,19 @@ std::uint32_t CrcUpdate(std::uint32_t crc, const std::uint8_t* data, std::size_t
   Engine();  // the tables are built at start-up
   if constexpr (std::endian::native == std::endian::little) {
     const auto& t = g_slices;
-    while (length >= 8) {
-      std::uint32_t lo, hi;
-      std::memcpy(&lo, data, 4);
-      std::memcpy(&hi, data + 4, 4);
-      lo ^= crc;
-      crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
-      data += 8;
-      length -= 8;
+    while (length >= 16) {
+      std::uint32_t w0, w1, w2, w3;
+      std::memcpy(&w0, data, 4);
+      std::memcpy(&w1, data + 4, 4);
+      std::memcpy(&w2, data + 8, 4);
+      std::memcpy(&w3, data + 12, 4);
+      w0 ^= crc;
+      crc = t[15][w0 & 0xFF] ^ t[14][(w0 >> 8) & 0xFF] ^ t[13][(w0 >> 16) & 0xFF] ^ t[12][w0 >> 24] ^
+            t[11][w1 & 0xFF] ^ t[10][(w1 >> 8) & 0xFF] ^ t[9][(w1 >> 16) & 0xFF] ^ t[8][w1 >> 24] ^
+            t[7][w2 & 0xFF] ^ t[6][(w2 >> 8) & 0xFF] ^ t[5][(w2 >> 16) & 0xFF] ^ t[4][w2 >> 24] ^
+            t[3][w3 & 0xFF] ^ t[2][(w3 >> 8) & 0xFF] ^ t[1][(w3 >> 16) & 0xFF] ^ t[0][w3 >> 24];
+      data += 16;
+      length -= 16;
     }
   }
   return CrcUpdateBytewise(crc, data, length);
