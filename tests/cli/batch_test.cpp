@@ -61,12 +61,18 @@ std::string ReportLines(const std::vector<test::ExpectedEntry>& entries) {
 }
 
 TEST(CliBatch, ExtractAgreesWithPythonZipfileAndPrintsTheReport) {
-  for (const char* archive : {"zip_deflate9.zip", "py_streamed.zip", "bsdtar.zip", "7zz_store.zip"}) {
-    SCOPED_TRACE(archive);
-    const std::string name(archive);
+  const std::vector<std::pair<std::string, std::string>> archives = {
+      {"zip_stored.zip", ""},  {"zip_deflate1.zip", ""},        {"zip_deflate9.zip", ""},
+      {"zip_streamed.zip", ""}, {"zip_streamed_stored.zip", ""}, {"7zz_deflate.zip", ""},
+      {"7zz_store.zip", ""},   {"7zz_zipcrypto.zip", "delta"},  {"bsdtar.zip", ""},
+      {"py_mixed.zip", ""},    {"py_streamed.zip", ""}};
+  for (const auto& [name, password] : archives) {
+    SCOPED_TRACE(name);
+    const std::string archive = name;
     const auto expected = test::ReadManifest(Fixture(name.substr(0, name.size() - 4) + ".expect"));
     TempFolder dest;
-    const CliRun r = RunCli("extract " + Fixture(archive) + " -d " + Quote(dest.path().string()));
+    const CliRun r = RunCli("extract " + Fixture(archive) + " -d " + Quote(dest.path().string()) +
+                            (password.empty() ? "" : " -p " + password));
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "All is Ok!\n");
     EXPECT_EQ(r.out.substr(0, ReportLines(expected).size()), ReportLines(expected));
@@ -89,7 +95,9 @@ TEST(CliBatch, ExtractAgreesWithPythonZipfileAndPrintsTheReport) {
       for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       if (!fs::is_regular_file(dest.file(lower)) || fs::file_size(dest.file(lower)) < 65536) continue;
       std::string viaUnzip;
-      RunCommand("unzip -p " + Fixture(archive) + " " + Quote(n), &viaUnzip);
+      RunCommand("unzip -p " + (password.empty() ? "" : "-P " + password + " ") + Fixture(archive) +
+                     " " + Quote(n),
+                 &viaUnzip);
       EXPECT_TRUE(ReadFileBytes(dest.file(lower)) == viaUnzip) << lower;
     }
     ExpectEndsWithTotals(r.out, Totals(static_cast<int>(expected.size()),
