@@ -1,4 +1,4 @@
-// The desktop program `vantelo` (Part 2.1): start-up, message loop, end.
+// The desktop program `vantelo`: start-up, message loop, end.
 #include <QApplication>
 
 #include "engine/engine.h"

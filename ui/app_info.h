@@ -12,7 +12,7 @@ inline constexpr const char* kContactEmail = "vantelo@example.org";
 inline constexpr const char* kContactWeb = "https://vantelo.example.org";
 inline constexpr const char* kMaker = "The Vantelo project";
 
-// The application title (task bar; Part 2.1 step 2 of the start-up) and the main
+// The application title (the task bar text set at start-up) and the main
 // window's caption. They differ only in "UnZip" / "Unzip", as defined.
 inline constexpr const char* kApplicationTitle =
     "Vantelo " VANTELO_VERSION " - Demo of Korvane UnZip Library - vantelo@example.org";

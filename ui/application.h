@@ -1,4 +1,4 @@
-// Program start-up (Part 2.1): the application title, the windows in their
+// Program start-up: the application title, the windows in their
 // creation order, and their end. app/main.cpp runs the message loop between.
 #pragma once
 

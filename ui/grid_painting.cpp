@@ -1,4 +1,4 @@
-// Part 2.2: painting the grid: DrawGrid1DrawCell, GetCellText, GetIconIndex.
+// Painting the entry grid: DrawGrid1DrawCell, GetCellText, GetIconIndex.
 #include <QPainter>
 
 #include "engine/engine.h"

@@ -1,4 +1,4 @@
-// Part 2.1: the main window: building it, FormCreate, FormDestroy, Open, Close,
+// The main window: building it, FormCreate, FormDestroy, Open, Close,
 // About, LoadGrid and EmptyGrid.
 #include "ui/main_window.h"
 

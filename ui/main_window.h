@@ -1,17 +1,16 @@
-// TForm1: the main window (Part 2.1) with its grid (painting: Part 2.2), the
-// selection rules (Part 2.3), the extraction workflow (Part 2.4) and opening an
-// entry (Part 2.5). The class holds every member and handler of the design; the
-// handlers live in one source file per concern:
+// TForm1: the main window with its entry grid, the selection rules, the
+// extraction workflow and opening an entry. The class holds every member and
+// handler of the window; the handlers live in one source file per concern:
 //
 //   main_window.cpp      FormCreate, FormDestroy, sbOpenClick, sbCloseClick,
-//                        sbHelpClick, LoadGrid, EmptyGrid      (Part 2.1)
-//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex (Part 2.2)
-//   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd (Part 2.3)
-//   extract_workflow.cpp sbExtractClick, ShowProgress          (Part 2.4)
-//   open_entry.cpp       DrawGrid1DblClick, ExecFile           (Part 2.5)
+//                        sbHelpClick, LoadGrid, EmptyGrid
+//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex
+//   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd
+//   extract_workflow.cpp sbExtractClick, ShowProgress
+//   open_entry.cpp       DrawGrid1DblClick, ExecFile
 //
 // Members are public so that tests can drive the handlers and read the state
-// the way the design names them.
+// by the names the handlers use.
 #pragma once
 
 #include <QMainWindow>
@@ -41,7 +40,7 @@ class TFreport;
 class TFExtrOpt;
 class TFAbout;
 
-// Grid columns (Part 2.2).
+// Grid columns: titles, initial widths, right alignment.
 inline constexpr int kColCount = 8;
 inline constexpr const char* ColTitles[kColCount] = {"  ",   "Name",  "Date",   "Time",
                                                       "Size", "Ratio", "Packed", "Path"};
@@ -50,8 +49,8 @@ inline constexpr bool ColRightAlign[kColCount] = {false, false, false, false,
                                                   true,  true,  true,  false};
 inline constexpr int kDefaultRowHeight = 16;
 inline constexpr int kTitleRowHeight = 20;
-// The main window's font: the application's sans font at this pixel size (the
-// design's "MS Sans Serif", 13-pixel character height, fits the 16-pixel rows).
+// The main window's font: the application's sans font at this pixel size (a
+// classic 8-point dialog font's size, which fits the 16-pixel rows).
 inline constexpr int kFontPixelSize = 12;
 inline constexpr const char* kReportFileName = "$$report.txt";
 
@@ -89,7 +88,7 @@ class TForm1 : public QMainWindow {
   // Runs FormDestroy (once).
   ~TForm1() override;
 
-  // The windows created after the main window at start-up (Part 2.1).
+  // The windows created after the main window at start-up.
   void AttachWindows(TFPgsInd* pgsInd, TFreport* report, TFExtrOpt* extrOpt, TFAbout* about);
 
   // ---- components --------------------------------------------------------
@@ -106,27 +105,27 @@ class TForm1 : public QMainWindow {
   DrawGrid* DrawGrid1 = nullptr;
   TOpenDialog OpenZipDlg;
 
-  // The other windows (owned by the start-up, Part 2.1); null until attached.
+  // The other windows (owned by the start-up code); null until attached.
   TFPgsInd* FPgsInd = nullptr;
   TFreport* Freport = nullptr;
   TFExtrOpt* FExtrOpt = nullptr;
   TFAbout* FAbout = nullptr;
 
-  // ---- state (Part 2.1) -----------------------------------------------------
+  // ---- state --------------------------------------------------------------
   std::string ZipFileName;             // the archive opened last (engine path)
   std::string TempDir;                 // private temporary folder, ends with "/"
   std::vector<std::string> TempFiles;  // deleted at exit, in order; duplicates allowed
   std::vector<std::string> ReportLines;
   TIconCache IconCache;
   ShellServices* SysImages = nullptr;  // the icon list (null: no icons are drawn)
-  std::int32_t LastRow = -1;           // Part 2.3
-  bool SkipSelect = false;             // Part 2.3
-  std::int32_t SelectedBytes = 0;      // Part 2.4
-  std::uint32_t StartTick = 0;         // Part 2.4
-  std::uint32_t ElapsedTime = 0;       // Part 2.4
+  std::int32_t LastRow = -1;           // selection: entry of the last applied event
+  bool SkipSelect = false;             // selection: next event only repaints
+  std::int32_t SelectedBytes = 0;      // extraction: bytes of the current run
+  std::uint32_t StartTick = 0;         // extraction: tick at the start of a run
+  std::uint32_t ElapsedTime = 0;       // extraction: milliseconds of the last run
 
   // ---- handlers ---------------------------------------------------------------
-  // Part 2.1 (main_window.cpp)
+  // Window, Open, Close, About (main_window.cpp)
   void FormCreate();
   void FormDestroy();
   void sbOpenClick();
@@ -137,22 +136,22 @@ class TForm1 : public QMainWindow {
   // Opens ZipFileName: OpenArchive, then the error box or EmptyGrid + LoadGrid.
   void OpenZipFile();
 
-  // Part 2.2 (grid_painting.cpp)
+  // Painting (grid_painting.cpp)
   void DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& rect);
   void GetCellText(int col, int row, std::string& text, bool& selected);
   std::int32_t GetIconIndex(int row);
 
-  // Part 2.3 (selection.cpp)
+  // Selection rules (selection.cpp)
   void DrawGrid1SelectCell(int col, int row, bool& canSelect);
   void DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift);
   void DrawGrid1KeyUp(int& key, Qt::KeyboardModifiers shift);
   void InvDrwGrd();
 
-  // Part 2.4 (extract_workflow.cpp)
+  // Extraction workflow (extract_workflow.cpp)
   void sbExtractClick();
   void ShowProgress();
 
-  // Part 2.5 (open_entry.cpp)
+  // Opening an entry (open_entry.cpp)
   void DrawGrid1DblClick();
   void ExecFile();
 

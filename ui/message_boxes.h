@@ -1,5 +1,5 @@
-// Message boxes and modal results as the design names them (Delphi's
-// MessageDlg / Application.MessageBox on Windows).
+// Message boxes and modal results (the classic numbering: OK 1, Cancel 2,
+// Yes 6, No 7).
 #pragma once
 
 #include <QString>
@@ -8,7 +8,7 @@ class QWidget;
 
 namespace vantelo::ui {
 
-// Modal results of the design's dialogs.
+// Modal results of the dialogs.
 enum ModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 
 // The error box: title "Error", error icon, one OK button.

@@ -1,4 +1,4 @@
-// Part 2.2: cell texts, icon indexes through the IconCache, and the painted grid.
+// Grid painting: cell texts, icon indexes through the IconCache, and the painted grid.
 #include <gtest/gtest.h>
 
 #include <QImage>

@@ -1,4 +1,4 @@
-// Part 2.1: start-up, the two window states, Open, Close, About, the temporary
+// The main window: start-up, the two window states, Open, Close, About, the temporary
 // folder and files.
 #include <gtest/gtest.h>
 
@@ -83,7 +83,7 @@ TEST_F(MainWindowTest, StartWithoutArgumentsIsEmpty) {
   EXPECT_EQ(f.ZipFileName, "");
   EXPECT_EQ(f.focusWidget(), f.DrawGrid1);
   EXPECT_FALSE(f.SkipSelect);
-  // Layout of the design.
+  // The defined layout.
   EXPECT_EQ(f.DrawGrid1->ColCount(), 8);
   const int widths[] = {20, 100, 70, 80, 90, 45, 90, 200};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(f.DrawGrid1->ColWidth(i), widths[i]) << i;

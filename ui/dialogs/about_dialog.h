@@ -1,4 +1,4 @@
-// TFAbout: the About box (Part 2.1): a fixed 434 x 331 dialog, caption
+// TFAbout: the About box: a fixed 434 x 331 dialog, caption
 // "About Vantelo", the program name, the library line, three maker and contact
 // labels and an OK button. No handlers of its own.
 #pragma once

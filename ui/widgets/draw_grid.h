@@ -1,4 +1,4 @@
-// DrawGrid: the owner-drawn grid of the design (Part 2.1), on QAbstractScrollArea.
+// DrawGrid: the owner-drawn entry grid, on QAbstractScrollArea.
 //
 // It paints nothing itself: every visible cell goes to OnDrawCell. It keeps the
 // cursor cell (Col, Row), the anchor, the top-left scrollable cell (LeftCol,
@@ -24,7 +24,7 @@ class QPainter;
 
 namespace vantelo::ui {
 
-// Windows virtual-key numbers used by the selection rules (Part 2.3).
+// Windows virtual-key numbers, in which the selection rules are written.
 enum VirtualKey : int {
   VK_NONE = 0,
   VK_BACK = 8,
@@ -63,7 +63,7 @@ class DrawGrid : public QAbstractScrollArea {
   explicit DrawGrid(QWidget* parent = nullptr);
   ~DrawGrid() override;
 
-  // Events (the design's handlers are attached here).
+  // Events (the window's handlers are attached here).
   SelectCellEvent OnSelectCell;
   DrawCellEvent OnDrawCell;
   KeyEvent OnKeyDown;
@@ -111,7 +111,7 @@ class DrawGrid : public QAbstractScrollArea {
   // is not visible.
   QRect CellRect(int col, int row) const;
   QRect ClientRect() const;
-  // The widget that receives the painting (the window handle of the design).
+  // The widget that receives the painting (the grid's window).
   QWidget* Handle() const { return viewport(); }
   // Finds the cell under a client point; false outside every cell.
   bool MouseToCell(const QPoint& point, int& col, int& row) const;

@@ -1,4 +1,4 @@
-// TOpenDialog: the design's file-open dialog component: a title, a filter
+// TOpenDialog: a file-open dialog component: a title, a filter
 // string in the "Description|pattern|Description|pattern" form, the chosen file
 // name (kept for the next use) and the initial folder.
 #pragma once
@@ -20,7 +20,7 @@ class TOpenDialog {
   // Shows the dialog modally; true when the user chose a file (FileName is set).
   bool Execute(QWidget* parent);
 
-  // Qt name filters for a design filter string. On Linux file names are case
+  // Qt name filters for a "Description|pattern|..." filter string. On Linux file names are case
   // sensitive and "*.*" would skip names without a dot, so "*.*" becomes "*"
   // (every file) and "*.zip" also matches "*.ZIP".
   static QStringList NameFilters(const QString& filter);

@@ -1,4 +1,4 @@
-// TStatusBar: the design's status bar with fixed-width panels; the last panel
+// TStatusBar: a status bar with fixed-width panels; the last panel
 // reaches to the right edge.
 #pragma once
 
