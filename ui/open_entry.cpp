@@ -1,11 +1,98 @@
-// Part 2.5: opening an entry with its associated program. Not built yet:
-// a double click reaches ExecFile, which does nothing.
+// Opening an entry: a double click on the grid (or Enter, see selection.cpp)
+// extracts the cursor row's entry alone into the temporary folder and hands the
+// file to the desktop, which opens it with the program associated with its type.
+// Every file written there is listed in TempFiles and deleted at exit.
+#include <QApplication>
+#include <QGuiApplication>
+
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "platform/platform.h"
+#include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/message_boxes.h"
+#include "ui/shell_services.h"
+#include "ui/widgets/draw_grid.h"
 
 namespace vantelo::ui {
 
+namespace {
+
+// The wait cursor while the window does not respond (the extraction runs on
+// this thread without a progress window).
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
 void TForm1::DrawGrid1DblClick() { ExecFile(); }
 
-void TForm1::ExecFile() {}
+void TForm1::ExecFile() {
+  const std::int32_t count = GetEntryCount();
+  if (count <= 0) return;
+  const std::int32_t index = DrawGrid1->Row() - 1;
+  if (index < 0 || index >= count) return;  // the cursor is not on an entry row
+  const std::string name = GetEntryName(index);
+
+  if (name == kFolderName) {
+    ShowPlainBox(this, ApplicationTitle(), QStringLiteral("There is nothing to do with folder"));
+    return;
+  }
+
+  // The private temporary folder may have been removed (a temp cleaner) or
+  // never made: make it again rather than write anywhere else.
+  if (TempDir.empty() || !platform::DirectoryExists(TempDir)) TempDir = platform::PrivateTempDir();
+  if (TempDir.empty()) {
+    ShowErrorBox(this, QStringLiteral("ERROR! The temporary folder can not be created!"));
+    return;
+  }
+
+  // Written straight into the temporary folder under its file name, replacing
+  // any file of that name (two entries of one name share the file).
+  const std::string path = TempDir + name;
+  std::int32_t result;
+  {
+    WaitCursor wait;
+    result = ExtractEntry(index, TempDir, std::string(), /*overwrite=*/true,
+                          /*useFolderNames=*/false, /*testOnly=*/false, nullptr);
+  }
+
+  // Whatever was written (a partial file after an error, a file that failed
+  // its CRC) goes at exit like the rest; the list tolerates repeats, but a
+  // failure does not add one.
+  auto forgetAtExit = [&] {
+    if (platform::FileExists(path) &&
+        std::find(TempFiles.begin(), TempFiles.end(), path) == TempFiles.end())
+      TempFiles.push_back(path);
+  };
+
+  if (result != 0) {
+    forgetAtExit();
+    ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    return;
+  }
+
+  // A skipped entry (encrypted: no password is given here; a name that is not
+  // safe to write) or a CRC failure returns 0 too. Its file is then missing,
+  // stale (an earlier open of the same name) or damaged: say why instead of
+  // opening it.
+  const std::string status = GetEntryStatus(index);
+  if (status != kStatusOk) {
+    forgetAtExit();
+    ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(name) + QStringLiteral(": ") +
+                           EngineText(status));
+    return;
+  }
+
+  // The desktop's answer is not examined: a type without a program opens nothing.
+  if (SysImages != nullptr) SysImages->OpenWithAssociatedProgram(PathFromEngine(path));
+  TempFiles.push_back(path);
+}
 
 }  // namespace vantelo::ui

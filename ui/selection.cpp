@@ -1,21 +1,185 @@
-// Part 2.3: the selection rules. For now the grid's own behaviour: every move is
-// allowed and keys are left to the grid's default handling; the selection
-// rules (Plain, Additive, Range, Shift/Ctrl, Space, Enter) come with Part 2.3.
+// The selection rules of the entry grid: which entries "Selected Files"
+// extraction works on. The selection is the engine's per-entry selected flag,
+// changed whenever the grid's cursor is about to move to a data cell. The two
+// sticky toggles sbAdd ("Additive") and sbRng ("Range"), or holding Ctrl and
+// Shift, choose the rule. Key moves only move the cursor frame; Space applies
+// the rule to the cursor row; Enter opens the cursor row's entry.
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "format/display_format.h"
 #include "ui/main_window.h"
 #include "ui/widgets/draw_grid.h"
+#include "ui/widgets/status_bar.h"
 
 namespace vantelo::ui {
 
+namespace {
+
+// The one selected entry when exactly one is selected: the LastRow entry in the
+// usual case, found by a scan otherwise (after Additive clicks).
+std::int32_t SingleSelectedEntry(std::int32_t lastRow, std::int32_t count) {
+  if (lastRow >= 0 && lastRow < count && GetEntrySelected(lastRow)) return lastRow;
+  for (std::int32_t k = 0; k < count; ++k)
+    if (GetEntrySelected(k)) return k;
+  return -1;
+}
+
+}  // namespace
+
 void TForm1::DrawGrid1SelectCell(int /*col*/, int row, bool& canSelect) {
   canSelect = true;
-  if (row < 1) return;
-  // The cursor frame spans the whole row: repaint the data area.
+  if (row < 1) return;  // the title row: nothing changes, nothing is repainted
+  if (SkipSelect) {
+    // A key move: the cursor frame moves, the selection stays.
+    SkipSelect = false;
+    InvDrwGrd();
+    return;
+  }
+  const std::int32_t count = GetEntryCount();
+  const std::int32_t i = row - 1;
+  if (i >= count) {  // a row without an entry (never asked of the engine)
+    InvDrwGrd();
+    return;
+  }
+  const bool additive = sbAdd->isChecked();
+  const bool range = sbRng->isChecked();
+
+  // Plain rule: the clicked entry becomes the only selected one, and clicking
+  // the single selected entry again deselects it. With one entry selected that
+  // is not the clicked one, that entry is cleared, wherever it is (it need not
+  // be the LastRow entry after Additive clicks).
+  if (!additive && !range) {
+    const std::int32_t selected = GetSelectedCount();
+    if (selected == 1) {
+      const std::int32_t only = SingleSelectedEntry(LastRow, count);
+      if (only >= 0 && only != i) SetEntrySelected(only, false);
+    } else if (selected > 1) {
+      for (std::int32_t k = 0; k < count; ++k) SetEntrySelected(k, false);
+    }
+  }
+
+  // Range rule: the run from the last clicked entry to this one takes the
+  // inverse of this entry's old state. Otherwise the entry is inverted.
+  if (range && GetSelectedCount() > 0 && LastRow >= 0 && LastRow < count) {
+    const bool value = !GetEntrySelected(i);
+    const std::int32_t from = std::min(i, LastRow);
+    const std::int32_t to = std::max(i, LastRow);
+    for (std::int32_t k = from; k <= to; ++k) SetEntrySelected(k, value);
+  } else {
+    SetEntrySelected(i, !GetEntrySelected(i));
+  }
+
+  LastRow = i;
+  StatusBar1->SetPanelText(1, QStringLiteral("Selected: ") +
+                                  QString::fromStdString(FmtThousands(GetSelectedCount())) +
+                                  QStringLiteral(" files  -  ") +
+                                  QString::fromStdString(FmtThousands(GetSelectedSize())) +
+                                  QStringLiteral(" bytes"));
   InvDrwGrd();
 }
 
-void TForm1::DrawGrid1KeyDown(int& /*key*/, Qt::KeyboardModifiers /*shift*/) {}
+void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
+  // No entries: every key is left to the grid's own handling.
+  if (DrawGrid1->RowCount() < 2) return;
+  DrawGrid* grid = DrawGrid1;
+  const int lastRow = grid->RowCount() - 1;
 
-void TForm1::DrawGrid1KeyUp(int& /*key*/, Qt::KeyboardModifiers /*shift*/) {}
+  // A key move changes only the cursor: the select event it raises just
+  // repaints. SkipSelect is cleared again afterwards, so that a move the grid
+  // did not make (Home on row 1, End on the last row, ...) cannot leave it set
+  // and swallow the user's next click.
+  auto moveRow = [&](int row) {
+    SkipSelect = true;
+    grid->SetRow(row);
+    SkipSelect = false;
+  };
+  auto moveCol = [&](int col) {
+    SkipSelect = true;
+    grid->SetCol(col);
+    SkipSelect = false;
+  };
+
+  switch (key) {
+    case VK_RETURN:
+      ExecFile();
+      break;
+    case VK_SHIFT:
+      sbRng->setChecked(true);
+      break;
+    case VK_CONTROL:
+      sbAdd->setChecked(true);
+      break;
+    case VK_SPACE:
+      // Moving the cursor one column raises the select event for the cursor
+      // row, which applies the selection rule to it.
+      if (grid->Col() > grid->LeftCol()) {
+        grid->SetCol(grid->Col() - 1);
+      } else if (grid->Col() + 1 < grid->ColCount()) {
+        grid->SetCol(grid->Col() + 1);
+      } else {
+        // The last column is the only one in view: there is no neighbour to
+        // move to, so the rule is applied to the cursor row in place.
+        bool canSelect = true;
+        DrawGrid1SelectCell(grid->Col(), grid->Row(), canSelect);
+      }
+      break;
+    case VK_PRIOR: {
+      const int visible = grid->VisibleRowCount();
+      moveRow(grid->Row() - visible >= 1 ? grid->Row() - visible : 1);
+      break;
+    }
+    case VK_NEXT: {
+      const int visible = grid->VisibleRowCount();
+      moveRow(grid->Row() + visible > lastRow ? lastRow : grid->Row() + visible);
+      break;
+    }
+    case VK_END:
+      moveRow(lastRow);
+      break;
+    case VK_HOME:
+      moveRow(1);
+      break;
+    case VK_LEFT:
+      // Scrolls one column left; from the first column, wraps to the far right.
+      if (grid->LeftCol() == 0) grid->SetLeftCol(grid->ColCount() - 1);
+      else grid->SetLeftCol(grid->LeftCol() - 1);
+      moveCol(grid->LeftCol());
+      break;
+    case VK_RIGHT: {
+      // Scrolls one column right; once the last column is in view, wraps to the
+      // first one. A last column too wide for the view also wraps.
+      const int before = grid->LeftCol();
+      if (before == grid->ColCount() - grid->VisibleColCount()) {
+        grid->SetLeftCol(0);
+      } else {
+        grid->SetLeftCol(before + 1);
+        if (grid->LeftCol() == before) grid->SetLeftCol(0);
+      }
+      moveCol(grid->LeftCol());
+      break;
+    }
+    case VK_UP:
+      if (grid->Row() >= 2) moveRow(grid->Row() - 1);
+      break;
+    case VK_DOWN:
+      if (grid->Row() < lastRow) moveRow(grid->Row() + 1);
+      break;
+    default:
+      break;
+  }
+  // While entries are shown, the grid never runs its own key handling.
+  key = 0;
+}
+
+void TForm1::DrawGrid1KeyUp(int& key, Qt::KeyboardModifiers /*shift*/) {
+  // Releasing the key releases the toggle, even one pressed with the mouse.
+  if (key == VK_SHIFT) sbRng->setChecked(false);
+  else if (key == VK_CONTROL) sbAdd->setChecked(false);
+  key = 0;
+}
 
 void TForm1::InvDrwGrd() {
   // From the top-left corner of cell (LeftCol, TopRow) to the client area's

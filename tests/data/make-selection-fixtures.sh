@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Makes the archives of the desktop selection and open-entry tests with Info-ZIP
+# zip and 7-Zip (7zz). The archives are committed; run this again only to change them.
+#   tests/data/make-selection-fixtures.sh   (from the project root)
+#
+#   select30.zip  30 entries fNN.txt (NN = 01..30), entry NN of 250 x NN bytes
+#                 ("Selected: 1 files  -  1,250 bytes" for f05.txt), Deflate.
+#   open.zip      stored (no compression); 7zz sorts the entries by name:
+#                   notes.txt    "Notes\n", traditionally encrypted by 7zz with
+#                                password "secret" (no data descriptor)
+#                   readme.txt   "Read me first.\n"
+#                   sub/         a folder entry
+#                   sub/readme.txt  "The other readme.\n" (same file name as readme.txt)
+#   open_bad.zip  Python's zipfile: damaged.txt stored with one data byte changed
+#                 after writing (its CRC no longer matches), then packed.txt
+#                 compressed with BZip2 (a method the engine refuses).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TZ=UTC
+
+src=$work/src
+mkdir -p "$src/sel" "$src/open/sub"
+for n in $(seq 1 30); do
+  name=$(printf 'f%02d.txt' "$n")
+  python3 -c "import sys; sys.stdout.write(('%s ' % '$name' * 1000)[:250 * $n])" > "$src/sel/$name"
+done
+printf 'Read me first.\n' > "$src/open/readme.txt"
+printf 'The other readme.\n' > "$src/open/sub/readme.txt"
+printf 'Notes\n' > "$src/open/notes.txt"
+find "$src" -exec touch -d '2020-03-04 05:06:08' {} +
+
+(cd "$src/sel" && zip -q -X -9 "$work/select30.zip" $(ls))
+(cd "$src/open" && zip -q -X -0 "$work/open.zip" readme.txt sub/ sub/readme.txt)
+(cd "$src/open" && 7zz a -tzip -mx=0 -mem=ZipCrypto -psecret -bd -bso0 "$work/open.zip" notes.txt >/dev/null)
+
+python3 - "$work/open_bad.zip" <<'PY'
+import sys, zipfile
+path = sys.argv[1]
+with zipfile.ZipFile(path, 'w') as z:
+    info = zipfile.ZipInfo('damaged.txt', (2020, 3, 4, 5, 6, 8))
+    z.writestr(info, 'Damaged in the archive.\n', zipfile.ZIP_STORED)
+    info = zipfile.ZipInfo('packed.txt', (2020, 3, 4, 5, 6, 8))
+    z.writestr(info, 'Packed with BZip2.\n' * 20, zipfile.ZIP_BZIP2)
+data = bytearray(open(path, 'rb').read())
+at = data.index(b'Damaged in')
+data[at] = ord('d')
+open(path, 'wb').write(bytes(data))
+PY
+
+cp "$work/select30.zip" "$work/open.zip" "$work/open_bad.zip" "$here/"
+echo "made select30.zip open.zip open_bad.zip in $here"

@@ -1,0 +1,182 @@
+// Opening an entry from the real main window: the entry goes alone into the
+// private temporary folder and the shell is asked to open it (observed through
+// the recording shell); folders, encrypted and damaged entries open nothing.
+// open.zip: 0 notes.txt (encrypted), 1 readme.txt, 2 sub/, 3 sub/readme.txt.
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QTest>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "common/test_support.h"
+#include "engine/engine.h"
+#include "ui/application.h"
+#include "ui/main_window.h"
+#include "ui/widgets/draw_grid.h"
+#include "ui_test_support.h"
+
+namespace vantelo::ui {
+namespace {
+
+using test::BoxSeen;
+using test::CloseMessageBox;
+using test::DataPath;
+using test::ModalAnswer;
+using test::ReadFileBytes;
+
+class OpenEntryTest : public ::testing::Test {
+ protected:
+  void Load(const char* archive) {
+    form = std::make_unique<TForm1>(QStringList{QString::fromStdString(DataPath(archive))},
+                                    &shell);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    grid = form->DrawGrid1;
+    grid->setFocus();
+  }
+  void TearDown() override {
+    form.reset();
+    CloseArchive();
+  }
+  // Puts the cursor on a row with the keys (which leave the selection alone).
+  void GoTo(int row) {
+    QTest::keyClick(grid, Qt::Key_Home);
+    for (int r = 1; r < row; ++r) QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(grid->Row(), row);
+  }
+  std::size_t Listed(const std::string& path) const {
+    return static_cast<std::size_t>(
+        std::count(form->TempFiles.begin(), form->TempFiles.end(), path));
+  }
+
+  test::RecordingShell shell;
+  std::unique_ptr<TForm1> form;
+  DrawGrid* grid = nullptr;
+};
+
+TEST_F(OpenEntryTest, DoubleClickWritesTheEntryIntoTheTempFolderAndOpensIt) {
+  Load("open.zip");
+  const std::string path = form->TempDir + "readme.txt";
+  std::filesystem::remove(path);
+  const QPoint where = grid->CellRect(1, 2).center();
+  // A real double click: press and release (the press moves the cursor there),
+  // then the double-click press and its release.
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, where);
+  QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, where);
+  QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, where);
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], PathFromEngine(path));
+  EXPECT_EQ(ReadFileBytes(path), "Read me first.\n");
+  EXPECT_EQ(form->TempFiles.back(), path);
+  EXPECT_EQ(form->TempFiles.size(), 2u);  // after "$$report.txt"
+}
+
+TEST_F(OpenEntryTest, EnterOpensTheCursorEntryAndTheSameNameIsOverwritten) {
+  Load("open.zip");
+  GoTo(2);
+  QTest::keyClick(grid, Qt::Key_Return);
+  GoTo(4);  // sub/readme.txt: the same file name, no folder names
+  QTest::keyClick(grid, Qt::Key_Enter);
+  const std::string path = form->TempDir + "readme.txt";
+  ASSERT_EQ(shell.opened.size(), 2u);
+  EXPECT_EQ(shell.opened[1], PathFromEngine(path));
+  EXPECT_EQ(ReadFileBytes(path), "The other readme.\n");
+  EXPECT_EQ(Listed(path), 2u);
+  EXPECT_FALSE(std::filesystem::exists(form->TempDir + "sub"));
+  EXPECT_EQ(GetSelectedCount(), 0);  // opening selects nothing
+}
+
+TEST_F(OpenEntryTest, AFolderEntryShowsTheMessageAndOpensNothing) {
+  Load("open.zip");
+  GoTo(3);
+  BoxSeen seen;
+  ModalAnswer answer(CloseMessageBox(&seen));
+  QTest::keyClick(grid, Qt::Key_Return);
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(seen.text, "There is nothing to do with folder");
+  EXPECT_EQ(seen.title, ApplicationTitle());
+  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(seen.buttons, static_cast<int>(QMessageBox::Ok));
+  EXPECT_TRUE(shell.opened.empty());
+  EXPECT_EQ(form->TempFiles.size(), 1u);
+}
+
+// Without a password the encrypted entry is skipped. An older file of the same
+// name (an earlier open) must not be opened in its place.
+TEST_F(OpenEntryTest, AnEncryptedEntryOpensNothingNew) {
+  Load("open.zip");
+  const std::string path = form->TempDir + "notes.txt";
+  test::WriteFileBytes(path, "an older copy\n");
+  GoTo(1);
+  BoxSeen seen;
+  ModalAnswer answer(CloseMessageBox(&seen));
+  form->ExecFile();
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(seen.text, "ERROR! notes.txt: Skiped! Bad password.");
+  EXPECT_EQ(seen.title, "Error");
+  EXPECT_TRUE(shell.opened.empty());
+  EXPECT_EQ(ReadFileBytes(path), "an older copy\n");
+  EXPECT_EQ(Listed(path), 1u);  // still deleted at exit
+  form.reset();
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(OpenEntryTest, EngineErrorsAndCrcFailuresShowAnErrorAndOpenNothing) {
+  Load("open_bad.zip");
+  {
+    GoTo(2);  // packed.txt: BZip2
+    BoxSeen seen;
+    ModalAnswer answer(CloseMessageBox(&seen));
+    form->ExecFile();
+    ASSERT_TRUE(answer.fired());
+    EXPECT_TRUE(seen.text.startsWith("ERROR! ")) << seen.text.toStdString();
+    EXPECT_EQ(seen.text, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    EXPECT_EQ(seen.title, "Error");
+    EXPECT_FALSE(std::filesystem::exists(form->TempDir + "packed.txt"));
+    EXPECT_EQ(form->TempFiles.size(), 1u);
+  }
+  {
+    GoTo(1);  // damaged.txt: written, but its CRC does not match
+    BoxSeen seen;
+    ModalAnswer answer(CloseMessageBox(&seen));
+    form->ExecFile();
+    ASSERT_TRUE(answer.fired());
+    EXPECT_EQ(seen.text, "ERROR! damaged.txt: BAD CRC!");
+    const std::string path = form->TempDir + "damaged.txt";
+    if (std::filesystem::exists(path)) {
+      EXPECT_EQ(Listed(path), 1u);
+    }
+  }
+  EXPECT_TRUE(shell.opened.empty());
+}
+
+TEST_F(OpenEntryTest, OpeningTwiceListsThePathTwiceAndExitDeletesIt) {
+  Load("open.zip");
+  GoTo(2);
+  form->ExecFile();
+  form->ExecFile();
+  const std::string dir = form->TempDir;
+  const std::string path = dir + "readme.txt";
+  EXPECT_EQ(Listed(path), 2u);
+  EXPECT_EQ(shell.opened.size(), 2u);
+  ASSERT_TRUE(std::filesystem::exists(path));
+  form.reset();  // FormDestroy deletes the list in order; the repeat is skipped silently
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(dir));
+}
+
+TEST_F(OpenEntryTest, ARemovedTempFolderIsMadeAgain) {
+  Load("open.zip");
+  const std::string dir = form->TempDir;
+  std::filesystem::remove_all(dir);
+  GoTo(2);
+  form->ExecFile();
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(form->TempDir + "readme.txt"), "Read me first.\n");
+}
+
+}  // namespace
+}  // namespace vantelo::ui
