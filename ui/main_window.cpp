@@ -221,8 +221,12 @@ void TForm1::FormDestroy() {
   destroyed_ = true;
   // 1. The icon list: the shell services outlive this window's use of them.
   SysImages = nullptr;
-  // 2. Temporary files, in list order; failures are skipped silently.
-  for (const std::string& file : TempFiles) platform::RemoveFile(file);
+  // 2. Temporary files, in list order; failures are skipped silently. Only
+  // files inside the private folder: without one (it could not be made) the
+  // names would be relative, and a user's file of that name must survive.
+  for (const std::string& file : TempFiles)
+    if (!TempDir.empty() && file.size() > TempDir.size() && file.compare(0, TempDir.size(), TempDir) == 0)
+      platform::RemoveFile(file);
   // The private folder goes too once it is empty (left alone otherwise).
   if (!TempDir.empty()) platform::RemoveEmptyDirectory(TempDir);
   // 3.

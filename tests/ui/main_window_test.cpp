@@ -341,6 +341,26 @@ TEST_F(MainWindowTest, TemporaryFilesAndTheFolderAreDeletedAtExit) {
   EXPECT_FALSE(platform::PathExists(dir));
 }
 
+TEST_F(MainWindowTest, OnlyFilesInsideTheTemporaryFolderAreDeleted) {
+  test::TempFolder elsewhere;
+  const std::string outside = elsewhere.file("$$report.txt");
+  test::WriteFileBytes(outside, "a user's file");
+  {
+    TForm1 f;
+    f.TempFiles.push_back(outside);
+  }
+  EXPECT_TRUE(platform::FileExists(outside));
+  std::string dir;
+  {
+    TForm1 f;
+    dir = f.TempDir;
+    f.TempDir.clear();  // as if no private folder could be made
+    f.TempFiles = {"$$report.txt", outside};
+  }
+  EXPECT_TRUE(platform::FileExists(outside));
+  platform::RemoveEmptyDirectory(dir);
+}
+
 TEST_F(MainWindowTest, ReportNeverWrittenIsNoProblemAtExit) {
   std::string dir;
   {
