@@ -74,8 +74,10 @@ open(f"{d}/empty.log", "w").close()
 PY
 printf 'The secret is safe.\n' > "$demo/Vantelo Demo/secret.txt"
 find "$demo" -exec touch -d '2024-05-17 14:32:10' {} +
-(cd "$demo" && zip -q -X -r "$work/demo.zip" "Vantelo Demo" -x "Vantelo Demo/secret.txt" \
-   && zip -q -X -P vantelo "$work/demo.zip" "Vantelo Demo/secret.txt")
+(cd "$demo" && find "Vantelo Demo" ! -name secret.txt | LC_ALL=C sort | zip -q -X "$work/demo.zip" -@ \
+   && 7zz a -tzip -mx0 -mem=ZipCrypto -pvantelo -bd -bso0 "$work/demo.zip" "Vantelo Demo/secret.txt" >/dev/null)
+# (7zz, unlike zip -e, writes the encrypted entry without a data descriptor, so
+#  the password opens it.)
 
 # --- damaged files, made from the good ones
 python3 - "$work" <<'PY'
