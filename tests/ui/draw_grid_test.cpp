@@ -151,6 +151,22 @@ TEST_F(DrawGridTest, DraggingIntoAnotherCellRaisesTheEvent) {
   EXPECT_EQ(grid.Row(), 4);
 }
 
+TEST_F(DrawGridTest, DraggingBelowTheLastVisibleRowScrollsOneRowAtATime) {
+  const int lastVisible = grid.TopRow() + grid.VisibleRowCount() - 1;
+  const QPoint below(CellCentre(1, 2).x(), grid.ClientRect().height() + 5);
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, CellCentre(1, 2), Qt::LeftButton,
+            Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, below, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(grid.Row(), lastVisible + 1);
+  EXPECT_EQ(grid.TopRow(), 2);
+  SendMouse(grid.viewport(), QEvent::MouseMove, below + QPoint(0, 1), Qt::NoButton,
+            Qt::LeftButton);
+  EXPECT_EQ(grid.Row(), lastVisible + 2);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, below, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(events, (std::vector<std::pair<int, int>>{
+                        {1, 2}, {1, lastVisible + 1}, {1, lastVisible + 2}}));
+}
+
 TEST_F(DrawGridTest, EveryVisibleCellIsDrawn) {
   drawn.clear();
   grid.Repaint();

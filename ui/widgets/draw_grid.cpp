@@ -1,5 +1,6 @@
 #include "ui/widgets/draw_grid.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -13,6 +14,7 @@ namespace vantelo::ui {
 namespace {
 constexpr int kSizingZone = 3;    // pixels on either side of a title-row border
 constexpr int kMinColWidth = 4;   // a dragged column keeps at least this width
+constexpr int kDragScrollMs = 60;  // scrolling pace while a drag is held beyond an edge
 }  // namespace
 
 int ToVirtualKey(int qtKey) {
@@ -50,6 +52,15 @@ DrawGrid::DrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   viewport()->setMouseTracking(true);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  dragTimer_.setInterval(kDragScrollMs);
+  connect(&dragTimer_, &QTimer::timeout, this, [this] {
+    if (!selecting_ || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+      dragTimer_.stop();
+      selecting_ = false;
+      return;
+    }
+    DragTo(lastDragPos_);
+  });
   colWidths_.assign(5, defaultColWidth_);
   rowHeights_.assign(5, defaultRowHeight_);
   fixedRows_ = 1;
@@ -418,44 +429,50 @@ void DrawGrid::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   if (selecting_ && (event->buttons() & Qt::LeftButton)) {
-    // Clamp into the scrollable area; beyond an edge means the next row/column out.
-    const int fixedH = FixedHeight();
-    const QRect client = viewport()->rect();
-    QPoint q(std::clamp(p.x(), 0, std::max(0, client.width() - 1)),
-             std::clamp(p.y(), fixedH, std::max(fixedH, client.height() - 1)));
-    int col, row;
-    if (!MouseToCell(q, col, row)) {
-      // Below the last row or right of the last column: stay on the last one.
-      int c2 = col_, r2 = row_;
-      int tmpCol, tmpRow;
-      if (MouseToCell(QPoint(q.x(), fixedH), tmpCol, tmpRow)) c2 = tmpCol;
-      else c2 = ColCount() - 1;
-      r2 = RowCount() - 1;
-      for (int r = topRow_, y = fixedH; r < RowCount(); ++r) {
-        if (q.y() < y + RowHeight(r)) {
-          r2 = r;
-          break;
-        }
-        y += RowHeight(r);
-      }
-      col = c2;
-      row = r2;
-    }
-    if (row < fixedRows_) return;
-    if (p.y() >= client.height() && row + 1 < RowCount()) ++row;
-    if (p.y() < fixedH && row - 1 >= fixedRows_ && row == topRow_) --row;
-    if (p.x() >= client.width() && col + 1 < ColCount()) ++col;
-    if (p.x() < 0 && col - 1 >= 0 && col == leftCol_) --col;
-    if (col != col_ || row != row_) MoveCurrent(col, row, false);
+    DragTo(p);
+    // Held beyond the top or bottom edge: keep scrolling until the mouse comes back.
+    const bool outside = p.y() < FixedHeight() || p.y() >= viewport()->height();
+    if (outside && !dragTimer_.isActive()) dragTimer_.start();
+    if (!outside) dragTimer_.stop();
     return;
   }
   viewport()->setCursor(ColumnBorderAt(p) >= 0 ? Qt::SplitHCursor : Qt::ArrowCursor);
+}
+
+void DrawGrid::DragTo(const QPoint& p) {
+  lastDragPos_ = p;
+  const int fixedH = FixedHeight();
+  const QRect client = viewport()->rect();
+  // The cell under the point, clamped into the scrollable area: past the last
+  // row or column means the last one.
+  const QPoint q(std::clamp(p.x(), 0, std::max(0, client.width() - 1)),
+                 std::clamp(p.y(), fixedH, std::max(fixedH, client.height() - 1)));
+  int col = ColCount() - 1, row = RowCount() - 1;
+  for (int c = leftCol_, x = 0; c < ColCount(); x += ColWidth(c), ++c)
+    if (q.x() < x + ColWidth(c)) {
+      col = c;
+      break;
+    }
+  for (int r = topRow_, y = fixedH; r < RowCount(); y += RowHeight(r), ++r)
+    if (q.y() < y + RowHeight(r)) {
+      row = r;
+      break;
+    }
+  // Beyond an edge: the first row or column not fully shown on that side, which
+  // the move scrolls into view.
+  if (p.y() >= client.height()) row = std::min(RowCount() - 1, topRow_ + VisibleRowCount());
+  if (p.y() < fixedH) row = std::max(fixedRows_, topRow_ - 1);
+  if (p.x() >= client.width()) col = std::min(ColCount() - 1, leftCol_ + VisibleColCount());
+  if (p.x() < 0) col = std::max(0, leftCol_ - 1);
+  if (row < fixedRows_) return;
+  if (col != col_ || row != row_) MoveCurrent(col, row, false);
 }
 
 void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   sizingCol_ = -1;
   selecting_ = false;
+  dragTimer_.stop();
 }
 
 void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {

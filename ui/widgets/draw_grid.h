@@ -16,6 +16,7 @@
 
 #include <QAbstractScrollArea>
 #include <QRect>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -149,6 +150,8 @@ class DrawGrid : public QAbstractScrollArea {
   int FixedHeight() const;
   int ColumnBorderAt(const QPoint& point) const;  // column whose right border is near, or -1
   void DefaultKeyHandling(int key, Qt::KeyboardModifiers modifiers);
+  // Moves the cursor to the cell under a dragging mouse (one step past an edge).
+  void DragTo(const QPoint& point);
 
   std::vector<int> colWidths_;
   std::vector<int> rowHeights_;
@@ -163,6 +166,8 @@ class DrawGrid : public QAbstractScrollArea {
   int sizingCol_ = -1;       // column being resized
   int sizingStartX_ = 0;
   int sizingStartWidth_ = 0;
+  QTimer dragTimer_;          // repeats DragTo while the mouse is held beyond an edge
+  QPoint lastDragPos_;
 };
 
 }  // namespace vantelo::ui
