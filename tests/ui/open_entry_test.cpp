@@ -168,6 +168,16 @@ TEST_F(OpenEntryTest, OpeningTwiceListsThePathTwiceAndExitDeletesIt) {
   EXPECT_FALSE(std::filesystem::exists(dir));
 }
 
+TEST_F(OpenEntryTest, ADeflatedEntryOpensDecoded) {
+  Load("select30.zip");
+  GoTo(5);
+  form->ExecFile();
+  ASSERT_EQ(shell.opened.size(), 1u);
+  const std::string bytes = ReadFileBytes(form->TempDir + "f05.txt");
+  EXPECT_EQ(bytes.size(), 1250u);
+  EXPECT_EQ(bytes.substr(0, 16), "f05.txt f05.txt ");
+}
+
 TEST_F(OpenEntryTest, ARemovedTempFolderIsMadeAgain) {
   Load("open.zip");
   const std::string dir = form->TempDir;
