@@ -1,5 +1,6 @@
 #include "ui/shell_services.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
 #include <QDir>
 #include <QMimeDatabase>
@@ -7,8 +8,11 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTextDocument>
 #include <QUrl>
+
+#include <memory>
 
 namespace vantelo::ui {
 
@@ -157,13 +161,42 @@ bool ShellServices::OpenWithAssociatedProgram(const QString& path) {
 }
 
 bool ShellServices::PrintDocument(QTextDocument& document, const QString& title) {
-  QPrinter printer(QPrinter::HighResolution);
-  if (!printer.isValid()) return false;
+  // Without any printer Qt quietly falls back to PDF output with no file name,
+  // which prints nothing: report that as "no printer" instead.
+  if (QPrinterInfo::defaultPrinter().isNull()) return false;
+  QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+  if (!printer.isValid() || printer.outputFormat() != QPrinter::NativeFormat) return false;
+  return PrintDocumentTo(printer, document, title);
+}
+
+bool ShellServices::PrintDocumentTo(QPrinter& printer, const QTextDocument& document,
+                                    const QString& title) {
   printer.setDocName(title);
-  printer.setFullPage(false);
-  printer.setPageMargins(QMarginsF(0, 0, 0, 0));
-  document.print(&printer);
-  return true;
+  printer.setFullPage(false);  // the painter's origin is the printable area's corner
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  // Lay a copy out for the printer's resolution and page: the layout breaks
+  // pages between lines, so no line is cut in two.
+  std::unique_ptr<QTextDocument> doc(document.clone());
+  doc->setDocumentMargin(0);
+  doc->documentLayout()->setPaintDevice(&printer);
+  const QSizeF page = printer.pageRect(QPrinter::DevicePixel).size();
+  doc->setPageSize(page);
+  const int pages = doc->pageCount();
+  for (int i = 0; i < pages; ++i) {
+    if (i > 0 && !printer.newPage()) {
+      painter.end();
+      return false;
+    }
+    painter.save();
+    painter.translate(0, -i * page.height());
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = QRectF(0, i * page.height(), page.width(), page.height());
+    context.palette.setColor(QPalette::Text, Qt::black);
+    doc->documentLayout()->draw(&painter, context);
+    painter.restore();
+  }
+  return painter.end();
 }
 
 }  // namespace vantelo::ui

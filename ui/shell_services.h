@@ -20,6 +20,7 @@
 
 class QPainter;
 class QPoint;
+class QPrinter;
 class QTextDocument;
 
 namespace vantelo::ui {
@@ -48,8 +49,15 @@ class ShellServices {
   virtual bool OpenWithAssociatedProgram(const QString& path);
 
   // Prints a document on the default printer without a dialog, as one job
-  // titled `title`, over the printer's whole printable area.
+  // titled `title`, over the printer's whole printable area. False when there
+  // is no printer or the job could not be started.
   virtual bool PrintDocument(QTextDocument& document, const QString& title);
+  // Lays `document` out page by page over the printable area of `printer`
+  // (no margins of its own) and prints it as one job titled `title`. Used by
+  // PrintDocument, and for PDF output (QPrinter::PdfFormat) when there is no
+  // printer. False when the printer could not be started or finished.
+  static bool PrintDocumentTo(QPrinter& printer, const QTextDocument& document,
+                              const QString& title);
 
   // Makes sure an installed icon theme is active when the desktop gives none
   // (or one without the basic icons). Safe to call more than once.

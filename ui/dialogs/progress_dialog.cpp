@@ -1,12 +1,100 @@
 #include "ui/dialogs/progress_dialog.h"
 
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "engine/engine.h"
+
 namespace vantelo::ui {
 
 TFPgsInd::TFPgsInd(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("TFPgsInd"));
+  setObjectName(QStringLiteral("FPgsInd"));
   setWindowTitle(QStringLiteral("Progress Indicator"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  auto label = [this](const char* name, const QString& text) {
+    auto* l = new QLabel(text, this);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+  };
+  stselfiles = label("stselfiles", QStringLiteral("Selected files: 0"));
+  stselbytes = label("stselbytes", QStringLiteral("Selected bytes: 0"));
+  stpf = label("stpf", QStringLiteral("Processed files: "));
+  stprocfiles = label("stprocfiles", QStringLiteral("0"));
+  stpb = label("stpb", QStringLiteral("Processed bytes:"));
+  stprocbytes = label("stprocbytes", QStringLiteral("0"));
+  // Counts grow while the window is up: keep them from shifting their titles.
+  for (QLabel* l : {stprocfiles, stprocbytes}) {
+    l->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0,000,000,000")));
+    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+
+  PgsBar = new QProgressBar(this);
+  PgsBar->setObjectName(QStringLiteral("PgsBar"));
+  PgsBar->setRange(0, 100);
+  PgsBar->setValue(0);
+  PgsBar->setTextVisible(true);
+
+  PgsBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                           QStringLiteral("Cancel"), this);
+  PgsBtn->setObjectName(QStringLiteral("PgsBtn"));
+  PgsBtn->setAutoDefault(false);
+  PgsBtn->setDefault(false);
+  connect(PgsBtn, &QPushButton::clicked, this, [this] { PgsBtnClick(); });
+
+  auto* counts = new QGridLayout;
+  counts->setHorizontalSpacing(16);
+  counts->setVerticalSpacing(6);
+  counts->addWidget(stselfiles, 0, 0, 1, 2);
+  counts->addWidget(stselbytes, 0, 2, 1, 2);
+  counts->addWidget(stpf, 1, 0);
+  counts->addWidget(stprocfiles, 1, 1);
+  counts->addWidget(stpb, 1, 2);
+  counts->addWidget(stprocbytes, 1, 3);
+  counts->setColumnStretch(1, 1);
+  counts->setColumnStretch(3, 1);
+
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addStretch(1);
+  buttonRow->addWidget(PgsBtn);
+  buttonRow->addStretch(1);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(14, 12, 14, 12);
+  column->setSpacing(10);
+  column->addLayout(counts);
+  column->addWidget(PgsBar);
+  column->addLayout(buttonRow);
+
+  // A single fixed border: the window is not resized by the user.
+  setFixedSize(qMax(400, sizeHint().width()), sizeHint().height());
 }
 
 TFPgsInd::~TFPgsInd() = default;
+
+void TFPgsInd::PgsBtnClick() { RequestBreak(); }
+
+void TFPgsInd::reject() {
+  if (running_) {
+    PgsBtnClick();
+    return;
+  }
+  QDialog::reject();
+}
+
+void TFPgsInd::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    event->ignore();
+    PgsBtnClick();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
 
 }  // namespace vantelo::ui

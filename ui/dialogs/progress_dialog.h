@@ -1,8 +1,14 @@
-// TFPgsInd: the progress window (Part 2.4). A placeholder until the extraction
-// workflow fills it in; created once at start-up (Part 2.1) and kept to the end.
+// TFPgsInd: the "Progress Indicator" window shown (not modal) while a batch
+// runs: the selected and processed counts, a percentage bar and a Cancel
+// button that asks the engine to stop. Created once at start-up and kept to
+// the end; it keeps its last values between runs.
 #pragma once
 
 #include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
 
 namespace vantelo::ui {
 
@@ -12,6 +18,30 @@ class TFPgsInd : public QDialog {
  public:
   explicit TFPgsInd(QWidget* parent = nullptr);
   ~TFPgsInd() override;
+
+  QLabel* stselfiles = nullptr;   // "Selected files: N"
+  QLabel* stselbytes = nullptr;   // "Selected bytes: N"
+  QLabel* stpf = nullptr;         // "Processed files: "
+  QLabel* stprocfiles = nullptr;  // N
+  QLabel* stpb = nullptr;         // "Processed bytes:"
+  QLabel* stprocbytes = nullptr;  // N
+  QProgressBar* PgsBar = nullptr;  // 0..100
+  QPushButton* PgsBtn = nullptr;   // "Cancel"
+
+  // Asks the running batch to stop (the engine notices at its next refill).
+  void PgsBtnClick();
+
+  // While a batch runs, Esc and the window's close button mean Cancel and the
+  // window stays; otherwise they hide it as usual.
+  void SetRunning(bool running) { running_ = running; }
+  bool Running() const { return running_; }
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  bool running_ = false;
 };
 
 }  // namespace vantelo::ui
