@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -428,6 +429,48 @@ TEST_F(ExtractWorkflowTest, ReportOfSelectedEntriesListsOnlyThem) {
                                "Elapsed time: 0 ms"}));
 }
 
+TEST_F(ExtractWorkflowTest, EngineErrorIsTheErrorSummaryAndTheReportListsTheEntriesBegun) {
+  TForm1& f = Open(test::DataPath("extract/bad_middle_header.zip"));
+  ASSERT_GT(GetEntryCount(), 1);
+  Box box;
+  ModalScript s;
+  s.Then(Options(QString(), true)).Then(Answer(&box, QMessageBox::Yes)).Then([](QWidget* w) {
+    w->close();
+  });
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 3u);
+  EXPECT_EQ(box.title, "Error");
+  EXPECT_EQ(box.icon, QMessageBox::Critical);
+  EXPECT_EQ(box.text, "ERROR! " + QString::fromStdString(GetLastMessage()) +
+                          "\n Would you like a report?");
+  EXPECT_FALSE(GetLastMessage().empty());
+  std::int32_t files = 0, bytes = 0;
+  GetProgress(files, bytes);
+  ASSERT_EQ(f.ReportLines.size(), static_cast<std::size_t>(files) + 5);
+  EXPECT_EQ(f.ReportLines[static_cast<std::size_t>(files)], "-----------------------------Total:");
+  EXPECT_EQ(f.ReportLines[static_cast<std::size_t>(files) + 1],
+            "Processed files: " + std::to_string(files));
+}
+
+TEST_F(ExtractWorkflowTest, SelectedFilesWithNothingSelectedRunsNothing) {
+  const std::string zip = tmp_.file("a.zip");
+  MakeZip(zip, {"a.txt:5", "b.txt:6"});
+  TForm1& f = Open(zip);
+  Box box;
+  ModalScript s;
+  s.Then(Options(QString(), true, /*files=*/1)).Then(Answer(&box, QMessageBox::Yes)).Then(
+      [](QWidget* w) { w->close(); });
+  s.Start();
+  f.sbExtractClick();
+  EXPECT_EQ(box.text, "All is Ok!     Elapsed time 0 ms\n Would you like a report?");
+  EXPECT_EQ(Pgs().stselfiles->text(), "Selected files: 0");
+  EXPECT_EQ(Status(0), "");
+  // Nothing is a candidate, so only the totals are listed.
+  ASSERT_EQ(f.ReportLines.size(), 5u);
+  EXPECT_EQ(f.ReportLines[1], "Processed files: 0");
+}
+
 TEST_F(ExtractWorkflowTest, ReportFileThatCannotBeWrittenGivesAnErrorAndNoWindow) {
   const std::string zip = tmp_.file("a.zip");
   MakeZip(zip, {"a.txt:5"});
@@ -662,6 +705,36 @@ TEST_F(ExtractWorkflowTest, NoPrinterIsSaidInABox) {
   EXPECT_EQ(shell.jobs, 1);
   EXPECT_TRUE(box.text.startsWith("No printer is available")) << box.text.toStdString();
   EXPECT_FALSE(std::filesystem::exists(tmp_.file("never.pdf")));
+}
+
+TEST_F(ExtractWorkflowTest, NoPrinterOffersAPdfFile) {
+  const std::string zip = tmp_.file("a.zip");
+  MakeZip(zip, {"only/entry.txt:5"});
+  PdfShell shell(tmp_.file("never.pdf"), /*hasPrinter=*/false);
+  TForm1& f = Open(zip, &shell);
+  const std::string pdf = tmp_.file("saved.pdf");
+  ModalScript s;
+  s.Then(Options(QString(), true))
+      .Then(Answer(nullptr, QMessageBox::Yes))
+      .Then([](QWidget* w) {
+        auto* r = static_cast<TFreport*>(w);
+        QTimer::singleShot(0, r->Button2, [r] { r->Button2->click(); });
+      })
+      .Then(Answer(nullptr, QMessageBox::Yes))
+      .Then([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(d, nullptr) << w->metaObject()->className();
+        d->selectFile(QString::fromStdString(tmp_.file("saved")));  // ".pdf" is added
+        static_cast<QDialog*>(d)->accept();
+      })
+      .Then([](QWidget* w) { static_cast<TFreport*>(w)->Button1->click(); });
+  s.Start();
+  f.sbExtractClick();
+  EXPECT_EQ(s.Handled(), 6u);
+  std::string text;
+  ASSERT_EQ(RunCommand("pdftotext '" + pdf + "' -", &text), 0);
+  EXPECT_NE(text.find("only/entry.txt Ok."), std::string::npos) << text;
+  EXPECT_NE(text.find("Elapsed time: 0 ms"), std::string::npos) << text;
 }
 
 TEST_F(ExtractWorkflowTest, PrintTitleHasTheDateAndTimeWithoutAZone) {
