@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <cstdint>
 #include <filesystem>
@@ -570,6 +572,10 @@ TEST_F(LongRunTest, ProgressWindowFollowsTheRunAndTheMainWindowIsLocked) {
       QTest::mouseClick(f.sbExtract, Qt::LeftButton);
       QTest::keyClick(f.DrawGrid1, Qt::Key_Down);
       closed = f.close();
+      // The window system's close request (title-bar button, Alt+F4) too.
+      QCloseEvent request;
+      QApplication::sendEvent(f.windowHandle(), &request);
+      closed = closed || request.isAccepted();
       visible = f.isVisible();
       // Closing the progress window means Cancel, not hiding it mid-run:
       // checked in its own test; here it must simply still be up.
