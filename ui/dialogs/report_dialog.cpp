@@ -91,6 +91,11 @@ bool TFreport::LoadFromFile(const QString& path, QString* error) {
 
 void TFreport::Button1Click() { accept(); }
 
+void TFreport::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  Button1->setFocus();
+}
+
 QString TFreport::PrintTitle(const QDateTime& when) {
   const QLocale locale = QLocale::system();
   // Qt's long time format carries the time zone; the system's long time format

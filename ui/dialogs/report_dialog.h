@@ -36,6 +36,10 @@ class TFreport : public QDialog {
 
   // The print job's title: "Vantelo report " + short date + " " + long time.
   static QString PrintTitle(const QDateTime& when);
+
+ protected:
+  // Opens with the focus on Close (Enter closes; no caret blinking in the text).
+  void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace vantelo::ui
