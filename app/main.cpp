@@ -1,11 +1,22 @@
 // The desktop program `vantelo`: start-up, message loop, end.
 #include <QApplication>
 
+#include <cstdio>
+
 #include "engine/engine.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "ui/settings_store.h"
 
 int main(int argc, char** argv) {
+  // --help and --version answer on stdout and end before any window (or the
+  // display) is needed; any other first argument is the archive to open.
+  if (argc > 1) {
+    if (const auto text = vantelo::ui::InfoOptionOutput(argv[1])) {
+      std::fputs(text->c_str(), stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+  }
   vantelo::EngineStartup();
   int result = 0;
   {
@@ -15,7 +26,9 @@ int main(int argc, char** argv) {
     args.removeFirst();
     // 3. the windows, main window first; only it is shown.
     vantelo::ui::VanteloWindows windows = vantelo::ui::CreateWindows(args);
+    vantelo::ui::RestoreSettings(windows);  // the Open folder and destinations of the last run
     result = app.exec();  // 4. until the main window closes
+    vantelo::ui::SaveSettings(windows);
   }  // the windows go here: FormDestroy deletes the temporary files
   vantelo::EngineShutdown();
   return result;

@@ -11,6 +11,10 @@
 #include "ui/main_window.h"
 #include "ui/shell_services.h"
 
+// The icon's resources live in this static library: registered by hand, as
+// the linker may drop their self-registering object (outside any namespace).
+static void InitVanteloResources() { Q_INIT_RESOURCE(resources); }
+
 namespace vantelo::ui {
 
 namespace {
@@ -35,7 +39,34 @@ void SetApplicationTitle(QApplication& app) {
   app.setApplicationName(QStringLiteral("vantelo"));
   app.setApplicationVersion(QString::fromLatin1(kVersion));
   app.setProperty(kTitleProperty, QString::fromLatin1(kApplicationTitle));
+  app.setWindowIcon(ApplicationIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("vantelo"));  // vantelo.desktop
   ShellServices::EnsureIconTheme();
+}
+
+QIcon ApplicationIcon() {
+  InitVanteloResources();
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/vantelo-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
+
+std::optional<std::string> InfoOptionOutput(std::string_view firstArg) {
+  if (firstArg == "--help" || firstArg == "-h")
+    return std::string(
+        "usage: vantelo [ARCHIVE]\n"
+        "       vantelo --help | --version\n"
+        "\n"
+        "Opens ARCHIVE (a ZIP file) in Vantelo's window to list, test and extract\n"
+        "its entries; without it the window starts empty.\n"
+        "\n"
+        "  -h, --help  show this help and exit\n"
+        "  --version   show the version and exit\n"
+        "\n"
+        "The command-line program is vantelo-cli (see vantelo-cli --help).\n");
+  if (firstArg == "--version") return std::string("vantelo ") + kVersion + "\n";
+  return std::nullopt;
 }
 
 QString ApplicationTitle() {

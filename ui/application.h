@@ -5,8 +5,12 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 class QApplication;
+class QIcon;
 
 namespace vantelo::ui {
 
@@ -31,8 +35,14 @@ struct VanteloWindows {
   VanteloWindows& operator=(VanteloWindows&&) noexcept;
 };
 
-// Sets the application title ("the text in the task bar").
+// Sets the application title ("the text in the task bar"), the application
+// icon and the desktop entry's name (so the desktop matches the windows to it).
 void SetApplicationTitle(QApplication& app);
+// The application icon, built into the program (PNG sizes 16 to 256).
+QIcon ApplicationIcon();
+// The output of `vantelo --help` / `-h` and `vantelo --version` when `firstArg`
+// is one of them; nothing for any other argument (an archive to open).
+std::optional<std::string> InfoOptionOutput(std::string_view firstArg);
 // The application title as set (used by plain message boxes).
 QString ApplicationTitle();
 

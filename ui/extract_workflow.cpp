@@ -234,6 +234,7 @@ void TForm1::sbExtractClick() {
   std::int32_t errorNo = 0;
   {
     RunInputGuard guard(FPgsInd);
+    BatchRunning = true;
     setCursor(Qt::BusyCursor);
     StayAbove(FPgsInd, this);
     CentreOnScreen(FPgsInd, this);
@@ -245,6 +246,7 @@ void TForm1::sbExtractClick() {
     errorNo = all ? ExtractAll(destination, password, overwrite, useFolderNames, testOnly, progress)
                   : ExtractSelected(destination, password, overwrite, useFolderNames, testOnly,
                                     progress);
+    BatchRunning = false;
     // 8.
     ElapsedTime = platform::TickCount() - StartTick;
     FPgsInd->hide();

@@ -1,24 +1,34 @@
 // The main window: building it, FormCreate, FormDestroy, Open, Close,
-// About, LoadGrid and EmptyGrid.
+// About, LoadGrid, EmptyGrid and a file dropped on the window.
 #include "ui/main_window.h"
 
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "engine/engine.h"
 #include "format/display_format.h"
 #include "platform/platform.h"
 #include "ui/app_info.h"
+#include "ui/application.h"
 #include "ui/button_glyphs.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/message_boxes.h"
+#include "ui/settings_store.h"
 #include "ui/shell_services.h"
 #include "ui/widgets/draw_grid.h"
 #include "ui/widgets/status_bar.h"
@@ -87,6 +97,8 @@ QString TForm1::PanelText(int index) const { return StatusBar1->PanelText(index)
 void TForm1::BuildWindow() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromLatin1(kMainCaption));
+  setWindowIcon(ApplicationIcon());
+  setAcceptDrops(true);  // a file dropped anywhere on the window is opened
   QFont f = font();
   f.setPixelSize(kFontPixelSize);
   setFont(f);
@@ -255,7 +267,60 @@ void TForm1::sbOpenClick() {
   if (!OpenZipDlg.Execute(this)) return;
   // 3, 4.
   ZipFileName = EnginePath(OpenZipDlg.FileName);
+  if (KeepOpenFolder) SaveOpenFolder(QFileInfo(OpenZipDlg.FileName).absolutePath());
   OpenZipFile();
+}
+
+// ---- dropping a file -------------------------------------------------------------
+
+bool TForm1::AcceptsDrops() const {
+  if (BatchRunning) return false;
+  if (FPgsInd != nullptr && FPgsInd->isVisible()) return false;  // shown for a whole batch
+  // A dialog waits for an answer (the options, a message): it stays about this archive.
+  return QApplication::activeModalWidget() == nullptr;
+}
+
+QString TForm1::DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return QString();
+  // The first local file, as the first command-line argument; folders and
+  // remote locations are not archives to open.
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    if (path.isEmpty() || QFileInfo(path).isDir()) continue;
+    return path;
+  }
+  return QString();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (AcceptsDrops() && !DroppedFile(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) {
+  if (AcceptsDrops() && !DroppedFile(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString file = AcceptsDrops() ? DroppedFile(event->mimeData()) : QString();
+  if (file.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  // Opened once the drop is over: an error box must not keep the program the
+  // file came from waiting inside its drag.
+  QTimer::singleShot(0, this, [this, file] {
+    if (!AcceptsDrops()) return;
+    ZipFileName = EnginePath(file);
+    OpenZipFile();
+  });
 }
 
 void TForm1::sbCloseClick() {

@@ -3,7 +3,7 @@
 // handler of the window; the handlers live in one source file per concern:
 //
 //   main_window.cpp      FormCreate, FormDestroy, sbOpenClick, sbCloseClick,
-//                        sbHelpClick, LoadGrid, EmptyGrid
+//                        sbHelpClick, LoadGrid, EmptyGrid, dropping a file
 //   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex
 //   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd
 //   extract_workflow.cpp sbExtractClick, ShowProgress
@@ -25,8 +25,12 @@
 
 #include "ui/widgets/open_dialog.h"
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QFrame;
 class QGroupBox;
+class QMimeData;
 class QPainter;
 class QToolButton;
 
@@ -123,6 +127,8 @@ class TForm1 : public QMainWindow {
   std::int32_t SelectedBytes = 0;      // extraction: bytes of the current run
   std::uint32_t StartTick = 0;         // extraction: tick at the start of a run
   std::uint32_t ElapsedTime = 0;       // extraction: milliseconds of the last run
+  bool BatchRunning = false;           // the engine is extracting: drops are refused
+  bool KeepOpenFolder = false;         // the Open dialog's folder is saved between runs
 
   // ---- handlers ---------------------------------------------------------------
   // Window, Open, Close, About (main_window.cpp)
@@ -135,6 +141,10 @@ class TForm1 : public QMainWindow {
   void EmptyGrid();
   // Opens ZipFileName: OpenArchive, then the error box or EmptyGrid + LoadGrid.
   void OpenZipFile();
+  // A file dropped on the window opens as if chosen with the Open button,
+  // unless a batch runs (then the drop is refused).
+  bool AcceptsDrops() const;
+  static QString DroppedFile(const QMimeData* data);
 
   // Painting (grid_painting.cpp)
   void DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& rect);
@@ -157,6 +167,11 @@ class TForm1 : public QMainWindow {
 
   // The status bar panels' texts (panel 0: totals, panel 1: selection).
   QString PanelText(int index) const;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildWindow();

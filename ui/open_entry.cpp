@@ -59,8 +59,10 @@ void TForm1::ExecFile() {
   std::int32_t result;
   {
     WaitCursor wait;
+    BatchRunning = true;
     result = ExtractEntry(index, TempDir, std::string(), /*overwrite=*/true,
                           /*useFolderNames=*/false, /*testOnly=*/false, nullptr);
+    BatchRunning = false;
   }
 
   // Whatever was written (a partial file after an error, a file that failed

@@ -1,0 +1,89 @@
+#include "ui/settings_store.h"
+
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "ui/application.h"
+#include "ui/dialogs/extract_options_dialog.h"
+#include "ui/main_window.h"
+
+namespace vantelo::ui {
+
+namespace {
+
+const char kOrganization[] = "Vantelo";
+const char kApplication[] = "Vantelo";
+const char kOpenFolderKey[] = "OpenDialog/Folder";
+const char kDestinationsKey[] = "ExtractOptions/Destinations";
+
+QStringList Items(const QComboBox& box) {
+  QStringList items;
+  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
+  return items;
+}
+
+}  // namespace
+
+QString LoadOpenFolder() {
+  QSettings settings(QString::fromLatin1(kOrganization), QString::fromLatin1(kApplication));
+  return settings.value(QString::fromLatin1(kOpenFolderKey)).toString();
+}
+
+void SaveOpenFolder(const QString& folder) {
+  QSettings settings(QString::fromLatin1(kOrganization), QString::fromLatin1(kApplication));
+  settings.setValue(QString::fromLatin1(kOpenFolderKey), folder);
+}
+
+QStringList LoadDestinationHistory() {
+  QSettings settings(QString::fromLatin1(kOrganization), QString::fromLatin1(kApplication));
+  QStringList list = settings.value(QString::fromLatin1(kDestinationsKey)).toStringList();
+  if (list.size() > kMaxSavedDestinations) list = list.mid(0, kMaxSavedDestinations);
+  return list;
+}
+
+void SaveDestinationHistory(const QStringList& destinations) {
+  QSettings settings(QString::fromLatin1(kOrganization), QString::fromLatin1(kApplication));
+  settings.setValue(QString::fromLatin1(kDestinationsKey),
+                    destinations.mid(0, kMaxSavedDestinations));
+}
+
+void RestoreOpenFolder(TForm1& form) {
+  const QString folder = LoadOpenFolder();
+  // A folder that has gone since (an unplugged disk) leaves the default start.
+  if (form.OpenZipDlg.InitialDir.isEmpty() && !folder.isEmpty() && QFileInfo(folder).isDir())
+    form.OpenZipDlg.InitialDir = folder;
+  form.KeepOpenFolder = true;
+}
+
+void RestoreDestinationHistory(TFExtrOpt& dialog) {
+  QComboBox* box = dialog.ddDir;
+  if (box->count() == 0) {
+    const QStringList saved = LoadDestinationHistory();
+    box->addItems(saved);
+    if (!saved.isEmpty()) box->setCurrentIndex(0);
+  }
+  // Every change of the list is written at once: the Extract button inserts
+  // at the top, and nothing else should be lost if the program ends abruptly.
+  QAbstractItemModel* model = box->model();
+  auto save = [box] { SaveDestinationHistory(Items(*box)); };
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, box, save);
+  QObject::connect(model, &QAbstractItemModel::rowsRemoved, box, save);
+  QObject::connect(model, &QAbstractItemModel::dataChanged, box, save);
+  QObject::connect(model, &QAbstractItemModel::modelReset, box, save);
+}
+
+void RestoreSettings(VanteloWindows& windows) {
+  if (windows.Form1) RestoreOpenFolder(*windows.Form1);
+  if (windows.FExtrOpt) RestoreDestinationHistory(*windows.FExtrOpt);
+}
+
+void SaveSettings(const VanteloWindows& windows) {
+  if (windows.Form1 && !windows.Form1->OpenZipDlg.FileName.isEmpty())
+    SaveOpenFolder(QFileInfo(windows.Form1->OpenZipDlg.FileName).absolutePath());
+  if (windows.FExtrOpt)
+    SaveDestinationHistory(Items(*windows.FExtrOpt->ddDir));
+}
+
+}  // namespace vantelo::ui
