@@ -190,8 +190,12 @@ bool ShellServices::PrintDocumentTo(QPrinter& printer, const QTextDocument& docu
     }
     painter.save();
     painter.translate(0, -i * page.height());
+    // Clip to this page: a line moved to the next page must not also show in
+    // the bottom margin of this one.
+    const QRectF pageArea(0, i * page.height(), page.width(), page.height());
+    painter.setClipRect(pageArea);
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, i * page.height(), page.width(), page.height());
+    context.clip = pageArea;
     context.palette.setColor(QPalette::Text, Qt::black);
     doc->documentLayout()->draw(&painter, context);
     painter.restore();
