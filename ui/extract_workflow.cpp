@@ -54,8 +54,11 @@ class RunInputGuard : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     switch (event->type()) {
       case QEvent::Close: {
+        // Only real windows (the main window, dialogs) stay; tool tips and
+        // pop-ups close as usual, and the progress window turns it into Cancel.
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget == nullptr || widget == progress_.data()) return false;  // Cancel, there
+        if (widget == nullptr || widget == progress_.data() || !widget->isWindow()) return false;
+        if (widget->windowType() != Qt::Window && widget->windowType() != Qt::Dialog) return false;
         event->ignore();  // QWidget::close() and the window manager both read this
         return true;
       }
