@@ -262,11 +262,17 @@ void TForm1::sbExtractClick() {
 
   // 10. The report.
   ReportLines = BuildReportLines(!all, ElapsedTime);
+  // The private temporary folder may have gone (a temp cleaner): make it
+  // again rather than write anywhere else, and delete the report at exit.
+  if (TempDir.empty() || !platform::DirectoryExists(TempDir)) TempDir = platform::PrivateTempDir();
   if (TempDir.empty()) {
     ShowErrorBox(this, QStringLiteral("ERROR! There is no temporary folder for the report file!"));
     return;
   }
-  const QString path = PathFromEngine(TempDir + kReportFileName);
+  const std::string reportFile = TempDir + kReportFileName;
+  if (std::find(TempFiles.begin(), TempFiles.end(), reportFile) == TempFiles.end())
+    TempFiles.push_back(reportFile);
+  const QString path = PathFromEngine(reportFile);
   QString error;
   if (!SaveReportLines(ReportLines, path, &error)) {
     ShowErrorBox(this, QStringLiteral("ERROR! Cannot write the report file ") + path +

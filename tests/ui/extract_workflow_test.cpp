@@ -477,7 +477,9 @@ TEST_F(ExtractWorkflowTest, ReportFileThatCannotBeWrittenGivesAnErrorAndNoWindow
   const std::string zip = tmp_.file("a.zip");
   MakeZip(zip, {"a.txt:5"});
   TForm1& f = Open(zip);
-  f.TempDir = tmp_.file("gone") + "/";
+  // A folder where the report file should be: it cannot be replaced.
+  const std::filesystem::path blocker = f.TempDir + "$$report.txt";
+  std::filesystem::create_directory(blocker);
   Box box;
   ModalScript s;
   s.Then(Options(QString(), true))
@@ -492,6 +494,26 @@ TEST_F(ExtractWorkflowTest, ReportFileThatCannotBeWrittenGivesAnErrorAndNoWindow
                                   QString::fromStdString(f.TempDir) + "$$report.txt"))
       << box.text.toStdString();
   EXPECT_FALSE(Rep().isVisible());
+  std::filesystem::remove(blocker);
+}
+
+TEST_F(ExtractWorkflowTest, ReportGoesToANewPrivateFolderWhenTheOldOneWentAway) {
+  const std::string zip = tmp_.file("a.zip");
+  MakeZip(zip, {"a.txt:5"});
+  TForm1& f = Open(zip);
+  const std::string old = f.TempDir;
+  std::filesystem::remove_all(old);
+  ModalScript s;
+  s.Then(Options(QString(), true)).Then(Answer(nullptr, QMessageBox::Yes)).Then([](QWidget* w) {
+    w->close();
+  });
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 3u);
+  EXPECT_TRUE(platform::DirectoryExists(f.TempDir));
+  const std::string report = f.TempDir + "$$report.txt";
+  EXPECT_EQ(ReadFileBytes(report).substr(0, 11), "a.txt Ok.\r\n");
+  EXPECT_EQ(f.TempFiles.back(), report);  // deleted at exit with the rest
 }
 
 // A long run: big stored entries refill the input many times, and the
