@@ -113,17 +113,17 @@ ModalScript::Action Options(const QString& destination, bool test, int files = -
 
 // Makes a ZIP of stored entries with Python's zipfile: "name:size", or a
 // folder "name/".
-void MakeZip(const std::string& path, const std::vector<std::string>& specs) {
+void MakeZip(const std::string& path, const std::vector<std::string>& entries) {
   std::string command =
       "python3 -c 'import sys, zipfile\n"
       "z = zipfile.ZipFile(sys.argv[1], \"w\", zipfile.ZIP_STORED)\n"
-      "for spec in sys.argv[2:]:\n"
-      "    name, _, size = spec.rpartition(\":\") if \":\" in spec else (spec, \"\", \"0\")\n"
+      "for item in sys.argv[2:]:\n"
+      "    name, _, size = item.rpartition(\":\") if \":\" in item else (item, \"\", \"0\")\n"
       "    data = (b\"Vantelo report text \" * (int(size) // 20 + 1))[:int(size)]\n"
       "    z.writestr(name, data)\n"
       "z.close()' '" +
       path + "'";
-  for (const std::string& s : specs) command += " '" + s + "'";
+  for (const std::string& s : entries) command += " '" + s + "'";
   ASSERT_EQ(RunCommand(command), 0) << command;
 }
 
@@ -685,9 +685,9 @@ TEST_F(ExtractWorkflowTest, OnlyEmptyEntriesKeepTheBarAtZero) {
 
 TEST_F(ExtractWorkflowTest, ReportWindowPrintsTheWholeTextAsOnePdfJob) {
   const std::string zip = tmp_.file("many.zip");
-  std::vector<std::string> specs;
-  for (int i = 0; i < 150; ++i) specs.push_back("folder/entry" + std::to_string(1000 + i) + ".txt:3");
-  MakeZip(zip, specs);
+  std::vector<std::string> entries;
+  for (int i = 0; i < 150; ++i) entries.push_back("folder/entry" + std::to_string(1000 + i) + ".txt:3");
+  MakeZip(zip, entries);
   const std::string pdf = tmp_.file("report.pdf");
   PdfShell shell(pdf);
   TForm1& f = Open(zip, &shell);
