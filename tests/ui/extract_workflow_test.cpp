@@ -167,7 +167,9 @@ class ExtractWorkflowTest : public ::testing::Test {
   // The program's windows over `archive`, as the start-up makes them.
   TForm1& Open(const std::string& archive, ShellServices* shell = nullptr, bool show = false) {
     windows_ = CreateWindows({QString::fromStdString(archive)}, shell, show);
-    if (show) EXPECT_TRUE(QTest::qWaitForWindowExposed(windows_.Form1.get()));
+    if (show) {
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(windows_.Form1.get()));
+    }
     return *windows_.Form1;
   }
   TFExtrOpt& Opt() { return *windows_.FExtrOpt; }

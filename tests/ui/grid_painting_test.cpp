@@ -202,8 +202,9 @@ TEST_F(PaintedGridTest, CursorRowHasABlueFrame) {
   }
   EXPECT_TRUE(IsBlue(img.pixel(Rect(0, 1).left(), Rect(0, 1).center().y())));
   const QRect last = Rect(7, 1);
-  if (!last.isEmpty() && last.right() < img.width())
+  if (!last.isEmpty() && last.right() < img.width()) {
     EXPECT_TRUE(IsBlue(img.pixel(last.right(), last.center().y())));
+  }
   // Row 2 has no frame.
   const QRect r2 = Rect(2, 2);
   EXPECT_EQ(img.pixel(r2.left() + r2.width() / 2, r2.top()), qRgb(255, 255, 255));
