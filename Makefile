@@ -49,7 +49,8 @@ bench: deps
 fuzz: deps
 	@scripts/install-deps --extras
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTELO_FUZZ=ON -DVANTELO_GUI=OFF -DVANTELO_TESTS=OFF >/dev/null
-	@cmake --build build-fuzz -j $(JOBS)
+	@cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	@echo "fuzzers in build-fuzz/fuzz; run e.g. build-fuzz/fuzz/inflate_fuzzer fuzz/corpus/inflate -max_total_time=600"
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) build-bench build-fuzz
