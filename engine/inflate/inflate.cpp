@@ -185,6 +185,20 @@ void DecodeBlock() {
     in += (63 - bitCount) >> 3;
     bitCount |= 56;
   };
+  // Decodes one Huffman code from the bit buffer through a first-level table
+  // and, for long codes, its second-level table; consumes the code's bits.
+  // Returns the table entry, or -1 where no code ends (damaged data).
+  auto decodeSymbol = [&](const std::int32_t* table, const std::int32_t* sub) -> std::int32_t {
+    std::int32_t e = table[bits & 511];
+    if (e < 0) [[unlikely]] {
+      if (e == kEmptyEntry) return -1;
+      e = sub[ReferenceOffset(e) + static_cast<std::int32_t>((bits >> 9) & 63)];
+      if (e < 0) return -1;
+    }
+    bits >>= EntryLength(e);
+    bitCount -= static_cast<unsigned>(EntryLength(e));
+    return e;
+  };
   // Settles flushes and refills, then restarts the bit buffer at InPos.
   auto slowPath = [&]() -> bool {
     if (p > sizeEnd) {  // the block produced more than the entry declares
@@ -227,25 +241,13 @@ void DecodeBlock() {
     }
     topUp();
 
-    std::int32_t e = litTable[bits & 511];
-    if (e < 0) [[unlikely]] {
-      if (e == kEmptyEntry) goto damaged;
-      e = litSub[ReferenceOffset(e) + static_cast<std::int32_t>((bits >> 9) & 63)];
-      if (e < 0) goto damaged;
-    }
-    bits >>= EntryLength(e);
-    bitCount -= static_cast<unsigned>(EntryLength(e));
+    std::int32_t e = decodeSymbol(litTable, litSub);
+    if (e < 0) goto damaged;
     if (e < kLiteralLimit) {
       out[p++] = static_cast<std::uint8_t>(EntrySymbol(e));
       // A second symbol from the same top-up: at least 41 bits are left.
-      e = litTable[bits & 511];
-      if (e < 0) [[unlikely]] {
-        if (e == kEmptyEntry) goto damaged;
-        e = litSub[ReferenceOffset(e) + static_cast<std::int32_t>((bits >> 9) & 63)];
-        if (e < 0) goto damaged;
-      }
-      bits >>= EntryLength(e);
-      bitCount -= static_cast<unsigned>(EntryLength(e));
+      e = decodeSymbol(litTable, litSub);
+      if (e < 0) goto damaged;
       if (e < kLiteralLimit) {
         out[p++] = static_cast<std::uint8_t>(EntrySymbol(e));
         continue;
@@ -269,14 +271,8 @@ void DecodeBlock() {
       bits >>= lengthExtra;
       bitCount -= static_cast<unsigned>(lengthExtra);
 
-      std::int32_t d = distTable[bits & 511];
-      if (d < 0) [[unlikely]] {
-        if (d == kEmptyEntry) goto damaged;
-        d = distSub[ReferenceOffset(d) + static_cast<std::int32_t>((bits >> 9) & 63)];
-        if (d < 0) goto damaged;
-      }
-      bits >>= EntryLength(d);
-      bitCount -= static_cast<unsigned>(EntryLength(d));
+      const std::int32_t d = decodeSymbol(distTable, distSub);
+      if (d < 0) goto damaged;
       const std::int32_t distSymbol = EntrySymbol(d);
       if (distSymbol >= 30) goto damaged;  // distance codes 30 and 31
       const std::int32_t distExtra = kDistExtra[distSymbol];
