@@ -14,8 +14,6 @@ namespace {
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::int32_t kLocalHeaderSize = 30;
 constexpr std::int32_t kCryptHeaderSize = 12;
-constexpr std::uint16_t kFlagEncrypted = 0x0001;
-constexpr std::uint16_t kFlagDescriptor = 0x0008;
 constexpr std::int32_t kMaxPassword = 30;
 const char* const kDamagedLocalHeader = "The structure of local file header is damaged!";
 

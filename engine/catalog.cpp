@@ -152,7 +152,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
     item.PackedSize = static_cast<std::int32_t>(ReadU32(h + 20));
     item.UnpackedSize = static_cast<std::int32_t>(ReadU32(h + 24));
     item.HeaderOffset = static_cast<std::int32_t>(ReadU32(h + 42));
-    item.Encrypted = (item.CentralFlags & 1) != 0;
+    item.Encrypted = (item.CentralFlags & kFlagEncrypted) != 0;
     item.Selected = false;
     s.TotalSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.TotalSize) +
                                             static_cast<std::uint32_t>(item.UnpackedSize));

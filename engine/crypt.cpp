@@ -32,7 +32,7 @@ bool CheckPassword() {
     UpdateKeys(b);
   }
   const std::uint16_t flags = ReadU16(s.LocalHeader.data() + 6);
-  const std::uint8_t check = (flags & 0x08) ? s.LocalHeader[11]   // high byte of the time word
+  const std::uint8_t check = (flags & kFlagDescriptor) ? s.LocalHeader[11]   // high byte of the time word
                                             : s.LocalHeader[17];  // high byte of the CRC-32
   return s.CryptHeader[11] == check;
 }

@@ -132,6 +132,10 @@ EngineState& Engine();
 // Sets ErrorNo and ErrorMsg together.
 void SetError(std::int32_t number, std::string message);
 
+// General-purpose flag bits of the local and central headers.
+inline constexpr std::uint16_t kFlagEncrypted = 0x0001;   // traditional encryption
+inline constexpr std::uint16_t kFlagDescriptor = 0x0008;  // CRC and sizes follow the data
+
 // Little-endian field readers over the raw header copies.
 inline std::uint16_t ReadU16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

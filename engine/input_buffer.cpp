@@ -81,7 +81,7 @@ void RefillInput() {
   s.InLimit = s.InCount - kInBufferSlack;
   if (s.InCount < kInBufferFill) ClearTail(s);
 
-  if (s.LocalHeader[6] & 1) {
+  if (ReadU16(s.LocalHeader.data() + 6) & kFlagEncrypted) {
     s.CryptStart = s.InCount - s.ReadCount;
     s.CryptCount = s.ReadCount;
     DecryptInput();

@@ -119,7 +119,8 @@ std::string BinarySample(std::size_t size, unsigned seed) {
   std::string data;
   std::uint32_t counter = 0;
   while (data.size() < size) {
-    const std::uint32_t record[4] = {counter++, 0x00400000u + (random() % 64) * 16, random() % 7, 0};
+    const std::uint32_t record[4] = {counter++, static_cast<std::uint32_t>(0x00400000u + (random() % 64) * 16),
+                                     static_cast<std::uint32_t>(random() % 7), 0};
     data.append(reinterpret_cast<const char*>(record), sizeof record);
     if (random() % 5 == 0) data.append(random() % 40, static_cast<char>(random()));
   }
