@@ -1,4 +1,5 @@
-// Painting the entry grid: DrawGrid1DrawCell, GetCellText, GetIconIndex.
+// Painting the entry grid: DrawGrid1DrawCell, GetCellText, GetIconIndex, and the
+// grid's data source over the same texts.
 #include <QPainter>
 
 #include "engine/engine.h"
@@ -32,6 +33,20 @@ void TForm1::GetCellText(int col, int row, std::string& text, bool& selected) {
     case 7: text = GetEntryFolder(index); break;
     default: break;
   }
+}
+
+QString TForm1::CellDisplayText(int col, int row) {
+  if (col < 0 || col >= kColCount || row < 0) return {};
+  if (row == 0) return QString::fromLatin1(ColTitles[col]);
+  if (row - 1 >= GetEntryCount()) return {};
+  std::string text;
+  bool selected = false;
+  GetCellText(col, row, text, selected);
+  return EngineText(text);
+}
+
+bool TForm1::RowIsSelected(int row) {
+  return row >= 1 && row - 1 < GetEntryCount() && GetEntrySelected(row - 1);
 }
 
 std::int32_t TForm1::GetIconIndex(int row) {

@@ -180,6 +180,8 @@ void TForm1::BuildWindow() {
   DrawGrid1->OnDrawCell = [this](QPainter& canvas, int col, int row, const QRect& rect) {
     DrawGrid1DrawCell(canvas, col, row, rect);
   };
+  DrawGrid1->OnGetCellText = [this](int col, int row) { return CellDisplayText(col, row); };
+  DrawGrid1->OnGetRowSelected = [this](int row) { return RowIsSelected(row); };
   DrawGrid1->OnSelectCell = [this](int col, int row, bool& canSelect) {
     DrawGrid1SelectCell(col, row, canSelect);
   };

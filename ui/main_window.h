@@ -4,7 +4,8 @@
 //
 //   main_window.cpp      FormCreate, FormDestroy, sbOpenClick, sbCloseClick,
 //                        sbHelpClick, LoadGrid, EmptyGrid, dropping a file
-//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex
+//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex, the
+//                        grid's data source (CellDisplayText, RowIsSelected)
 //   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd
 //   extract_workflow.cpp sbExtractClick, ShowProgress
 //   open_entry.cpp       DrawGrid1DblClick, ExecFile
@@ -150,6 +151,11 @@ class TForm1 : public QMainWindow {
   void DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& rect);
   void GetCellText(int col, int row, std::string& text, bool& selected);
   std::int32_t GetIconIndex(int row);
+  // The grid's data source: a cell's text as painted (the title row's titles,
+  // a data row's GetCellText for display; "" for a row without an entry) and a
+  // data row's selected flag.
+  QString CellDisplayText(int col, int row);
+  bool RowIsSelected(int row);
 
   // Selection rules (selection.cpp)
   void DrawGrid1SelectCell(int col, int row, bool& canSelect);

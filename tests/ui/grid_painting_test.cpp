@@ -70,6 +70,27 @@ TEST_F(GridPaintingTest, CellTextsOfTheDemoArchive) {
   EXPECT_TRUE(selected);
 }
 
+TEST_F(GridPaintingTest, TheGridsDataSourceReadsTheTextsAsPaintedAndTheSelectedFlags) {
+  TForm1 f({QData("demo.zip")});
+  DrawGrid* grid = f.DrawGrid1;
+  EXPECT_EQ(grid->CellText(1, 0), "Name");
+  EXPECT_EQ(grid->CellText(0, 0), "  ");
+  const int secret = RowOf("secret.txt");
+  EXPECT_EQ(grid->CellText(1, secret), "secret.txt+");
+  EXPECT_EQ(grid->CellText(4, RowOf("main.cpp")), "1,060");
+  EXPECT_EQ(grid->CellText(1, RowOf("[FOLDER]", "vantelo demo/images/")), "[FOLDER]");
+  EXPECT_EQ(grid->CellText(0, secret), "");               // the icon column
+  EXPECT_EQ(grid->CellText(kColCount, secret), "");       // outside the grid
+  EXPECT_EQ(grid->CellText(1, grid->RowCount()), "");
+  EXPECT_FALSE(grid->RowSelected(secret));
+  SetEntrySelected(secret - 1, true);
+  EXPECT_TRUE(grid->RowSelected(secret));
+  EXPECT_FALSE(grid->RowSelected(0));  // the title row
+  f.sbCloseClick();
+  EXPECT_EQ(grid->CellText(1, 0), "Name");  // the empty grid keeps its titles
+  EXPECT_FALSE(grid->RowSelected(1));
+}
+
 TEST_F(GridPaintingTest, DatesTimesAndTopLevelFolders) {
   TForm1 f({QData("zip_encrypted.zip")});
   const int readme = RowOf("readme.txt");

@@ -234,6 +234,18 @@ bool DrawGrid::MouseToCell(const QPoint& point, int& col, int& row) const {
   return true;
 }
 
+// ---- data source -------------------------------------------------------------------
+
+QString DrawGrid::CellText(int col, int row) const {
+  if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount() || !OnGetCellText) return {};
+  return OnGetCellText(col, row);
+}
+
+bool DrawGrid::RowSelected(int row) const {
+  if (row < 0 || row >= RowCount() || !OnGetRowSelected) return false;
+  return OnGetRowSelected(row);
+}
+
 // ---- cursor --------------------------------------------------------------------
 
 bool DrawGrid::SetCol(int col) {

@@ -1,6 +1,9 @@
 // DrawGrid: the owner-drawn entry grid, on QAbstractScrollArea.
 //
-// It paints nothing itself: every visible cell goes to OnDrawCell. It keeps the
+// It paints nothing itself: every visible cell goes to OnDrawCell. Beside it,
+// the data source (OnGetCellText, OnGetRowSelected) tells what a cell shows and
+// whether a row is selected, for readers of the grid other than the painting
+// (tool tips, assistive technologies). It keeps the
 // cursor cell (Col, Row), the anchor, the top-left scrollable cell (LeftCol,
 // TopRow), fixed (title) rows at the top, no fixed columns, per-row heights and
 // per-column widths. Columns can be resized by dragging their borders in the
@@ -16,6 +19,7 @@
 
 #include <QAbstractScrollArea>
 #include <QRect>
+#include <QString>
 #include <QTimer>
 
 #include <functional>
@@ -60,6 +64,8 @@ class DrawGrid : public QAbstractScrollArea {
   using DrawCellEvent = std::function<void(QPainter& canvas, int col, int row, const QRect& rect)>;
   using KeyEvent = std::function<void(int& key, Qt::KeyboardModifiers shift)>;
   using NotifyEvent = std::function<void()>;
+  using CellTextEvent = std::function<QString(int col, int row)>;
+  using RowSelectedEvent = std::function<bool(int row)>;
 
   explicit DrawGrid(QWidget* parent = nullptr);
   ~DrawGrid() override;
@@ -70,6 +76,14 @@ class DrawGrid : public QAbstractScrollArea {
   KeyEvent OnKeyDown;
   KeyEvent OnKeyUp;
   NotifyEvent OnDblClick;
+
+  // Data source: the text a cell shows (as painted, whole) and the selected
+  // state of a row. Cells outside the grid, or without a handler, read as ""
+  // and not selected.
+  CellTextEvent OnGetCellText;
+  RowSelectedEvent OnGetRowSelected;
+  QString CellText(int col, int row) const;
+  bool RowSelected(int row) const;
 
   // Size and geometry.
   int ColCount() const { return static_cast<int>(colWidths_.size()); }
