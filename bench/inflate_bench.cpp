@@ -104,12 +104,16 @@ double RunVantelo(const std::string& archive, std::vector<Entry>& entries) {
   s.ArchiveHandle = platform::OpenForReading(archive);
   s.TestOnly = true;
   s.Callback = nullptr;
+  s.BytesDone = 0;
+  TZFItem entry;
   const auto start = std::chrono::steady_clock::now();
   for (const auto& e : entries) {
     s.ErrorNo = 0;
-    s.LocalHeader.fill(0);
-    for (int i = 0; i < 4; ++i) s.LocalHeader[22 + i] = static_cast<std::uint8_t>(e.size >> (8 * i));
-    s.InBase = static_cast<std::int32_t>(e.offset);
+    entry = TZFItem{};
+    entry.UnpackedSize = e.size;
+    entry.Method = 8;
+    s.CurrentEntry = &entry;
+    s.InBase = static_cast<ZipSize>(e.offset);
     s.InBitPos = 0;
     FillInputAt();
     s.OutPos = s.OutStart = s.OutPending = 0;

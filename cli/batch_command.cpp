@@ -115,7 +115,7 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
   if (!o.havePassword && platform::IsTerminal(0) && BatchHasEncryptedEntries(selected))
     password = platform::ReadPasswordFromTerminal("Password: ");
 
-  const std::int32_t selectedBytes = selected ? GetSelectedSize() : GetTotalSize();
+  const ZipSize selectedBytes = selected ? GetSelectedSize() : GetTotalSize();
   ProgressBar bar(err, platform::IsTerminal(2), selectedBytes);
   TProgressProc callback;
   if (bar.enabled()) callback = [&bar] { bar.Update(); };

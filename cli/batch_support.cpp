@@ -48,7 +48,8 @@ bool BatchHasEncryptedEntries(bool selectedOnly) {
 }
 
 std::vector<std::string> ReportLines(bool selectedOnly, std::int32_t elapsedMs) {
-  std::int32_t files = 0, bytes = 0;
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
   GetProgress(files, bytes);
   std::vector<std::string> lines;
   const std::int32_t count = GetEntryCount();
@@ -74,14 +75,14 @@ std::string SummaryText(std::int32_t error, const std::string& message, std::int
   return "There are " + std::to_string(skipped) + " skiped files!";
 }
 
-ProgressBar::ProgressBar(std::ostream& err, bool enabled, std::int32_t selectedBytes)
+ProgressBar::ProgressBar(std::ostream& err, bool enabled, ZipSize selectedBytes)
     : err_(err), enabled_(enabled), selectedBytes_(selectedBytes) {}
 
-std::string ProgressBar::Render(std::int32_t files, std::int32_t bytes,
-                                std::int32_t selectedBytes, int width) {
+std::string ProgressBar::Render(std::int32_t files, ZipSize bytes, ZipSize selectedBytes,
+                                int width) {
   int percent = 0;
   if (selectedBytes > 0)
-    percent = static_cast<int>(RoundHalfEven(static_cast<double>(bytes) / selectedBytes * 100.0));
+    percent = static_cast<int>(RoundHalfEven(static_cast<double>(bytes) / static_cast<double>(selectedBytes) * 100.0));
   percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
   const std::string tail = " " + std::to_string(percent) + "%  files " + FmtThousands(files) +
                            "  bytes " + FmtThousands(bytes);
@@ -100,7 +101,8 @@ std::string ProgressBar::Render(std::int32_t files, std::int32_t bytes,
 
 void ProgressBar::Update() {
   if (!enabled_) return;
-  std::int32_t files = 0, bytes = 0;
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
   GetProgress(files, bytes);
   err_ << '\r' << Render(files, bytes, selectedBytes_, platform::TerminalWidth() - 1) << "\x1b[K"
        << std::flush;

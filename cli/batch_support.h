@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
+
 namespace vantelo::cli {
 
 // Selects the entries named (folder + name as listed, case-insensitive; a
@@ -28,19 +30,19 @@ std::string SummaryText(std::int32_t error, const std::string& message, std::int
 // progress callback. Does nothing when disabled.
 class ProgressBar {
  public:
-  ProgressBar(std::ostream& err, bool enabled, std::int32_t selectedBytes);
+  ProgressBar(std::ostream& err, bool enabled, ZipSize selectedBytes);
   bool enabled() const { return enabled_; }
   void Update();  // redraws from GetProgress
   void Clear();   // removes the line, if one was drawn
   // The line for files and bytes done, fitted into width columns.
-  static std::string Render(std::int32_t files, std::int32_t bytes, std::int32_t selectedBytes,
+  static std::string Render(std::int32_t files, ZipSize bytes, ZipSize selectedBytes,
                             int width);
 
  private:
   std::ostream& err_;
   bool enabled_;
   bool drawn_ = false;
-  std::int32_t selectedBytes_;
+  ZipSize selectedBytes_;
 };
 
 }  // namespace vantelo::cli

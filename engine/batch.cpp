@@ -1,6 +1,7 @@
 // The batch: ExtractAll, ExtractSelected, ExtractEntry and the walk over the
 // entries that reads each local header, deals with encryption and hands the
 // entry to ExtractCurrentEntry.
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,14 +22,14 @@ const char* const kDamagedLocalHeader = "The structure of local file header is d
 // they already lie below InLimit, otherwise fills it from LocalOffset. Bytes the
 // archive does not have (a header cut off by the end of the file, an extra
 // field longer than the buffer) stop the batch: nothing stale is ever read.
-bool EnsureWindow(EngineState& s, std::int64_t n) {
-  const std::int64_t offset = s.LocalOffset;
-  if (offset < s.InBase || offset + n > static_cast<std::int64_t>(s.InBase) + s.InLimit) {
+bool EnsureWindow(EngineState& s, ZipSize n) {
+  const ZipSize offset = s.LocalOffset;
+  if (offset < s.InBase || offset + n > s.InBase + s.InLimit) {
     s.InBase = s.LocalOffset;
     FillInputAt();
     if (s.ErrorNo != 0) return false;
   }
-  if (offset < s.InBase || offset + n > static_cast<std::int64_t>(s.InBase) + s.InCount) {
+  if (offset < s.InBase || offset + n > s.InBase + s.InCount) {
     SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
   }
@@ -39,61 +40,53 @@ const std::uint8_t* WindowAt(const EngineState& s) {
   return s.InBuffer.data() + (s.LocalOffset - s.InBase);
 }
 
-void WriteU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 void SkipEncrypted(EngineState& s, const char* status) {
   s.CurrentEntry->ItemStatus = status;
   s.SkippedCount += 1;
   s.FilesDone += 1;
-  s.BytesDone = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.BytesDone) +
-                                          ReadU32(s.LocalHeader.data() + 22));
+  s.BytesDone += s.CurrentEntry->UnpackedSize;
 }
 
-// Reads the local header, name and extra field of the current entry and leaves
-// InPos on what follows. False when the batch must stop.
-bool ReadLocalHeader(EngineState& s) {
+// Checks the local header's signature, skips it with its name and extra field
+// and leaves InPos on the entry's data. Its other fields are not used: the
+// central directory record has them all, and streaming writers leave
+// placeholders here. False when the batch must stop.
+bool SkipLocalHeader(EngineState& s) {
   s.LocalOffset = s.CurrentEntry->HeaderOffset;
   if (!EnsureWindow(s, kLocalHeaderSize)) return false;
-  std::memcpy(s.LocalHeader.data(), WindowAt(s), kLocalHeaderSize);
-  s.LocalOffset += kLocalHeaderSize;
-  if (ReadU32(s.LocalHeader.data()) != kLocalSignature) {
+  const std::uint8_t* header = WindowAt(s);
+  if (ReadU32(header) != kLocalSignature) {
     SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
   }
-
-  // A streaming writer leaves zeros in the local header and puts the real
-  // sizes and CRC after the data; the central directory record has them all.
-  if (ReadU16(s.LocalHeader.data() + 6) & kFlagDescriptor) {
-    WriteU32(s.LocalHeader.data() + 14, s.CurrentEntry->CentralCrc);
-    WriteU32(s.LocalHeader.data() + 18, static_cast<std::uint32_t>(s.CurrentEntry->PackedSize));
-    WriteU32(s.LocalHeader.data() + 22, static_cast<std::uint32_t>(s.CurrentEntry->UnpackedSize));
-  }
-
-  const std::int32_t nameLength = ReadU16(s.LocalHeader.data() + 26);
+  const std::int32_t nameLength = ReadU16(header + 26);
+  const std::int32_t extraLength = ReadU16(header + 28);
   if (nameLength >= kNameBufferSize) {
     SetError(kErrDamaged, "A local file header holds a name longer than " +
                               std::to_string(kNameBufferSize - 1) +
                               " bytes; the archive is not supported!");
     return false;
   }
+  s.LocalOffset += kLocalHeaderSize;
   if (!EnsureWindow(s, nameLength)) return false;
-  std::memcpy(s.NameBuffer.data(), WindowAt(s), static_cast<std::size_t>(nameLength));
-  s.NameBuffer[static_cast<std::size_t>(nameLength)] = '\0';
   s.LocalOffset += nameLength;
-
-  const std::int32_t extraLength = ReadU16(s.LocalHeader.data() + 28);
   if (!EnsureWindow(s, extraLength)) return false;
   s.LocalOffset += extraLength;
-  s.InPos = s.LocalOffset - s.InBase;
+  s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
+
+  // The name is taken from the central directory, as the catalog shows it.
+  const std::string& name = s.CurrentEntry->StoredName;
+  const std::size_t length = std::min(name.size(), s.NameBuffer.size() - 1);
+  std::memcpy(s.NameBuffer.data(), name.data(), length);
+  s.NameBuffer[length] = '\0';
   return true;
 }
 
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
-  if (!ReadLocalHeader(s)) return false;
-  const std::uint16_t flags = ReadU16(s.LocalHeader.data() + 6);
+  s.CryptRemaining = 0;
+  if (!SkipLocalHeader(s)) return false;
+  const std::uint16_t flags = s.CurrentEntry->CentralFlags;
   if (!(flags & kFlagEncrypted)) {
     ExtractCurrentEntry();
     return s.ErrorNo == 0;
@@ -102,7 +95,7 @@ bool ProcessCurrentEntry(EngineState& s) {
     SkipEncrypted(s, kStatusEncryptedDescriptor);
     return true;
   }
-  const std::int32_t packed = static_cast<std::int32_t>(ReadU32(s.LocalHeader.data() + 18));
+  const ZipSize packed = s.CurrentEntry->PackedSize;
   if (packed < kCryptHeaderSize) {
     // Too short to hold even the encryption header.
     SetError(kErrDamaged, kDamagedLocalHeader);
@@ -111,7 +104,7 @@ bool ProcessCurrentEntry(EngineState& s) {
   if (!EnsureWindow(s, kCryptHeaderSize)) return false;
   std::memcpy(s.CryptHeader.data(), WindowAt(s), kCryptHeaderSize);
   s.LocalOffset += kCryptHeaderSize;
-  s.InPos = s.LocalOffset - s.InBase;
+  s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
   s.CryptRemaining = packed - kCryptHeaderSize;
   if (!CheckPassword()) {
     SkipEncrypted(s, kStatusBadPassword);

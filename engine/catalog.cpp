@@ -40,7 +40,7 @@ bool FindEndRecord(EngineState& s) {
       return true;
     }
   }
-  const std::int32_t span = std::min(s.ArchiveSize, kMaxScan);
+  const auto span = static_cast<std::int32_t>(std::min<ZipSize>(s.ArchiveSize, kMaxScan));
   platform::Seek(s.ArchiveHandle, s.ArchiveSize - span, SeekOrigin::Begin);
   const std::int32_t got = platform::Read(s.ArchiveHandle, s.OutWindow.data(), span);
   if (got != span) return false;
@@ -105,7 +105,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
                            " ! Archives of 2 GB or more are not supported.");
     return kOpenFailed;
   }
-  s.ArchiveSize = static_cast<std::int32_t>(size);
+  s.ArchiveSize = size;
 
   if (!FindEndRecord(s)) {
     platform::Close(s.ArchiveHandle);
@@ -145,17 +145,18 @@ std::int32_t OpenArchive(const std::string& fileName) {
 
     TZFItem item;
     SplitEntryName(s.NameBuffer.data(), item.ItemFolder, item.ItemName, item.ItemExt);
+    item.StoredName.assign(s.NameBuffer.data(), nameLength);
     item.CentralFlags = ReadU16(h + 8);
+    item.Method = ReadU16(h + 10);
     item.FileTime = ReadU16(h + 12);
     item.FileDate = ReadU16(h + 14);
     item.CentralCrc = ReadU32(h + 16);
-    item.PackedSize = static_cast<std::int32_t>(ReadU32(h + 20));
-    item.UnpackedSize = static_cast<std::int32_t>(ReadU32(h + 24));
-    item.HeaderOffset = static_cast<std::int32_t>(ReadU32(h + 42));
+    item.PackedSize = ReadU32(h + 20);
+    item.UnpackedSize = ReadU32(h + 24);
+    item.HeaderOffset = ReadU32(h + 42);
     item.Encrypted = (item.CentralFlags & kFlagEncrypted) != 0;
     item.Selected = false;
-    s.TotalSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.TotalSize) +
-                                            static_cast<std::uint32_t>(item.UnpackedSize));
+    s.TotalSize += item.UnpackedSize;
     s.Entries.push_back(std::move(item));
 
     const std::int32_t skip = ReadU16(h + 30) + ReadU16(h + 32);

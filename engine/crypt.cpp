@@ -31,9 +31,12 @@ bool CheckPassword() {
     b = static_cast<std::uint8_t>(b ^ DecryptByte());
     UpdateKeys(b);
   }
-  const std::uint16_t flags = ReadU16(s.LocalHeader.data() + 6);
-  const std::uint8_t check = (flags & kFlagDescriptor) ? s.LocalHeader[11]   // high byte of the time word
-                                            : s.LocalHeader[17];  // high byte of the CRC-32
+  // The last header byte is the high byte of the CRC-32, or of the time word
+  // when the writer did not know the CRC before the data (a data descriptor).
+  const TZFItem& entry = *s.CurrentEntry;
+  const auto check = static_cast<std::uint8_t>((entry.CentralFlags & kFlagDescriptor)
+                                                   ? entry.FileTime >> 8
+                                                   : entry.CentralCrc >> 24);
   return s.CryptHeader[11] == check;
 }
 
@@ -46,7 +49,8 @@ void DecryptInput() {
   // unsigned it would have meant "decrypt everything".
   const std::int32_t valid = std::min<std::int32_t>(s.InCount, kInBufferFill);
   if (s.CryptStart < 0 || s.CryptStart >= valid || s.CryptCount <= 0 || s.CryptRemaining <= 0) return;
-  const std::int32_t n = std::min({s.CryptCount, s.CryptRemaining, valid - s.CryptStart});
+  const auto n = static_cast<std::int32_t>(
+      std::min<ZipSize>({s.CryptCount, s.CryptRemaining, valid - s.CryptStart}));
   s.CryptRemaining -= n;
   // The same steps as DecryptByte and UpdateKeys, with the keys in locals.
   const auto& table = s.CrcTable;

@@ -15,6 +15,10 @@
 
 namespace vantelo {
 
+// The one type of sizes, offsets and byte counts: ZIP64 archives and entries
+// pass 4 GiB, and totals of many entries pass any 32-bit range.
+using ZipSize = std::int64_t;
+
 // Called by a running batch at most once every 200 ms, from input refills. It
 // may call GetProgress and RequestBreak; an exception escaping it stops the
 // batch with error 22.
@@ -46,23 +50,26 @@ inline constexpr const char* kStatusUnsafePath = "Skiped! Unsafe path.";
 // The catalog name of a folder entry.
 inline constexpr const char* kFolderName = "[FOLDER]";
 
-// One catalog entry, from one central directory header.
+// One catalog entry, decoded from one central directory header. The batch
+// reads everything about an entry from here; of the local header it only
+// checks the signature and skips the name and extra field, because writers
+// that stream leave placeholders there (zeros, or all ones with ZIP64).
 struct TZFItem {
   std::string ItemName;    // file name part, or "[FOLDER]"
   std::string ItemExt;     // everything after the first dot of the file name
   std::string ItemFolder;  // folder part with its trailing separator
   std::string ItemStatus;  // status text of the last batch that handled it
-  std::int32_t HeaderOffset = 0;
-  std::int32_t PackedSize = 0;
-  std::int32_t UnpackedSize = 0;
+  ZipSize HeaderOffset = 0;  // of the local header, in the archive file
+  ZipSize PackedSize = 0;
+  ZipSize UnpackedSize = 0;
   std::uint16_t FileDate = 0;  // MS-DOS date word
   std::uint16_t FileTime = 0;  // MS-DOS time word
   bool Encrypted = false;
   bool Selected = false;
-  // Sizes and CRC of the central directory record, used in place of the local
-  // header's for entries whose writer streamed them into a data descriptor.
-  std::uint32_t CentralCrc = 0;
-  std::uint16_t CentralFlags = 0;
+  std::uint32_t CentralCrc = 0;    // CRC-32 of the uncompressed data
+  std::uint16_t CentralFlags = 0;  // general-purpose flag bits
+  std::uint16_t Method = 0;        // compression method
+  std::string StoredName;          // the name bytes as stored, not decoded
 };
 
 // Start-up and shutdown. The engine starts up by itself on first use; calling
@@ -76,23 +83,23 @@ std::int32_t CloseArchive();
 
 // Queries and controls.
 std::int32_t GetEntryCount();
-std::int32_t GetTotalSize();
+ZipSize GetTotalSize();
 std::int32_t GetSelectedCount();
-std::int32_t GetSelectedSize();
+ZipSize GetSelectedSize();
 std::string GetEntryName(std::int32_t index);
 std::string GetEntryExt(std::int32_t index);
 std::string GetEntryFolder(std::int32_t index);
 std::string GetEntryStatus(std::int32_t index);
 std::uint16_t GetEntryDate(std::int32_t index);
 std::uint16_t GetEntryTime(std::int32_t index);
-std::int32_t GetEntrySize(std::int32_t index);
-std::int32_t GetEntryPackedSize(std::int32_t index);
+ZipSize GetEntrySize(std::int32_t index);
+ZipSize GetEntryPackedSize(std::int32_t index);
 bool GetEntryEncrypted(std::int32_t index);
 bool GetEntrySelected(std::int32_t index);
 bool SetEntrySelected(std::int32_t index, bool value);
 std::string GetLastMessage();
 std::int32_t GetSkippedCount();
-bool GetProgress(std::int32_t& files, std::int32_t& bytes);
+bool GetProgress(std::int32_t& files, ZipSize& bytes);
 bool RequestBreak();
 
 // Batches: extract or test all entries, the selected ones, or one entry.

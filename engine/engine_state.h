@@ -40,23 +40,24 @@ struct EngineState {
   // --- archive and catalog
   std::string ArchiveName;
   platform::FileHandle ArchiveHandle = platform::kNoFile;
-  std::int32_t ArchiveSize = 0;
-  std::int32_t EndRecordOffset = -1;
+  ZipSize ArchiveSize = 0;
+  ZipSize EndRecordOffset = -1;
   std::array<std::uint8_t, 22> EndRecord{};
   std::array<std::uint8_t, 46> CentralHeader{};
   std::vector<TZFItem> Entries;
+  // The entry the batch works on; the decoders read its method, flags, CRC-32
+  // and sizes.
   TZFItem* CurrentEntry = nullptr;
-  std::int32_t TotalSize = 0;
+  ZipSize TotalSize = 0;
 
   // --- work area of the current entry
-  std::array<std::uint8_t, 30> LocalHeader{};
   std::array<char, kNameBufferSize> NameBuffer{};
   std::array<char, kNameBufferSize> PathBuffer{};
   std::string EntryFolder, EntryFileName, EntryExt;
   std::string OutputName;
   platform::FileHandle OutputHandle = platform::kNoFile;
   std::string OutputTempPath;  // the file being written; renamed over the target on success
-  std::int32_t LocalOffset = 0;
+  ZipSize LocalOffset = 0;
   std::array<std::uint8_t, 12> CryptHeader{};
 
   // --- batch options
@@ -70,14 +71,14 @@ struct EngineState {
 
   // --- batch counters and control
   std::int32_t FilesDone = 0;
-  std::int32_t BytesDone = 0;
+  ZipSize BytesDone = 0;
   std::int32_t SkippedCount = 0;
   volatile std::uint8_t UserBreak = 0;
   std::uint32_t LastCallbackTick = 0;
 
   // --- input buffer
   alignas(8) std::array<std::uint8_t, kInBufferFill + kInBufferSlack> InBuffer{};
-  std::int32_t InBase = 0;
+  ZipSize InBase = 0;
   std::int32_t InCount = 0;
   std::int32_t InPos = 0;
   std::int32_t InBitPos = 0;
@@ -89,7 +90,7 @@ struct EngineState {
   std::int32_t OutPos = 0;
   std::int32_t OutStart = 0;
   std::int32_t OutPending = 0;
-  std::int32_t EntryOutCount = 0;
+  ZipSize EntryOutCount = 0;
   std::uint32_t EntryCrc = 0;
 
   // --- CRC-32
@@ -99,7 +100,7 @@ struct EngineState {
   std::array<std::uint32_t, 3> CryptKeys{};
   std::int32_t CryptStart = 0;
   std::int32_t CryptCount = 0;
-  std::int32_t CryptRemaining = 0;
+  ZipSize CryptRemaining = 0;
 
   // --- Huffman tables
   std::array<std::int32_t, kCodeLenSymbols> CodeLenLengths{};
@@ -136,13 +137,16 @@ void SetError(std::int32_t number, std::string message);
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;   // traditional encryption
 inline constexpr std::uint16_t kFlagDescriptor = 0x0008;  // CRC and sizes follow the data
 
-// Little-endian field readers over the raw header copies.
+// Little-endian field readers over raw header bytes.
 inline std::uint16_t ReadU16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 inline std::uint32_t ReadU32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t ReadU64(const std::uint8_t* p) {
+  return static_cast<std::uint64_t>(ReadU32(p)) | (static_cast<std::uint64_t>(ReadU32(p + 4)) << 32);
 }
 
 // Start-up hooks of the decoding layers, run once by EngineStartup().

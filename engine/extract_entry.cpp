@@ -17,12 +17,6 @@ namespace {
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflate = 8;
 
-std::int32_t LocalUnpackedSize(const EngineState& s) {
-  return static_cast<std::int32_t>(ReadU32(s.LocalHeader.data() + 22));
-}
-
-std::uint16_t LocalMethod(const EngineState& s) { return ReadU16(s.LocalHeader.data() + 8); }
-
 // The current folder needs no creating; an empty path names it.
 bool FolderPresent(const std::string& path) {
   return path.empty() || platform::DirectoryExists(path);
@@ -32,8 +26,7 @@ bool FolderPresent(const std::string& path) {
 void SkipEntry(EngineState& s, const char* status) {
   s.CurrentEntry->ItemStatus = status;
   s.SkippedCount += 1;
-  s.BytesDone = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.BytesDone) +
-                                          static_cast<std::uint32_t>(LocalUnpackedSize(s)));
+  s.BytesDone += s.CurrentEntry->UnpackedSize;
 }
 
 void SetUnsupportedMethod(EngineState& s) {
@@ -82,7 +75,7 @@ bool PrepareOutput(EngineState& s) {
     return false;
   }
   // An entry that cannot be decoded creates nothing.
-  const std::uint16_t method = LocalMethod(s);
+  const std::uint16_t method = s.CurrentEntry->Method;
   if (method != kMethodStored && method != kMethodDeflate) {
     SetUnsupportedMethod(s);
     return false;
@@ -194,7 +187,7 @@ void ExtractCurrentEntry() {
   s.EntryCrc = 0xFFFFFFFFu;
   s.OutStart = 0;
   s.OutPos = 0;
-  switch (LocalMethod(s)) {
+  switch (s.CurrentEntry->Method) {
     case kMethodStored:
       CopyStoredEntry();
       break;
@@ -209,15 +202,14 @@ void ExtractCurrentEntry() {
   s.EntryCrc ^= 0xFFFFFFFFu;
 
   if (s.OutputHandle != platform::kNoFile) {
-    platform::SetLastWriteTimeFromDos(s.OutputHandle, ReadU16(s.LocalHeader.data() + 12),
-                                      ReadU16(s.LocalHeader.data() + 10));
+    platform::SetLastWriteTimeFromDos(s.OutputHandle, s.CurrentEntry->FileDate,
+                                      s.CurrentEntry->FileTime);
     platform::Close(s.OutputHandle);
     s.OutputHandle = platform::kNoFile;
   }
 
-  // Entries with a data descriptor carry the central directory's CRC in the
-  // local header copy (the batch put it there), so the descriptor is not read.
-  if (s.EntryCrc == ReadU32(s.LocalHeader.data() + 14)) {
+  // The CRC-32 is the central directory's: a data descriptor is not read.
+  if (s.EntryCrc == s.CurrentEntry->CentralCrc) {
     if (s.TestOnly)
       s.CurrentEntry->ItemStatus = kStatusOk;
     else

@@ -81,7 +81,7 @@ void RefillInput() {
   s.InLimit = s.InCount - kInBufferSlack;
   if (s.InCount < kInBufferFill) ClearTail(s);
 
-  if (ReadU16(s.LocalHeader.data() + 6) & kFlagEncrypted) {
+  if (s.CurrentEntry != nullptr && (s.CurrentEntry->CentralFlags & kFlagEncrypted)) {
     s.CryptStart = s.InCount - s.ReadCount;
     s.CryptCount = s.ReadCount;
     DecryptInput();

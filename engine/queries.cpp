@@ -19,7 +19,7 @@ TZFItem& Entry(std::int32_t index) {
 
 std::int32_t GetEntryCount() { return static_cast<std::int32_t>(Engine().Entries.size()); }
 
-std::int32_t GetTotalSize() { return Engine().TotalSize; }
+ZipSize GetTotalSize() { return Engine().TotalSize; }
 
 std::int32_t GetSelectedCount() {
   std::int32_t count = 0;
@@ -28,11 +28,11 @@ std::int32_t GetSelectedCount() {
   return count;
 }
 
-std::int32_t GetSelectedSize() {
-  std::uint32_t sum = 0;  // wraps modulo 2^32 like the catalog total
+ZipSize GetSelectedSize() {
+  ZipSize sum = 0;
   for (const TZFItem& item : Engine().Entries)
-    if (item.Selected) sum += static_cast<std::uint32_t>(item.UnpackedSize);
-  return static_cast<std::int32_t>(sum);
+    if (item.Selected) sum += item.UnpackedSize;
+  return sum;
 }
 
 std::string GetEntryName(std::int32_t index) { return Entry(index).ItemName; }
@@ -41,8 +41,8 @@ std::string GetEntryFolder(std::int32_t index) { return Entry(index).ItemFolder;
 std::string GetEntryStatus(std::int32_t index) { return Entry(index).ItemStatus; }
 std::uint16_t GetEntryDate(std::int32_t index) { return Entry(index).FileDate; }
 std::uint16_t GetEntryTime(std::int32_t index) { return Entry(index).FileTime; }
-std::int32_t GetEntrySize(std::int32_t index) { return Entry(index).UnpackedSize; }
-std::int32_t GetEntryPackedSize(std::int32_t index) { return Entry(index).PackedSize; }
+ZipSize GetEntrySize(std::int32_t index) { return Entry(index).UnpackedSize; }
+ZipSize GetEntryPackedSize(std::int32_t index) { return Entry(index).PackedSize; }
 bool GetEntryEncrypted(std::int32_t index) { return Entry(index).Encrypted; }
 bool GetEntrySelected(std::int32_t index) { return Entry(index).Selected; }
 
@@ -55,7 +55,7 @@ std::string GetLastMessage() { return Engine().ErrorMsg; }
 
 std::int32_t GetSkippedCount() { return Engine().SkippedCount; }
 
-bool GetProgress(std::int32_t& files, std::int32_t& bytes) {
+bool GetProgress(std::int32_t& files, ZipSize& bytes) {
   const EngineState& s = Engine();
   files = s.FilesDone;
   bytes = s.BytesDone;

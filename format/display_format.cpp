@@ -14,7 +14,7 @@ std::string TwoDigits(unsigned value) {
 
 }  // namespace
 
-std::string FmtThousands(std::int32_t value) {
+std::string FmtThousands(std::int64_t value) {
   const std::string digits = std::to_string(value);
   const bool negative = value < 0;
   const std::string body = negative ? digits.substr(1) : digits;
@@ -42,9 +42,10 @@ std::string FmtTime(std::uint16_t dosTime) {
 
 std::int64_t RoundHalfEven(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
 
-std::string FmtRatio(std::int32_t packed, std::int32_t size) {
+std::string FmtRatio(std::int64_t packed, std::int64_t size) {
   if (size == 0) return "0";
-  // Exact in a double for any pair of 32-bit sizes; packed x 100 would overflow 32 bits.
+  // In doubles: packed x 100 could overflow 64 bits, and the whole percentage
+  // of any two sizes is close enough.
   const double percent = static_cast<double>(packed) * 100.0 / static_cast<double>(size);
   return std::to_string(RoundHalfEven(percent)) + "%";
 }

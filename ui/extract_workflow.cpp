@@ -29,7 +29,7 @@ namespace vantelo::ui {
 
 namespace {
 
-QString Grouped(std::int32_t value) { return QString::fromStdString(FmtThousands(value)); }
+QString Grouped(ZipSize value) { return QString::fromStdString(FmtThousands(value)); }
 
 // While a batch runs, the progress window is the only one that takes input:
 // every mouse, key, wheel, touch, shortcut and drop event meant for any other
@@ -149,7 +149,8 @@ QString BoxText(const QString& text) {
 }
 
 std::vector<std::string> BuildReportLines(bool selectedOnly, std::uint32_t elapsedMs) {
-  std::int32_t filesDone = 0, bytesDone = 0;
+  std::int32_t filesDone = 0;
+  ZipSize bytesDone = 0;
   GetProgress(filesDone, bytesDone);
   const std::int32_t n = GetEntryCount();
   std::vector<std::string> lines;
@@ -292,11 +293,12 @@ void TForm1::sbExtractClick() {
 void TForm1::ShowProgress() {
   if (FPgsInd == nullptr) return;
   // 1, 2. Counts of this run and the share of bytes done, ties to even.
-  std::int32_t filesDone = 0, bytesDone = 0;
+  std::int32_t filesDone = 0;
+  ZipSize bytesDone = 0;
   GetProgress(filesDone, bytesDone);
   std::int64_t percent = 0;
   if (SelectedBytes > 0)
-    percent = RoundHalfEven(static_cast<double>(bytesDone) / SelectedBytes * 100.0);
+    percent = RoundHalfEven(static_cast<double>(bytesDone) / static_cast<double>(SelectedBytes) * 100.0);
   // 3.
   FPgsInd->stprocfiles->setText(Grouped(filesDone));
   FPgsInd->stprocbytes->setText(Grouped(bytesDone));

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "ui/widgets/open_dialog.h"
 
 class QDragEnterEvent;
@@ -125,7 +126,7 @@ class TForm1 : public QMainWindow {
   ShellServices* SysImages = nullptr;  // the icon list (null: no icons are drawn)
   std::int32_t LastRow = -1;           // selection: entry of the last applied event
   bool SkipSelect = false;             // selection: next event only repaints
-  std::int32_t SelectedBytes = 0;      // extraction: bytes of the current run
+  ZipSize SelectedBytes = 0;           // extraction: bytes of the current run
   std::uint32_t StartTick = 0;         // extraction: tick at the start of a run
   std::uint32_t ElapsedTime = 0;       // extraction: milliseconds of the last run
   bool BatchRunning = false;           // the engine is extracting: drops are refused

@@ -33,14 +33,12 @@ constexpr std::int32_t kHeaderLookahead = 1024;  // more than the largest block 
 
 void Damaged() { SetError(kErrDamaged, "The structure of ZIP file is damaged!"); }
 
-// The uncompressed size from the local header.
-std::int32_t DeclaredSize(const EngineState& s) {
-  return static_cast<std::int32_t>(ReadU32(s.LocalHeader.data() + 22));
-}
+// The uncompressed size from the entry's record.
+ZipSize DeclaredSize(const EngineState& s) { return s.CurrentEntry->UnpackedSize; }
 
 // Bytes of the current entry produced so far, flushed or not.
 std::int64_t Produced(const EngineState& s) {
-  return static_cast<std::int64_t>(s.EntryOutCount) + (s.OutPos - s.OutStart);
+  return s.EntryOutCount + (s.OutPos - s.OutStart);
 }
 
 inline std::uint64_t Load64(const std::uint8_t* p) {
@@ -102,14 +100,15 @@ bool FlushFullWindow(EngineState& s) {
 
 // Copies count bytes from the input buffer to the output window, refilling and
 // flushing as needed. Returns false on error.
-bool CopyStoredBytes(EngineState& s, std::int32_t count) {
+bool CopyStoredBytes(EngineState& s, ZipSize count) {
   while (count > 0) {
     if (s.OutPos >= kOutWindowSize && !FlushFullWindow(s)) return false;
     if (s.InPos >= s.InLimit) {
       RefillInput();
       if (s.ErrorNo != 0) return false;
     }
-    const std::int32_t piece = std::min({count, s.InLimit - s.InPos, kOutWindowSize - s.OutPos});
+    const auto piece = static_cast<std::int32_t>(
+        std::min<ZipSize>({count, s.InLimit - s.InPos, kOutWindowSize - s.OutPos}));
     std::memcpy(s.OutWindow.data() + s.OutPos, s.InBuffer.data() + s.InPos, static_cast<std::size_t>(piece));
     s.InPos += piece;
     s.OutPos += piece;
@@ -120,9 +119,9 @@ bool CopyStoredBytes(EngineState& s, std::int32_t count) {
 }
 
 // Delivers what is pending once the entry has reached its size.
-void FlushIfComplete(EngineState& s, std::int32_t size) {
+void FlushIfComplete(EngineState& s, ZipSize size) {
   s.OutPending = s.OutPos - s.OutStart;
-  if (static_cast<std::int64_t>(s.EntryOutCount) + s.OutPending >= size) FlushOutput();
+  if (s.EntryOutCount + s.OutPending >= size) FlushOutput();
 }
 
 void CopyStoredBlock() {
@@ -139,7 +138,7 @@ void CopyStoredBlock() {
     return;
   }
   s.InPos += 4;
-  const std::int32_t size = DeclaredSize(s);
+  const ZipSize size = DeclaredSize(s);
   if (Produced(s) + length > size) {  // more data than the entry declares
     Damaged();
     return;
@@ -150,7 +149,7 @@ void CopyStoredBlock() {
 
 void DecodeBlock() {
   EngineState& s = Engine();
-  const std::int32_t size = DeclaredSize(s);
+  const ZipSize size = DeclaredSize(s);
   std::uint8_t* const out = s.OutWindow.data();
   const std::uint8_t* const buf = s.InBuffer.data();
   const std::int32_t* const litTable = s.LitTable.data();
@@ -168,11 +167,11 @@ void DecodeBlock() {
   unsigned bitCount = 0;
 
   auto setOutputLimits = [&] {
-    sizeEnd = static_cast<std::int64_t>(s.OutStart) + size - s.EntryOutCount;
+    sizeEnd = s.OutStart + size - s.EntryOutCount;
     stop = static_cast<std::int32_t>(std::min<std::int64_t>(kOutWindowSize, sizeEnd + 1));
     // Before the first slide the window below OutStart - EntryOutCount may hold
     // an earlier entry's bytes; the caller starts each entry at index 0.
-    lowest = std::max<std::int32_t>(0, s.OutStart - s.EntryOutCount);
+    lowest = static_cast<std::int32_t>(std::max<ZipSize>(0, s.OutStart - s.EntryOutCount));
   };
   // Stores the stream position of the next unconsumed bit.
   auto saveInput = [&] {
@@ -300,7 +299,7 @@ void DecodeBlock() {
 void InflateEntry() {
   EngineState& s = Engine();
   try {
-    const std::int32_t size = DeclaredSize(s);
+    const ZipSize size = DeclaredSize(s);
     s.LastBlock = 0;
     while (s.EntryOutCount < size) {
       if (s.LastBlock) break;
@@ -351,7 +350,7 @@ void InflateEntry() {
 
 void CopyStoredEntry() {
   EngineState& s = Engine();
-  const std::int32_t size = DeclaredSize(s);
+  const ZipSize size = DeclaredSize(s);
   if (size > 0 && !CopyStoredBytes(s, size)) return;
   FlushIfComplete(s, size);
 }

@@ -201,13 +201,15 @@ cd = struct.unpack_from("<I", d, eocd + 16)[0]
 struct.pack_into("<I", d, 22, 0x7FFFFFFF)
 struct.pack_into("<I", d, cd + 24, 0x7FFFFFFF)
 open(f"{w}/bad_huge_size.zip", "wb").write(d)
-# An encrypted entry whose compressed size (5) cannot hold the 12-byte header.
+# An encrypted entry whose compressed size (5, in both headers) cannot hold the
+# 12-byte header.
 d = one_entry(f"{w}/bad_crypt_short.zip")
 struct.pack_into("<H", d, 6, 1)
 struct.pack_into("<I", d, 18, 5)
 eocd = d.rindex(b"PK\x05\x06")
 cd = struct.unpack_from("<I", d, eocd + 16)[0]
 struct.pack_into("<H", d, cd + 8, 1)
+struct.pack_into("<I", d, cd + 20, 5)
 open(f"{w}/bad_crypt_short.zip", "wb").write(d)
 # A stored entry whose data is damaged: one byte flipped.
 d = one_entry(f"{w}/bad_crc.zip", payload=b"good data " * 20)

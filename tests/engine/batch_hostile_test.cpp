@@ -49,7 +49,8 @@ TEST(BatchHostile, UnsafeNamesAreSkippedWhenExtractingAndTestedWhenTesting) {
   EXPECT_EQ(GetEntryStatus(n - 1), kStatusOk);
   for (std::int32_t i = 1; i < n - 1; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusUnsafePath) << i;
   EXPECT_EQ(GetSkippedCount(), n - 2);
-  std::int32_t files = 0, bytes = 0;
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
   GetProgress(files, bytes);
   EXPECT_EQ(files, n);
   EXPECT_EQ(bytes, GetTotalSize());
@@ -107,7 +108,8 @@ TEST(BatchHostile, BadMiddleLocalHeaderStopsAfterTheFirstEntry) {
   EXPECT_EQ(GetEntryStatus(0), kStatusOk);
   EXPECT_EQ(GetEntryStatus(1), "");
   EXPECT_EQ(GetEntryStatus(2), "");
-  std::int32_t files = 0, bytes = 0;
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
   GetProgress(files, bytes);
   EXPECT_EQ(files, 1);
   EXPECT_EQ(ListFiles(dest.path()), std::vector<std::string>{"one.txt"});
@@ -239,7 +241,8 @@ TEST(BatchHostile, FailuresToCreateAreErrorsAndBlockedNamesAreNotReplaced) {
 TEST(BatchHostile, EmptyCatalogAndBatchWithoutArchive) {
   ASSERT_EQ(OpenArchive(test::DataPath("py_empty.zip")), 0);
   EXPECT_EQ(ExtractAll("", "", true, true, false, nullptr), 0);
-  std::int32_t files = -1, bytes = -1;
+  std::int32_t files = -1;
+  ZipSize bytes = -1;
   GetProgress(files, bytes);
   EXPECT_EQ(files, 0);
   EXPECT_EQ(bytes, 0);

@@ -53,7 +53,8 @@ class CryptTest : public ::testing::Test {
     raw_ = test::ReadFileBytes(DataPath(fixture));
     for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
       const TZFItem& item = Engine().Entries[static_cast<std::size_t>(i)];
-      entries.push_back({i, GetEntryName(i), item.PackedSize, item.UnpackedSize, item.CentralCrc});
+      entries.push_back({i, GetEntryName(i), static_cast<std::int32_t>(item.PackedSize),
+                         static_cast<std::int32_t>(item.UnpackedSize), item.CentralCrc});
     }
     return entries;
   }
@@ -75,25 +76,23 @@ class CryptTest : public ::testing::Test {
       }
     };
     window(30);
-    std::memcpy(s.LocalHeader.data(), s.InBuffer.data() + (s.LocalOffset - s.InBase), 30);
-    EXPECT_EQ(ReadU32(s.LocalHeader.data()), 0x04034B50u) << e.name << ": local header signature";
+    std::memcpy(local_.data(), s.InBuffer.data() + (s.LocalOffset - s.InBase), 30);
+    EXPECT_EQ(ReadU32(local_.data()), 0x04034B50u) << e.name << ": local header signature";
     s.LocalOffset += 30;
-    const std::int32_t nameLength = ReadU16(s.LocalHeader.data() + 26);
-    const std::int32_t extraLength = ReadU16(s.LocalHeader.data() + 28);
+    const std::int32_t nameLength = ReadU16(local_.data() + 26);
+    const std::int32_t extraLength = ReadU16(local_.data() + 28);
     window(nameLength);
     s.LocalOffset += nameLength;
     window(extraLength);
     s.LocalOffset += extraLength;
-    s.InPos = s.LocalOffset - s.InBase;
-    if (!(s.LocalHeader[6] & 1)) return false;
+    s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
+    if (!(local_[6] & 1)) return false;
     window(12);
     std::memcpy(s.CryptHeader.data(), s.InBuffer.data() + (s.LocalOffset - s.InBase), 12);
     s.LocalOffset += 12;
-    s.InPos = s.LocalOffset - s.InBase;
-    // Sizes of a streamed entry are only in the central directory.
-    std::uint32_t packed = ReadU32(s.LocalHeader.data() + 18);
-    if (packed == 0xFFFFFFFFu || packed == 0) packed = static_cast<std::uint32_t>(e.packed);
-    s.CryptRemaining = static_cast<std::int32_t>(packed) - 12;
+    s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
+    // The batch takes the sizes from the central directory record.
+    s.CryptRemaining = e.packed - 12;
     return true;
   }
 
@@ -117,7 +116,7 @@ class CryptTest : public ::testing::Test {
   // stopped at the end of the entry.
   void ExpectBufferAfterEntryIsRaw(const Entry& e) {
     const EngineState& s = Engine();
-    const std::int32_t at = s.InBase + s.InPos;
+    const ZipSize at = s.InBase + s.InPos;
     const std::int32_t n = std::min<std::int32_t>(s.InCount - s.InPos, 64);
     ASSERT_GE(n, 4) << e.name;
     EXPECT_EQ(0, std::memcmp(s.InBuffer.data() + s.InPos, raw_.data() + at, static_cast<std::size_t>(n)))
@@ -127,6 +126,7 @@ class CryptTest : public ::testing::Test {
   }
 
   std::string raw_;
+  std::array<std::uint8_t, 30> local_{};  // the local header of the entry begun last
   int fills_ = 0;
   int refills_ = 0;
 };
@@ -269,15 +269,16 @@ TEST_F(CryptTest, CheckByteComesFromTimeWithBit3ElseFromCrc) {
     ASSERT_NE(e, entries.end());
     ASSERT_TRUE(StartEntry(*e));
     EngineState& s = Engine();
-    ASSERT_EQ((s.LocalHeader[6] & 8) != 0, c.bit3);
-    ASSERT_NE(s.LocalHeader[11], s.LocalHeader[17]) << "the fixture must tell the two sources apart";
+    TZFItem& entry = *s.CurrentEntry;
+    ASSERT_EQ((entry.CentralFlags & 8) != 0, c.bit3);
+    ASSERT_NE(entry.FileTime >> 8, entry.CentralCrc >> 24) << "the fixture must tell the two sources apart";
     const std::array<std::uint8_t, 12> header = s.CryptHeader;
     s.Password = PasswordOf(e->name);
     EXPECT_TRUE(CheckPassword());
-    s.LocalHeader[6] ^= 8;  // the other source for the same header
+    entry.CentralFlags ^= 8;  // the other source for the same header
     s.CryptHeader = header;
     EXPECT_FALSE(CheckPassword());
-    s.LocalHeader[6] ^= 8;
+    entry.CentralFlags ^= 8;
     s.CryptHeader = header;
     ASSERT_TRUE(CheckPassword());
     if (std::string(c.fixture) == "crypt_zip_pipe.zip") {
@@ -348,7 +349,7 @@ TEST_F(CryptTest, RefillOfEntryWithNegativeRemainingDecryptsNothing) {
   test::RawArchive archive(path);
   EngineState& s = Engine();
   FillInputAt();
-  s.LocalHeader[6] = 1;
+  s.CurrentEntry->CentralFlags = 1;
   s.CryptRemaining = 11 - 12;
   s.InPos = s.InLimit;
   RefillInput();

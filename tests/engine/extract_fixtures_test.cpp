@@ -89,7 +89,8 @@ TEST(ExtractFixtures, ExtractAllWritesWhatPythonZipfileExtracts) {
     // Nothing else: no temporary files, nothing for skipped entries.
     const auto files = test::ListFiles(dest.path());
     EXPECT_EQ(std::set<std::string>(files.begin(), files.end()), wanted);
-    std::int32_t filesDone = 0, bytesDone = 0;
+    std::int32_t filesDone = 0;
+    ZipSize bytesDone = 0;
     GetProgress(filesDone, bytesDone);
     EXPECT_EQ(filesDone, GetEntryCount());
     EXPECT_EQ(bytesDone, GetTotalSize());
@@ -150,7 +151,8 @@ TEST(ExtractFixtures, PasswordsEmptyWrongAndRightInOneBatch) {
       }
     }
     EXPECT_EQ(GetSkippedCount(), skipped);
-    std::int32_t files = 0, bytes = 0;
+    std::int32_t files = 0;
+    ZipSize bytes = 0;
     GetProgress(files, bytes);
     EXPECT_EQ(files, 5);
     EXPECT_EQ(bytes, GetTotalSize());  // skipped entries count with their full size
@@ -180,7 +182,8 @@ TEST(ExtractFixtures, OverwriteOffKeepsTheExistingFileAndCountsItsSize) {
   EXPECT_EQ(GetEntryStatus(last), kStatusFileExists);
   EXPECT_EQ(ReadFileBytes(dest.file("noext")), "older\n");
   EXPECT_EQ(GetSkippedCount(), 1);
-  std::int32_t files = 0, bytes = 0;
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
   GetProgress(files, bytes);
   EXPECT_EQ(bytes, GetTotalSize());
 
@@ -227,7 +230,8 @@ TEST(ExtractFixtures, SelectedAndSingleEntryBatches) {
   // Nothing selected: nothing happens, and earlier status texts stay.
   ASSERT_EQ(ExtractAll("", "", true, true, true, nullptr), 0);
   EXPECT_EQ(ExtractSelected(dest.dir(), "", true, true, false, nullptr), 0);
-  std::int32_t files = -1, bytes = -1;
+  std::int32_t files = -1;
+  ZipSize bytes = -1;
   GetProgress(files, bytes);
   EXPECT_EQ(files, 0);
   EXPECT_EQ(bytes, 0);

@@ -24,10 +24,11 @@ DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, 
   s.Callback = nullptr;
   s.ArchiveName = inPath;
   s.ArchiveHandle = platform::OpenForReading(inPath);
-  s.LocalHeader.fill(0);
-  const auto size = static_cast<std::uint32_t>(declaredSize);
-  for (int i = 0; i < 4; ++i) s.LocalHeader[22 + i] = static_cast<std::uint8_t>(size >> (8 * i));
-  s.LocalHeader[8] = options.method == DecodeMethod::Deflate ? 8 : 0;
+  static TZFItem entry;
+  entry = TZFItem{};
+  entry.UnpackedSize = declaredSize;
+  entry.Method = options.method == DecodeMethod::Deflate ? 8 : 0;
+  s.CurrentEntry = &entry;
   s.InBase = 0;
   s.InBitPos = 0;
   FillInputAt();

@@ -38,8 +38,8 @@ TEST_F(QueriesTest, SelectionCountsAndSizesFollowSetEntrySelected) {
   EXPECT_FALSE(GetEntrySelected(2));
 }
 
-TEST_F(QueriesTest, TotalsWrapAroundAt32Bits) {
-  // Three entries of 1 GiB each: the sums pass 2^31 and turn negative, without error.
+TEST_F(QueriesTest, TotalsPass32BitsWithoutWrapping) {
+  // Three entries of 1 GiB each: the sums pass 2^31 and 2^32 and stay true.
   EngineState& s = Engine();
   s.Entries.clear();
   for (int i = 0; i < 3; ++i) {
@@ -48,9 +48,10 @@ TEST_F(QueriesTest, TotalsWrapAroundAt32Bits) {
     item.Selected = true;
     s.Entries.push_back(item);
   }
-  s.TotalSize = static_cast<std::int32_t>(3u * 0x40000000u);
-  EXPECT_LT(GetTotalSize(), 0);
-  EXPECT_EQ(GetSelectedSize(), static_cast<std::int32_t>(0xC0000000u));
+  s.Entries[2].UnpackedSize = 0x100000000;  // 4 GiB, past any 32-bit size
+  s.TotalSize = 0x40000000LL * 2 + 0x100000000;
+  EXPECT_EQ(GetTotalSize(), 6'442'450'944);
+  EXPECT_EQ(GetSelectedSize(), 6'442'450'944);
   EXPECT_EQ(GetSelectedCount(), 3);
 }
 
@@ -73,7 +74,8 @@ TEST_F(QueriesTest, QueriesLeaveTheLastErrorReadable) {
   EXPECT_EQ(OpenArchive(test::DataPath("bad_notzip.txt")), kOpenFailed);
   GetEntryCount();
   GetSelectedCount();
-  std::int32_t files = -1, bytes = -1;
+  std::int32_t files = -1;
+  ZipSize bytes = -1;
   EXPECT_TRUE(GetProgress(files, bytes));
   EXPECT_EQ(Engine().ErrorNo, 1);
   EXPECT_EQ(GetLastMessage(), "This is not a ZIP file or the structure of ZIP file is damaged!");

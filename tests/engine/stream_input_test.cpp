@@ -325,12 +325,13 @@ TEST_F(ProgressTest, BreakRequestedInTheCallbackIsHonouredInTheSameRefill) {
   EngineState& s = Engine();
   s.Callback = [this] {
     ++calls_;
-    std::int32_t files = 0, bytes = 0;
+    std::int32_t files = 0;
+    ZipSize bytes = 0;
     GetProgress(files, bytes);
     RequestBreak();
   };
   s.InPos = 500;
-  const std::int32_t base = s.InBase;
+  const ZipSize base = s.InBase;
   g_now = 2000;
   RefillInput();
   EXPECT_EQ(calls_, 1);

@@ -14,7 +14,14 @@
 
 namespace vantelo::test {
 
-// Puts the stream fields and options back to a known state before a test.
+// The entry record the stream tests decode "as": not part of any catalog.
+inline TZFItem& ScratchEntry() {
+  static TZFItem entry;
+  return entry;
+}
+
+// Puts the stream fields and options back to a known state before a test; the
+// current entry is a blank scratch record.
 inline void ResetStreamState() {
   EngineState& s = Engine();
   s.ErrorNo = 0;
@@ -24,7 +31,8 @@ inline void ResetStreamState() {
   s.TestOnly = true;
   s.OutputHandle = platform::kNoFile;
   s.OutputName.clear();
-  s.LocalHeader.fill(0);
+  ScratchEntry() = TZFItem{};
+  s.CurrentEntry = &ScratchEntry();
   s.InBase = s.InCount = s.InPos = s.InBitPos = s.InLimit = s.ReadCount = 0;
   s.OutPos = s.OutStart = s.OutPending = s.EntryOutCount = 0;
   s.EntryCrc = 0xFFFFFFFFu;

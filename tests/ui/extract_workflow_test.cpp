@@ -449,7 +449,8 @@ TEST_F(ExtractWorkflowTest, EngineErrorIsTheErrorSummaryAndTheReportListsTheEntr
   EXPECT_EQ(box.text, "ERROR! " + QString::fromStdString(GetLastMessage()) +
                           "\n Would you like a report?");
   EXPECT_FALSE(GetLastMessage().empty());
-  std::int32_t files = 0, bytes = 0;
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
   GetProgress(files, bytes);
   ASSERT_EQ(f.ReportLines.size(), static_cast<std::size_t>(files) + 5);
   EXPECT_EQ(f.ReportLines[static_cast<std::size_t>(files)], "-----------------------------Total:");
