@@ -2,6 +2,7 @@
 #   make run   - install what is missing, build, start Vantelo on the demo archive
 #   make test  - install what is missing, build, run every suite (normal build and
 #                the engine under AddressSanitizer + UndefinedBehaviorSanitizer)
+#   make test-large - the tests that read archives beyond 4 GiB in full
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
@@ -9,7 +10,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 DEMO ?= tests/data/demo.zip
 
-.PHONY: all deps configure build run test test-normal test-sanitize install bench fuzz clean
+.PHONY: all deps configure build run test test-normal test-sanitize test-large install bench fuzz clean
 
 all: build
 
@@ -36,6 +37,10 @@ test-sanitize: deps
 	  -DVANTELO_SANITIZE=ON -DVANTELO_GUI=OFF >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Tests that read archives beyond 4 GiB in full (sparse files, seconds of work each).
+test-large: build
+	cd $(BUILD) && VANTELO_LARGE_TESTS=1 tests/engine_tests --gtest_filter='*Large*'
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -1,7 +1,9 @@
-// Reading an archive's catalog: the end of central directory record, then every
-// central directory header, into the entry list.
+// Reading an archive's catalog: the end of central directory record (and its
+// ZIP64 counterpart), then every central directory header, into the entry list.
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "engine/engine_state.h"
 
@@ -9,13 +11,26 @@ namespace vantelo {
 namespace {
 
 constexpr std::uint32_t kEndSignature = 0x06054B50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr std::int32_t kEndRecordSize = 22;
+constexpr std::int32_t kZip64EndRecordSize = 56;  // without its extensible data
+constexpr std::int32_t kZip64LocatorSize = 20;
 constexpr std::int32_t kCentralHeaderSize = 46;
 constexpr std::int32_t kMaxScan = 65535;  // the longest comment plus the record
-constexpr std::int64_t kMaxArchiveSize = 0x7FFFFFFF;
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint32_t kAllOnes32 = 0xFFFFFFFFu;
+constexpr std::uint16_t kAllOnes16 = 0xFFFF;
+// Larger sizes or offsets are damage: no file is that large, and their sums
+// over every entry must stay far from the 64-bit limit.
+constexpr std::uint64_t kMaxZipValue = std::uint64_t{1} << 56;
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::string ReadFailure(const EngineState& s) {
+  return "Error reading from file " + s.ArchiveName + "!";
+}
 
 // Closes the archive after a failure while reading headers: nothing of it stays.
 std::int32_t FailReadingHeaders(std::int32_t number, std::string message) {
@@ -28,17 +43,21 @@ std::int32_t FailReadingHeaders(std::int32_t number, std::string message) {
   return kOpenFailed;
 }
 
+// Reads n bytes at offset; false when the file does not hold them all.
+bool ReadAt(const EngineState& s, ZipSize offset, std::uint8_t* data, std::int32_t n) {
+  return offset >= 0 && platform::Seek(s.ArchiveHandle, offset, platform::SeekOrigin::Begin) == offset &&
+         platform::Read(s.ArchiveHandle, data, n) == n;
+}
+
 // Looks for the end record: first where it sits without a comment, then by a
 // backward scan over the file's tail, where the highest match wins.
 bool FindEndRecord(EngineState& s) {
   using platform::SeekOrigin;
-  if (s.ArchiveSize >= kEndRecordSize) {
-    platform::Seek(s.ArchiveHandle, s.ArchiveSize - kEndRecordSize, SeekOrigin::Begin);
-    if (platform::Read(s.ArchiveHandle, s.EndRecord.data(), kEndRecordSize) == kEndRecordSize &&
-        ReadU32(s.EndRecord.data()) == kEndSignature) {
-      s.EndRecordOffset = s.ArchiveSize - kEndRecordSize;
-      return true;
-    }
+  if (s.ArchiveSize >= kEndRecordSize &&
+      ReadAt(s, s.ArchiveSize - kEndRecordSize, s.EndRecord.data(), kEndRecordSize) &&
+      ReadU32(s.EndRecord.data()) == kEndSignature) {
+    s.EndRecordOffset = s.ArchiveSize - kEndRecordSize;
+    return true;
   }
   const auto span = static_cast<std::int32_t>(std::min<ZipSize>(s.ArchiveSize, kMaxScan));
   platform::Seek(s.ArchiveHandle, s.ArchiveSize - span, SeekOrigin::Begin);
@@ -52,6 +71,142 @@ bool FindEndRecord(EngineState& s) {
     const std::int32_t available = std::min(kEndRecordSize, span - k);
     std::memcpy(s.EndRecord.data(), s.OutWindow.data() + k, static_cast<std::size_t>(available));
     return true;
+  }
+  return false;
+}
+
+// Where the central directory is and what it holds, from the end record or,
+// when a locator precedes the end record, from the ZIP64 end record.
+struct DirectoryPlace {
+  std::uint64_t count = 0;   // entries, as the end record states them
+  ZipSize size = 0;          // bytes of the central directory
+  ZipSize offset = 0;        // where the end record says it starts
+  ZipSize end = 0;           // where it must end: at the (ZIP64) end record
+  bool countIsWide = false;  // the count came from a ZIP64 end record
+};
+
+// Fills place from the ZIP64 end record named by a locator right before the
+// end record. False, with the error set, when the locator is there but its
+// record is not; true otherwise (also when there is no locator).
+bool ReadZip64End(EngineState& s, DirectoryPlace& place) {
+  std::array<std::uint8_t, kZip64LocatorSize> locator{};
+  const ZipSize locatorOffset = s.EndRecordOffset - kZip64LocatorSize;
+  if (locatorOffset < 0 || !ReadAt(s, locatorOffset, locator.data(), kZip64LocatorSize) ||
+      ReadU32(locator.data()) != kZip64LocatorSignature)
+    return true;
+  // Where the locator says, or right before it when bytes in front of the
+  // archive moved everything.
+  std::array<std::uint8_t, kZip64EndRecordSize> record{};
+  const std::uint64_t stated = ReadU64(locator.data() + 8);
+  ZipSize at = stated < kMaxZipValue ? static_cast<ZipSize>(stated) : -1;
+  if (!ReadAt(s, at, record.data(), kZip64EndRecordSize) ||
+      ReadU32(record.data()) != kZip64EndSignature) {
+    at = locatorOffset - kZip64EndRecordSize;
+    if (!ReadAt(s, at, record.data(), kZip64EndRecordSize) ||
+        ReadU32(record.data()) != kZip64EndSignature) {
+      SetError(kErrDamaged, "This is not a ZIP file or the structure of ZIP file is damaged!");
+      return false;
+    }
+  }
+  const std::uint64_t size = ReadU64(record.data() + 40);
+  const std::uint64_t offset = ReadU64(record.data() + 48);
+  if (size >= kMaxZipValue || offset >= kMaxZipValue) {
+    SetError(kErrDamaged, "This is not a ZIP file or the structure of ZIP file is damaged!");
+    return false;
+  }
+  place.count = ReadU64(record.data() + 32);
+  place.size = static_cast<ZipSize>(size);
+  place.offset = static_cast<ZipSize>(offset);
+  place.end = at;
+  place.countIsWide = true;
+  return true;
+}
+
+// Data in front of the archive (a self-extracting stub, or a file joined in
+// front) moves the central directory away from the offset the end record
+// states, to where its size places it before the end record. That distance
+// moves every stored offset alike. Zero when the directory is where stated.
+ZipSize FrontShift(const EngineState& s, const DirectoryPlace& place) {
+  const ZipSize actual = place.end - place.size;
+  if (actual <= place.offset) return 0;
+  std::array<std::uint8_t, 4> signature{};
+  if (place.size > 0 && ReadAt(s, place.offset, signature.data(), 4) &&
+      ReadU32(signature.data()) == kCentralSignature)
+    return 0;
+  if (!ReadAt(s, actual, signature.data(), 4) || ReadU32(signature.data()) != kCentralSignature)
+    return 0;
+  return actual - place.offset;
+}
+
+// Sequential reads of the central directory through a buffer: one read call
+// per 64 KiB, not three per header.
+class DirectoryReader {
+ public:
+  DirectoryReader(const EngineState& s, ZipSize offset) : s_(s), position_(offset) {
+    platform::Seek(s_.ArchiveHandle, offset, platform::SeekOrigin::Begin);
+  }
+  // The next n bytes, or nullptr when the file ends before them; n <= 2 x 64 KiB.
+  const std::uint8_t* Take(std::int32_t n) {
+    if (end_ - start_ < static_cast<std::size_t>(n)) {
+      buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
+      end_ -= start_;
+      start_ = 0;
+      while (end_ < static_cast<std::size_t>(n)) {
+        buffer_.resize(end_ + kChunk);
+        const std::int32_t got = platform::Read(s_.ArchiveHandle, buffer_.data() + end_, kChunk);
+        if (got <= 0) return nullptr;
+        end_ += static_cast<std::size_t>(got);
+      }
+    }
+    const std::uint8_t* p = buffer_.data() + start_;
+    start_ += static_cast<std::size_t>(n);
+    position_ += n;
+    return p;
+  }
+  // The archive offset of the next byte.
+  ZipSize Position() const { return position_; }
+  // Whether the next four bytes are a central header's signature.
+  bool AtCentralHeader() {
+    const ZipSize here = position_;
+    const std::uint8_t* p = Take(4);
+    if (p == nullptr) return false;
+    start_ -= 4;
+    position_ = here;
+    return ReadU32(p) == kCentralSignature;
+  }
+
+ private:
+  static constexpr std::int32_t kChunk = 65536;
+  const EngineState& s_;
+  ZipSize position_;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t start_ = 0, end_ = 0;
+};
+
+// Replaces the 32-bit sizes and offset holding all ones with the values of the
+// ZIP64 extended information field, read in the order the format defines:
+// only the fields whose short counterpart holds all ones are present. False
+// when a field needed is missing or out of range.
+bool ApplyZip64Extra(const std::uint8_t* extra, std::int32_t length, bool wideUnpacked,
+                     bool widePacked, bool wideOffset, TZFItem& item) {
+  if (!wideUnpacked && !widePacked && !wideOffset) return true;
+  for (std::int32_t at = 0; at + 4 <= length;) {
+    const std::uint16_t id = ReadU16(extra + at);
+    const std::int32_t size = ReadU16(extra + at + 2);
+    const std::uint8_t* field = extra + at + 4;
+    at += 4 + size;
+    if (id != kZip64ExtraId || at > length) continue;
+    std::int32_t used = 0;
+    auto take = [&](ZipSize& value) {
+      if (used + 8 > size) return false;
+      const std::uint64_t v = ReadU64(field + used);
+      used += 8;
+      if (v >= kMaxZipValue) return false;
+      value = static_cast<ZipSize>(v);
+      return true;
+    };
+    return (!wideUnpacked || take(item.UnpackedSize)) && (!widePacked || take(item.PackedSize)) &&
+           (!wideOffset || take(item.HeaderOffset));
   }
   return false;
 }
@@ -96,17 +251,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
   }
 
   s.EndRecordOffset = -1;
-  const std::int64_t size = platform::Seek(s.ArchiveHandle, 0, SeekOrigin::End);
-  if (size > kMaxArchiveSize || size < 0) {
-    // Offsets are held in 32 signed bits; a larger file would be misread.
-    platform::Close(s.ArchiveHandle);
-    s.ArchiveHandle = platform::kNoFile;
-    SetError(kErrOpen, "Can not open file " + s.ArchiveName +
-                           " ! Archives of 2 GB or more are not supported.");
-    return kOpenFailed;
-  }
-  s.ArchiveSize = size;
-
+  s.ArchiveSize = std::max<ZipSize>(0, platform::Seek(s.ArchiveHandle, 0, SeekOrigin::End));
   if (!FindEndRecord(s)) {
     platform::Close(s.ArchiveHandle);
     s.ArchiveHandle = platform::kNoFile;
@@ -117,31 +262,49 @@ std::int32_t OpenArchive(const std::string& fileName) {
   s.TotalSize = 0;
   s.Entries.clear();
   s.CurrentEntry = nullptr;
-  const std::uint16_t count = ReadU16(s.EndRecord.data() + 10);
-  const std::uint32_t directoryOffset = ReadU32(s.EndRecord.data() + 16);
-  platform::Seek(s.ArchiveHandle, directoryOffset, SeekOrigin::Begin);
+  DirectoryPlace place;
+  place.count = ReadU16(s.EndRecord.data() + 10);
+  place.size = ReadU32(s.EndRecord.data() + 12);
+  place.offset = ReadU32(s.EndRecord.data() + 16);
+  place.end = s.EndRecordOffset;
+  if (!ReadZip64End(s, place)) return FailReadingHeaders(s.ErrorNo, s.ErrorMsg);
+  if (place.count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+    return FailReadingHeaders(kErrDamaged, "The central directory holds more entries than are supported!");
+  const ZipSize shift = FrontShift(s, place);
+  const ZipSize directoryEnd = place.offset + shift + place.size;
 
-  for (std::uint32_t n = 0; n < count; ++n) {
-    if (platform::Read(s.ArchiveHandle, s.CentralHeader.data(), kCentralHeaderSize) !=
-        kCentralHeaderSize)
+  // Every record the end record counts must be there. Records beyond that
+  // count are read too while they lie inside the directory's stated size: a
+  // 16-bit count wraps at 65,536 entries in archives written without ZIP64.
+  DirectoryReader reader(s, place.offset + shift);
+  for (std::uint64_t n = 0;; ++n) {
+    if (n >= place.count && (reader.Position() + kCentralHeaderSize > directoryEnd ||
+                             !reader.AtCentralHeader()))
+      break;
+    const std::uint8_t* h = reader.Take(kCentralHeaderSize);
+    if (h == nullptr)
       return FailReadingHeaders(kErrRead, "Error reading from file " + s.ArchiveName + " !");
-    const std::uint8_t* h = s.CentralHeader.data();
+    std::array<std::uint8_t, kCentralHeaderSize> header{};
+    std::memcpy(header.data(), h, kCentralHeaderSize);
+    h = header.data();
     const std::uint16_t nameLength = ReadU16(h + 28);
+    const std::int32_t extraLength = ReadU16(h + 30);
+    const std::int32_t commentLength = ReadU16(h + 32);
     if (nameLength >= kNameBufferSize) {
       // Too long for the name buffer. A name that also runs past the end of the
       // file is reported as the short read it would have been.
-      const std::int64_t here = platform::Seek(s.ArchiveHandle, 0, SeekOrigin::Current);
-      if (here < 0 || here + nameLength > s.ArchiveSize)
-        return FailReadingHeaders(kErrDamaged, "Error reading from file " + s.ArchiveName + "!");
+      if (reader.Position() + nameLength > s.ArchiveSize)
+        return FailReadingHeaders(kErrDamaged, ReadFailure(s));
       return FailReadingHeaders(kErrDamaged, "The central directory holds a name longer than " +
                                                  std::to_string(kNameBufferSize - 1) +
                                                  " bytes; the archive is not supported!");
     }
-    if (platform::Read(s.ArchiveHandle, s.NameBuffer.data(), nameLength) != nameLength)
-      return FailReadingHeaders(kErrDamaged, "Error reading from file " + s.ArchiveName + "!");
-    s.NameBuffer[nameLength] = '\0';
+    const std::uint8_t* rest = reader.Take(nameLength + extraLength + commentLength);
+    if (rest == nullptr) return FailReadingHeaders(kErrDamaged, ReadFailure(s));
     if (ReadU32(h) != kCentralSignature)
       return FailReadingHeaders(kErrDamaged, "The structure of central directory is damaged!");
+    std::memcpy(s.NameBuffer.data(), rest, nameLength);
+    s.NameBuffer[nameLength] = '\0';
 
     TZFItem item;
     SplitEntryName(s.NameBuffer.data(), item.ItemFolder, item.ItemName, item.ItemExt);
@@ -154,13 +317,17 @@ std::int32_t OpenArchive(const std::string& fileName) {
     item.PackedSize = ReadU32(h + 20);
     item.UnpackedSize = ReadU32(h + 24);
     item.HeaderOffset = ReadU32(h + 42);
+    if (!ApplyZip64Extra(rest + nameLength, extraLength, item.UnpackedSize == kAllOnes32,
+                         item.PackedSize == kAllOnes32, item.HeaderOffset == kAllOnes32, item))
+      return FailReadingHeaders(kErrDamaged, "The structure of central directory is damaged!");
+    item.HeaderOffset += shift;
     item.Encrypted = (item.CentralFlags & kFlagEncrypted) != 0;
     item.Selected = false;
+    if (item.UnpackedSize > std::numeric_limits<ZipSize>::max() - s.TotalSize ||
+        s.Entries.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+      return FailReadingHeaders(kErrDamaged, "The central directory holds more than is supported!");
     s.TotalSize += item.UnpackedSize;
     s.Entries.push_back(std::move(item));
-
-    const std::int32_t skip = ReadU16(h + 30) + ReadU16(h + 32);
-    if (skip > 0) platform::Seek(s.ArchiveHandle, skip, SeekOrigin::Current);
   }
   return 0;
 }
