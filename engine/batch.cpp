@@ -95,6 +95,12 @@ bool ProcessCurrentEntry(EngineState& s) {
     SkipEncrypted(s, kStatusEncryptedDescriptor);
     return true;
   }
+  if (!IsSupportedMethod(s.CurrentEntry->Method)) {
+    // Another encryption (AES: method 99) or an unsupported method: refused
+    // as such, whatever the password.
+    ExtractCurrentEntry();
+    return s.ErrorNo == 0;
+  }
   const ZipSize packed = s.CurrentEntry->PackedSize;
   if (packed < kCryptHeaderSize) {
     // Too short to hold even the encryption header.

@@ -18,6 +18,9 @@ void MakeEntryFolder();
 // Runs a batch over the entries First..Last with the options already stored.
 void ProcessEntries(std::int32_t first, std::int32_t last);
 
+// Whether the engine decodes a compression method: stored (0) or Deflate (8).
+bool IsSupportedMethod(std::uint16_t method);
+
 // True when a stored name could reach outside the destination: an absolute
 // name ("/x", "\x"), a drive-letter name ("c:x") or a ".." component.
 bool IsUnsafeEntryPath(const char* name);

@@ -75,8 +75,7 @@ bool PrepareOutput(EngineState& s) {
     return false;
   }
   // An entry that cannot be decoded creates nothing.
-  const std::uint16_t method = s.CurrentEntry->Method;
-  if (method != kMethodStored && method != kMethodDeflate) {
+  if (!IsSupportedMethod(s.CurrentEntry->Method)) {
     SetUnsupportedMethod(s);
     return false;
   }
@@ -122,6 +121,10 @@ void PublishOutput(EngineState& s) {
 }
 
 }  // namespace
+
+bool IsSupportedMethod(std::uint16_t method) {
+  return method == kMethodStored || method == kMethodDeflate;
+}
 
 bool IsUnsafeEntryPath(const char* name) {
   if (name[0] == '/' || name[0] == '\\') return true;
