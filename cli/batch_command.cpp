@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "engine/engine.h"
 #include "format/display_format.h"
+#include "format/report_text.h"
 #include "platform/platform.h"
 
 namespace vantelo::cli {
@@ -85,15 +86,9 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
     return kExitUsage;
   }
 
-  // The destination is checked as the desktop program checks it.
   std::string destDir = o.destDir;
-  if (!testOnly && !destDir.empty()) {
-    if (destDir.back() != platform::NativeSeparator()) destDir += platform::NativeSeparator();
-    if (!platform::DirectoryExists(destDir)) {
-      err << "ERROR! Directory " << EscapeControls(destDir) << " does not exist!\n";
-      return kExitError;
-    }
-  }
+  if (!testOnly && !destDir.empty() && destDir.back() != platform::NativeSeparator())
+    destDir += platform::NativeSeparator();
 
   if (OpenArchive(o.archive) != 0) {
     err << "ERROR! " << EscapeControls(GetLastMessage()) << "\n";
@@ -109,6 +104,15 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
       CloseArchive();
       return kExitUsage;
     }
+  }
+
+  // A missing destination is made, as unzip -d does, once the archive has
+  // opened and the entries named are there: a failed run leaves no folder.
+  if (!testOnly && !destDir.empty() && !platform::DirectoryExists(destDir) &&
+      !platform::CreateDirectories(destDir)) {
+    err << "ERROR! Can not create directory " << EscapeControls(destDir) << "\n";
+    CloseArchive();
+    return kExitError;
   }
 
   std::string password = o.password;
@@ -132,10 +136,10 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
   for (const std::string& line : ReportLines(selected, elapsed)) out << line << '\n';
   out.flush();
 
-  const std::string message = GetLastMessage();
+  const std::string message = EscapeControls(GetLastMessage());
   const std::int32_t skipped = GetSkippedCount();
   CloseArchive();
-  err << SummaryText(error, message, skipped) << '\n';
+  err << BatchSummaryText(error, message, skipped) << '\n';
   if (error != 0) return kExitError;
   return skipped > 0 ? kExitSkipped : kExitOk;
 }

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "engine/engine.h"
 #include "format/display_format.h"
+#include "format/report_text.h"
 #include "platform/platform.h"
 
 namespace vantelo::cli {
@@ -55,24 +56,14 @@ std::vector<std::string> ReportLines(bool selectedOnly, std::int32_t elapsedMs) 
   const std::int32_t count = GetEntryCount();
   for (std::int32_t i = 0; i < count; ++i) {
     if (selectedOnly && !GetEntrySelected(i)) continue;
-    lines.push_back(EscapeControls(GetEntryFolder(i) + GetEntryName(i)) + " " +
-                    EscapeControls(GetEntryStatus(i)));
+    lines.push_back(ReportLine(EscapeControls(GetEntryFolder(i) + GetEntryName(i)),
+                               EscapeControls(GetEntryStatus(i))));
     // As in the desktop report: the test follows the addition.
     if (static_cast<std::int32_t>(lines.size()) >= files) break;
   }
-  lines.push_back("-----------------------------Total:");
-  lines.push_back("Processed files: " + FmtThousands(files));
-  lines.push_back("Processed bytes: " + FmtThousands(bytes));
-  lines.push_back("Skiped files: " + FmtThousands(GetSkippedCount()));
-  lines.push_back("Elapsed time: " + FmtThousands(elapsedMs) + " ms");
+  for (std::string& line : ReportTotalLines(files, bytes, GetSkippedCount(), elapsedMs))
+    lines.push_back(std::move(line));
   return lines;
-}
-
-std::string SummaryText(std::int32_t error, const std::string& message, std::int32_t skipped) {
-  if (error != 0) return "ERROR! " + EscapeControls(message);
-  if (skipped == 0) return "All is Ok!";
-  if (skipped == 1) return "There is a skiped file!";
-  return "There are " + std::to_string(skipped) + " skiped files!";
 }
 
 ProgressBar::ProgressBar(std::ostream& err, bool enabled, ZipSize selectedBytes)

@@ -23,9 +23,6 @@ bool BatchHasEncryptedEntries(bool selectedOnly);
 // " " + status, control characters escaped), then the five totals lines.
 std::vector<std::string> ReportLines(bool selectedOnly, std::int32_t elapsedMs);
 
-// The summary: "ERROR! " + message, "All is Ok!", or the skipped-file texts.
-std::string SummaryText(std::int32_t error, const std::string& message, std::int32_t skipped);
-
 // A one-line progress bar, redrawn in place on a terminal by the batch's
 // progress callback. Does nothing when disabled.
 class ProgressBar {

@@ -18,6 +18,7 @@
 
 #include "engine/engine.h"
 #include "format/display_format.h"
+#include "format/report_text.h"
 #include "platform/platform.h"
 #include "ui/dialogs/extract_options_dialog.h"
 #include "ui/dialogs/progress_dialog.h"
@@ -130,16 +131,11 @@ QString SummaryText(std::int32_t errorNo, const std::string& message, std::int32
                     std::uint32_t elapsedMs) {
   const QString ask = QStringLiteral("\r Would you like a report?");
   if (errorNo != 0) return QStringLiteral("ERROR! ") + EngineText(message) + ask;
-  QString status;
-  if (skipped == 0)
-    status = QStringLiteral("All is Ok!  ");
-  else if (skipped == 1)
-    status = QStringLiteral("There is a skiped file!   ");
-  else
-    status = QStringLiteral("There are ") + QString::number(skipped) +
-             QStringLiteral(" skiped files!  ");
-  return status + QStringLiteral("   Elapsed time ") +
-         Grouped(static_cast<std::int32_t>(elapsedMs)) + QStringLiteral(" ms") + ask;
+  // The batch's summary, padded as the message box has always shown it.
+  const QString status = QString::fromStdString(BatchSummaryText(errorNo, message, skipped)) +
+                         (skipped == 1 ? QStringLiteral("   ") : QStringLiteral("  "));
+  return status + QStringLiteral("   Elapsed time ") + Grouped(elapsedMs) + QStringLiteral(" ms") +
+         ask;
 }
 
 QString BoxText(const QString& text) {
@@ -156,14 +152,11 @@ std::vector<std::string> BuildReportLines(bool selectedOnly, std::uint32_t elaps
   std::vector<std::string> lines;
   for (std::int32_t i = 0; i < n; ++i) {
     if (selectedOnly && !GetEntrySelected(i)) continue;
-    lines.push_back(GetEntryFolder(i) + GetEntryName(i) + " " + GetEntryStatus(i));
+    lines.push_back(ReportLine(GetEntryFolder(i) + GetEntryName(i), GetEntryStatus(i)));
     if (static_cast<std::int32_t>(lines.size()) >= filesDone) break;
   }
-  lines.push_back("-----------------------------Total:");
-  lines.push_back("Processed files: " + FmtThousands(filesDone));
-  lines.push_back("Processed bytes: " + FmtThousands(bytesDone));
-  lines.push_back("Skiped files: " + FmtThousands(GetSkippedCount()));
-  lines.push_back("Elapsed time: " + FmtThousands(static_cast<std::int32_t>(elapsedMs)) + " ms");
+  for (std::string& line : ReportTotalLines(filesDone, bytesDone, GetSkippedCount(), elapsedMs))
+    lines.push_back(std::move(line));
   return lines;
 }
 

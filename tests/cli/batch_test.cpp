@@ -65,7 +65,9 @@ TEST(CliBatch, ExtractAgreesWithPythonZipfileAndPrintsTheReport) {
       {"zip_stored.zip", ""},  {"zip_deflate1.zip", ""},        {"zip_deflate9.zip", ""},
       {"zip_streamed.zip", ""}, {"zip_streamed_stored.zip", ""}, {"7zz_deflate.zip", ""},
       {"7zz_store.zip", ""},   {"7zz_zipcrypto.zip", "delta"},  {"bsdtar.zip", ""},
-      {"py_mixed.zip", ""},    {"py_streamed.zip", ""}};
+      {"py_mixed.zip", ""},    {"py_streamed.zip", ""},        {"zip64_pipe.zip", ""},
+      {"zip64_fz.zip", ""},    {"zip64_py.zip", ""},           {"prefix_1000.zip", ""},
+      {"prefix_zip64.zip", ""}};
   for (const auto& [name, password] : archives) {
     SCOPED_TRACE(name);
     const std::string archive = name;
@@ -181,9 +183,22 @@ TEST(CliBatch, EngineErrorsPrintTheReportAndExitTwo) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERROR! This is not a ZIP file or the structure of ZIP file is damaged!\n");
 
-  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.file("missing")));
+  // AES (method 99) is refused as the unsupported method it is, whatever the password.
+  r = RunCli("test " + Fixture("aes_7zz.zip") + " -p aes");
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "ERROR! Directory " + dest.file("missing") + "/ does not exist!\n");
+  EXPECT_EQ(r.err, "ERROR! small.txt is compressed with not supported old method!\n");
+
+  // A missing destination is made, with every level; one that cannot be made
+  // is an error, and an archive that cannot be opened makes nothing.
+  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.file("new/deeper")));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::is_regular_file(dest.path() / "new/deeper/docs/readme.txt"));
+  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.file("new/deeper/noext/x")));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! Can not create directory " + dest.file("new/deeper/noext/x") + "/\n");
+  r = RunCli("extract " + test::DataPath("bad_notzip.txt") + " -d " + Quote(dest.file("other")));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_FALSE(fs::exists(dest.path() / "other"));
 }
 
 TEST(CliBatch, UnsafeNamesAreSkippedAndControlCharactersEscaped) {

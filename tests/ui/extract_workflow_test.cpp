@@ -31,6 +31,7 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
+#include "engine/engine_state.h"
 #include "format/display_format.h"
 #include "platform/platform.h"
 #include "ui/application.h"
@@ -669,6 +670,12 @@ TEST_F(ExtractWorkflowTest, ProgressPercentageRoundsHalfToEvenAndZeroBytesKeepsZ
   f.SelectedBytes = 0;
   f.ShowProgress();
   EXPECT_EQ(Pgs().PgsBar->value(), 0);
+  // Past 32 bits: 3 GiB of 6 GiB done is half, and the count shows in full.
+  Engine().BytesDone = ZipSize{3} << 30;
+  f.SelectedBytes = ZipSize{6} << 30;
+  f.ShowProgress();
+  EXPECT_EQ(Pgs().PgsBar->value(), 50);
+  EXPECT_EQ(Pgs().stprocbytes->text(), "3,221,225,472");
 }
 
 TEST_F(ExtractWorkflowTest, OnlyEmptyEntriesKeepTheBarAtZero) {

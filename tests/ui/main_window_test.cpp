@@ -169,8 +169,16 @@ TEST_F(MainWindowTest, TotalsUseCommaGroups) {
   test::WriteCatalogZip(dir.file("big.zip"), {{"a.bin", 1000000, 1000, 0x2845, 0x48A3},
                                               {"b.bin", 48576, 48576, 0x2845, 0x48A3},
                                               {"c.bin", 0, 0, 0x2845, 0x48A3}});
-  TForm1 f({QString::fromStdString(dir.file("big.zip"))});
-  EXPECT_EQ(f.PanelText(0), "Total: 3 files  -  1,048,576 bytes");
+  {
+    TForm1 f({QString::fromStdString(dir.file("big.zip"))});
+    EXPECT_EQ(f.PanelText(0), "Total: 3 files  -  1,048,576 bytes");
+  }
+  // Beyond 4 GiB (a sparse ZIP64 archive): the true total.
+  ASSERT_EQ(test::RunCommand("python3 " + test::DataPath("make-large-zip.py") + " " +
+                             dir.file("large.zip")),
+            0);
+  TForm1 f({QString::fromStdString(dir.file("large.zip"))});
+  EXPECT_EQ(f.PanelText(0), "Total: 2 files  -  4,294,971,423 bytes");
 }
 
 TEST_F(MainWindowTest, OpenCancelledChangesNothing) {
