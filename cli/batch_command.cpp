@@ -21,6 +21,7 @@ struct BatchOptions {
   std::string destDir;
   bool keepExisting = false;
   bool junkFolders = false;
+  std::string nameCharset;  // "" automatic
   std::vector<std::string> entries;
 };
 
@@ -41,7 +42,7 @@ bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOp
         err << "vantelo-cli: option " << a << " is for extract only\n";
         return false;
       }
-      if (a == "-p" || a == "-d") {
+      if (a == "-p" || a == "-d" || a == "-O") {
         if (i + 1 >= args.size()) {
           err << "vantelo-cli: option " << a << " needs a value\n";
           return false;
@@ -49,6 +50,8 @@ bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOp
         if (a == "-p") {
           o.password = args[++i];
           o.havePassword = true;
+        } else if (a == "-O") {
+          o.nameCharset = args[++i];
         } else {
           o.destDir = args[++i];
         }
@@ -73,7 +76,7 @@ bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOp
     err << "vantelo-cli: no archive given\n";
     return false;
   }
-  return true;
+  return ApplyNameCharset(o.nameCharset, err);
 }
 
 }  // namespace

@@ -4,13 +4,15 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "engine/engine.h"
 
 namespace vantelo::cli {
 
 std::string UsageText() {
-  return "usage: vantelo-cli list    ARCHIVE\n"
-         "       vantelo-cli test    ARCHIVE [-p PASSWORD] [ENTRY...]\n"
-         "       vantelo-cli extract ARCHIVE [-d DIR] [-p PASSWORD] [-n] [-j] [ENTRY...]\n"
+  return "usage: vantelo-cli list    ARCHIVE [-O CHARSET]\n"
+         "       vantelo-cli test    ARCHIVE [-O CHARSET] [-p PASSWORD] [ENTRY...]\n"
+         "       vantelo-cli extract ARCHIVE [-O CHARSET] [-d DIR] [-p PASSWORD] [-n] [-j]\n"
+         "                           [ENTRY...]\n"
          "       vantelo-cli --help | --version\n"
          "\n"
          "  list     one tab-separated line per entry: name, date, time, size, ratio,\n"
@@ -18,6 +20,9 @@ std::string UsageText() {
          "  test     decode every entry (or the named ones) and check its CRC-32\n"
          "  extract  write the entries below DIR (default: the current folder)\n"
          "\n"
+         "  -O CHARSET   code page of entry names not marked as UTF-8 (default: chosen\n"
+         "               from the names), e.g. cp437, cp850, cp866, cp1251, shift_jis, gbk,\n"
+         "               big5, euc-kr, utf-8\n"
          "  -p PASSWORD  password for encrypted entries (asked for on a terminal when needed)\n"
          "  -d DIR       destination folder\n"
          "  -n           never overwrite existing files\n"
@@ -40,6 +45,12 @@ std::string EscapeControls(const std::string& text) {
     }
   }
   return out;
+}
+
+bool ApplyNameCharset(const std::string& charset, std::ostream& err) {
+  if (SetNameCharset(charset)) return true;
+  err << "vantelo-cli: unknown character set '" << EscapeControls(charset) << "'\n";
+  return false;
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -21,6 +21,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // drive the terminal.
 std::string EscapeControls(const std::string& text);
 
+// Sets the engine's character set of legacy entry names ("" automatic) for
+// this command; false, with a message, for a name that is not known.
+bool ApplyNameCharset(const std::string& charset, std::ostream& err);
+
 // The usage text.
 std::string UsageText();
 

@@ -1,4 +1,5 @@
 // vantelo-cli list ARCHIVE: the grid's column texts, one tab-separated line per entry.
+#include <algorithm>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -9,11 +10,23 @@
 namespace vantelo::cli {
 
 int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) {
+  // ARCHIVE, with -O CHARSET before or after it.
+  std::vector<std::string> rest = args;
+  std::string nameCharset;
+  const auto option = std::find(rest.begin(), rest.end(), "-O");
+  if (option != rest.end() && option + 1 != rest.end()) {
+    nameCharset = *(option + 1);
+    rest.erase(option, option + 2);
+  }
+  if (rest.size() != 1 || rest[0].empty() || rest[0] == "-O") {
     err << UsageText();
     return kExitUsage;
   }
-  if (OpenArchive(args[0]) != 0) {
+  if (!ApplyNameCharset(nameCharset, err)) {
+    err << UsageText();
+    return kExitUsage;
+  }
+  if (OpenArchive(rest[0]) != 0) {
     err << "ERROR! " << EscapeControls(GetLastMessage()) << "\n";
     return kExitError;
   }

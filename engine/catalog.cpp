@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "engine/entry_names.h"
 
 namespace vantelo {
 namespace {
@@ -307,7 +309,6 @@ std::int32_t OpenArchive(const std::string& fileName) {
     s.NameBuffer[nameLength] = '\0';
 
     TZFItem item;
-    SplitEntryName(s.NameBuffer.data(), item.ItemFolder, item.ItemName, item.ItemExt);
     item.StoredName.assign(s.NameBuffer.data(), nameLength);
     item.CentralFlags = ReadU16(h + 8);
     item.Method = ReadU16(h + 10);
@@ -328,7 +329,13 @@ std::int32_t OpenArchive(const std::string& fileName) {
       return FailReadingHeaders(kErrDamaged, "The central directory holds more than is supported!");
     s.TotalSize += item.UnpackedSize;
     s.Entries.push_back(std::move(item));
+    // The extra field may carry a Unicode name; names are decoded once the
+    // whole catalog is known (the code page is chosen from all of them).
+    SetStoredName(s.Entries.back(),
+                  std::string_view(reinterpret_cast<const char*>(rest), nameLength),
+                  s.Entries.back().CentralFlags, rest + nameLength, extraLength);
   }
+  DecodeEntryNames();
   return 0;
 }
 

@@ -70,6 +70,10 @@ struct TZFItem {
   std::uint16_t CentralFlags = 0;  // general-purpose flag bits
   std::uint16_t Method = 0;        // compression method
   std::string StoredName;          // the name bytes as stored, not decoded
+  // The UTF-8 reading of the name (the three Item fields above are split from EntryPath).
+  std::string UnicodeName;      // given by flag bit 11 or a Unicode Path field
+  bool HasUnicodeName = false;  // false: decoded with the archive's code page
+  std::string EntryPath;        // the decoded full name, case as stored
 };
 
 // Start-up and shutdown. The engine starts up by itself on first use; calling
@@ -80,6 +84,37 @@ void EngineShutdown();
 // Catalog.
 std::int32_t OpenArchive(const std::string& fileName);
 std::int32_t CloseArchive();
+
+// Character set of the stored names that are not marked as Unicode (by flag
+// bit 11 or an Info-ZIP Unicode Path field). "" (the start-up setting) chooses
+// one per archive from its names; otherwise an id from kNameCharsets, one of
+// their usual names ("cp866", "866", "shift_jis", "gbk", "big5", "euc-kr") or
+// any other character set the platform converts. The open archive's names are
+// decoded again at once. False, and nothing changes, for an unknown name.
+bool SetNameCharset(const std::string& charset);
+std::string GetNameCharset();  // the setting: "" or an id
+// The character set the open archive's unmarked names were decoded with.
+std::string GetArchiveNameCharset();
+
+// The character sets offered to users: id and label.
+struct NameCharsetChoice {
+  const char* id;
+  const char* label;
+};
+inline constexpr NameCharsetChoice kNameCharsets[] = {
+    {"UTF-8", "UTF-8"},
+    {"CP437", "Western (437)"},
+    {"CP850", "Western (850)"},
+    {"CP1252", "Western (1252)"},
+    {"CP852", "Central European (852)"},
+    {"CP1250", "Central European (1250)"},
+    {"CP866", "Cyrillic (866)"},
+    {"CP1251", "Cyrillic (1251)"},
+    {"CP936", "Chinese Simplified (GBK)"},
+    {"CP950", "Chinese Traditional (Big5)"},
+    {"CP932", "Japanese (Shift-JIS)"},
+    {"CP949", "Korean (EUC-KR)"},
+};
 
 // Queries and controls.
 std::int32_t GetEntryCount();
@@ -113,7 +148,7 @@ std::int32_t ExtractEntry(std::int32_t index, const std::string& destDir,
                           const std::string& password, bool overwrite, bool useFolderNames,
                           bool testOnly, TProgressProc callback);
 
-// Splits a stored name into folder (with its trailing separator), file name and
+// Splits a decoded name into folder (with its trailing separator), file name and
 // extension, lower-casing ASCII letters. A name ending in a separator is a
 // folder entry and gets the file name "[FOLDER]".
 void SplitEntryName(const char* name, std::string& folder, std::string& fileName,

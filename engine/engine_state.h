@@ -49,10 +49,11 @@ struct EngineState {
   // and sizes.
   TZFItem* CurrentEntry = nullptr;
   ZipSize TotalSize = 0;
+  std::string NameCharset;         // the user's setting ("" automatic), canonical
+  std::string ArchiveNameCharset;  // what the open archive's legacy names were decoded with
 
   // --- work area of the current entry
   std::array<char, kNameBufferSize> NameBuffer{};
-  std::array<char, kNameBufferSize> PathBuffer{};
   std::string EntryFolder, EntryFileName, EntryExt;
   std::string OutputName;
   platform::FileHandle OutputHandle = platform::kNoFile;

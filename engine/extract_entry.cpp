@@ -154,15 +154,14 @@ void ExtractCurrentEntry() {
   s.OutputTempPath.clear();
   s.FilesDone += 1;
 
-  // Both separators become the native one.
+  // The catalog's decoded name (so a second byte 0x5C of a double-byte
+  // character is no separator); both separators become the native one.
+  const std::string& name = s.CurrentEntry->EntryPath;
+  std::string path = name;
   const char separator = platform::NativeSeparator();
-  for (std::size_t i = 0; i < s.PathBuffer.size(); ++i) {
-    const char c = s.NameBuffer[i];
-    s.PathBuffer[i] = (c == '/' || c == '\\') ? separator : c;
-    if (c == '\0') break;
-  }
-  s.PathBuffer.back() = '\0';
-  SplitEntryName(s.PathBuffer.data(), s.EntryFolder, s.EntryFileName, s.EntryExt);
+  for (char& c : path)
+    if (c == '/' || c == '\\') c = separator;
+  SplitEntryName(path.c_str(), s.EntryFolder, s.EntryFileName, s.EntryExt);
   s.OutputName = s.UseFolderNames ? s.EntryFolder + s.EntryFileName : s.EntryFileName;
   const bool isFolder = s.EntryFileName == kFolderName;
 
@@ -173,7 +172,7 @@ void ExtractCurrentEntry() {
     }
   } else {
     // Nothing may be created or changed outside the destination.
-    if (IsUnsafeEntryPath(s.NameBuffer.data())) {
+    if (IsUnsafeEntryPath(name.c_str())) {
       SkipEntry(s, kStatusUnsafePath);
       return;
     }

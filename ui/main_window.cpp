@@ -158,6 +158,7 @@ void TForm1::BuildWindow() {
 
   bar->addWidget(GroupBox2, 1);
   bar->addWidget(GroupBox3, 0);
+  BuildNamesGroup(bar);
   column->addWidget(Panel1);
 
   DrawGrid1 = new DrawGrid(central);
@@ -355,6 +356,7 @@ void TForm1::LoadGrid() {
                                   QString::fromStdString(FmtThousands(GetTotalSize())) +
                                   QStringLiteral(" bytes"));
   StatusBar1->SetPanelText(1, QStringLiteral("Selected: 0 files"));
+  UpdateNamesHint();
   sbExtract->setEnabled(true);
   sbAdd->setEnabled(true);
   sbRng->setEnabled(true);

@@ -9,6 +9,7 @@
 //   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd
 //   extract_workflow.cpp sbExtractClick, ShowProgress
 //   open_entry.cpp       DrawGrid1DblClick, ExecFile
+//   name_charset.cpp     the "Names" drop-down (code page of entry names)
 //
 // Members are public so that tests can drive the handlers and read the state
 // by the names the handlers use.
@@ -30,6 +31,8 @@
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
+class QBoxLayout;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QMimeData;
@@ -107,6 +110,8 @@ class TForm1 : public QMainWindow {
   QToolButton* sbHelp = nullptr;
   QToolButton* sbAdd = nullptr;  // sticky toggle "Additive"
   QToolButton* sbRng = nullptr;  // sticky toggle "Range"
+  QGroupBox* GroupBoxNames = nullptr;  // "Names"
+  QComboBox* cbNames = nullptr;        // code page of unmarked entry names
   TStatusBar* StatusBar1 = nullptr;
   DrawGrid* DrawGrid1 = nullptr;
   TOpenDialog OpenZipDlg;
@@ -167,6 +172,11 @@ class TForm1 : public QMainWindow {
   // Extraction workflow (extract_workflow.cpp)
   void sbExtractClick();
   void ShowProgress();
+
+  // The names' code page drop-down (name_charset.cpp)
+  void BuildNamesGroup(QBoxLayout* bar);
+  void cbNamesChange();
+  void UpdateNamesHint();
 
   // Opening an entry (open_entry.cpp)
   void DrawGrid1DblClick();

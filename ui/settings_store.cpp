@@ -17,6 +17,7 @@ const char kOrganization[] = "Vantelo";
 const char kApplication[] = "Vantelo";
 const char kOpenFolderKey[] = "OpenDialog/Folder";
 const char kDestinationsKey[] = "ExtractOptions/Destinations";
+const char kNameCharsetKey[] = "Names/Charset";
 
 QStringList Items(const QComboBox& box) {
   QStringList items;
@@ -74,8 +75,27 @@ void RestoreDestinationHistory(TFExtrOpt& dialog) {
   QObject::connect(model, &QAbstractItemModel::modelReset, box, save);
 }
 
+QString LoadNameCharset() {
+  QSettings settings(QString::fromLatin1(kOrganization), QString::fromLatin1(kApplication));
+  return settings.value(QString::fromLatin1(kNameCharsetKey)).toString();
+}
+
+void SaveNameCharset(const QString& charset) {
+  QSettings settings(QString::fromLatin1(kOrganization), QString::fromLatin1(kApplication));
+  settings.setValue(QString::fromLatin1(kNameCharsetKey), charset);
+}
+
+void RestoreNameCharset(TForm1& form) {
+  QComboBox* box = form.cbNames;
+  const int saved = box->findData(LoadNameCharset());
+  if (saved >= 0) box->setCurrentIndex(saved);
+  QObject::connect(box, &QComboBox::currentIndexChanged, box,
+                   [box] { SaveNameCharset(box->currentData().toString()); });
+}
+
 void RestoreSettings(VanteloWindows& windows) {
   if (windows.Form1) RestoreOpenFolder(*windows.Form1);
+  if (windows.Form1) RestoreNameCharset(*windows.Form1);
   if (windows.FExtrOpt) RestoreDestinationHistory(*windows.FExtrOpt);
 }
 

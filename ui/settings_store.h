@@ -1,6 +1,7 @@
 // Settings kept from one run to the next (QSettings, organization and
-// application "Vantelo"): the folder the Open dialog starts in and the
-// extraction options dialog's destination history. Within a run the windows
+// application "Vantelo"): the folder the Open dialog starts in, the
+// extraction options dialog's destination history and the code page chosen
+// for entry names. Within a run the windows
 // follow their own rules; the store only loads the values at start-up and
 // writes them back whenever they change and at exit.
 #pragma once
@@ -29,6 +30,13 @@ void RestoreOpenFolder(TForm1& form);
 // The destination history: the saved list fills the dialog's destination box
 // (its newest item becomes the box's text) and every change of the list is saved.
 void RestoreDestinationHistory(TFExtrOpt& dialog);
+
+// The "Names" drop-down's choice: an engine charset id, "" for Automatic.
+QString LoadNameCharset();
+void SaveNameCharset(const QString& charset);
+// The saved choice is selected (an id no longer offered leaves Automatic) and
+// every later choice is saved.
+void RestoreNameCharset(TForm1& form);
 
 // Start-up and exit of the program: both of the above for its windows, and
 // the last values written back.

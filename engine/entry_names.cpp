@@ -1,0 +1,206 @@
+// Entry names: stored bytes to UTF-8 (the rules are listed in entry_names.h).
+#include "engine/entry_names.h"
+
+#include <cstdio>
+
+#include "engine/engine_state.h"
+#include "engine/stream_io.h"
+#include "platform/charset.h"
+
+namespace vantelo {
+namespace {
+
+// Names users give for the code pages ZIP writers use, and the ids they stand for.
+struct CharsetAlias {
+  const char* alias;
+  const char* id;
+};
+constexpr CharsetAlias kCharsetAliases[] = {
+    {"UTF8", "UTF-8"},      {"SHIFT_JIS", "CP932"}, {"SHIFT-JIS", "CP932"}, {"SJIS", "CP932"},
+    {"MS932", "CP932"},     {"WINDOWS-31J", "CP932"}, {"GBK", "CP936"},     {"GB2312", "CP936"},
+    {"BIG5", "CP950"},      {"EUC-KR", "CP949"},    {"UHC", "CP949"},       {"IBM437", "CP437"},
+    {"IBM850", "CP850"},    {"IBM852", "CP852"},    {"IBM866", "CP866"},
+};
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// Length of the valid UTF-8 sequence at the start of `text`, 0 when there is none.
+// Overlong forms, surrogates and code points past U+10FFFF are not valid.
+std::size_t Utf8SequenceLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i)
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  return length;
+}
+
+// Stored names end at a NUL byte, as they always have here: nothing after it
+// reaches a file name.
+std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::string DecodeLegacyName(const std::string& bytes, const std::string& charset) {
+  if (charset == kUtf8Charset || IsAscii(bytes))
+    return IsValidUtf8(bytes) ? bytes : SafeNameReplacement(bytes);
+  std::optional<std::string> text = platform::ConvertToUtf8(bytes, charset);
+  if (!text || !IsValidUtf8(*text)) return SafeNameReplacement(bytes);
+  return std::string(UpToNul(*text));
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8SequenceLength(text.substr(i));
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string SafeNameReplacement(std::string_view bytes) {
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t n = Utf8SequenceLength(bytes.substr(i));
+    if (n > 0) {
+      out.append(bytes.substr(i, n));
+      i += n;
+      continue;
+    }
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(bytes[i]));
+    out += hex;
+    ++i;
+  }
+  return out;
+}
+
+std::optional<std::string> UnicodePathFromExtra(const std::uint8_t* extra, std::size_t length,
+                                                std::string_view storedName) {
+  constexpr std::size_t kFieldHeader = 4;
+  constexpr std::size_t kVersionAndCrc = 5;
+  for (std::size_t at = 0; at + kFieldHeader <= length;) {
+    const std::uint16_t id = ReadU16(extra + at);
+    const std::size_t size = ReadU16(extra + at + 2);
+    const std::size_t data = at + kFieldHeader;
+    if (data + size > length) break;
+    if (id == kUnicodePathFieldId && size >= kVersionAndCrc && extra[data] == 1) {
+      const std::uint32_t crc =
+          CrcUpdate(0xFFFFFFFFu, reinterpret_cast<const std::uint8_t*>(storedName.data()),
+                    storedName.size()) ^
+          0xFFFFFFFFu;
+      // A CRC that does not match means the name was changed after the field
+      // was written (by a tool that knew only the stored name): the field is stale.
+      if (ReadU32(extra + data + 1) != crc) return std::nullopt;
+      const std::string_view name(reinterpret_cast<const char*>(extra + data + kVersionAndCrc),
+                                  size - kVersionAndCrc);
+      if (!IsValidUtf8(name)) return std::nullopt;
+      return std::string(UpToNul(name));
+    }
+    at = data + size;
+  }
+  return std::nullopt;
+}
+
+void SetStoredName(TZFItem& item, std::string_view storedName, std::uint16_t flags,
+                   const std::uint8_t* extra, std::size_t extraLength) {
+  item.StoredName = std::string(UpToNul(storedName));
+  item.HasUnicodeName = false;
+  item.UnicodeName.clear();
+  if (flags & kFlagUtf8Name) {
+    item.HasUnicodeName = true;
+    item.UnicodeName = IsValidUtf8(item.StoredName) ? item.StoredName
+                                                    : SafeNameReplacement(item.StoredName);
+    return;
+  }
+  // The CRC covers every stored byte, NUL included.
+  if (std::optional<std::string> name = UnicodePathFromExtra(extra, extraLength, storedName)) {
+    item.HasUnicodeName = true;
+    item.UnicodeName = std::move(*name);
+  }
+}
+
+std::optional<std::string> CanonicalCharsetName(const std::string& name) {
+  if (name.empty()) return std::string();
+  std::string upper = UpperAscii(name);
+  for (const CharsetAlias& a : kCharsetAliases)
+    if (upper == a.alias) return std::string(a.id);
+  // A bare code page number, as Windows users know them.
+  if (upper.find_first_not_of("0123456789") == std::string::npos) upper = "CP" + upper;
+  if (upper == kUtf8Charset || platform::IsCharsetSupported(upper)) return upper;
+  return std::nullopt;
+}
+
+std::string ChooseLegacyCharset(const std::vector<std::string>& legacyNames) {
+  bool allUtf8 = true;
+  for (const std::string& name : legacyNames) allUtf8 = allUtf8 && IsValidUtf8(name);
+  if (allUtf8) return kUtf8Charset;
+  const std::string detected = platform::DetectLegacyCharset(legacyNames);
+  if (!detected.empty()) {
+    // Trusted only when it reads every name: one name it cannot decode shows
+    // the guess is wrong.
+    bool readsAll = true;
+    for (const std::string& name : legacyNames)
+      if (!IsAscii(name) && !platform::ConvertToUtf8(name, detected)) readsAll = false;
+    if (readsAll) return detected;
+  }
+  return kDefaultLegacyCharset;
+}
+
+void DecodeEntryNames() {
+  EngineState& s = Engine();
+  std::string charset = s.NameCharset;
+  if (charset.empty()) {
+    std::vector<std::string> legacy;
+    for (const TZFItem& item : s.Entries)
+      if (!item.HasUnicodeName) legacy.push_back(item.StoredName);
+    charset = ChooseLegacyCharset(legacy);
+  }
+  s.ArchiveNameCharset = charset;
+  for (TZFItem& item : s.Entries) {
+    item.EntryPath =
+        item.HasUnicodeName ? item.UnicodeName : DecodeLegacyName(item.StoredName, charset);
+    SplitEntryName(item.EntryPath.c_str(), item.ItemFolder, item.ItemName, item.ItemExt);
+  }
+}
+
+bool SetNameCharset(const std::string& charset) {
+  const std::optional<std::string> id = CanonicalCharsetName(charset);
+  if (!id) return false;
+  Engine().NameCharset = *id;
+  DecodeEntryNames();
+  return true;
+}
+
+std::string GetNameCharset() { return Engine().NameCharset; }
+
+std::string GetArchiveNameCharset() { return Engine().ArchiveNameCharset; }
+
+}  // namespace vantelo
