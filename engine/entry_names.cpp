@@ -68,9 +68,9 @@ std::string_view UpToNul(std::string_view text) { return text.substr(0, text.fin
 
 std::string DecodeLegacyName(const std::string& bytes, const std::string& charset) {
   if (charset == kUtf8Charset || IsAscii(bytes))
-    return IsValidUtf8(bytes) ? bytes : SafeNameReplacement(bytes);
+    return IsValidUtf8(bytes) ? bytes : SafeNameReplacement(bytes, false);
   std::optional<std::string> text = platform::ConvertToUtf8(bytes, charset);
-  if (!text || !IsValidUtf8(*text)) return SafeNameReplacement(bytes);
+  if (!text || !IsValidUtf8(*text)) return SafeNameReplacement(bytes, false);
   return std::string(UpToNul(*text));
 }
 
@@ -85,10 +85,12 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::string SafeNameReplacement(std::string_view bytes) {
+std::string SafeNameReplacement(std::string_view bytes, bool keepUtf8) {
   std::string out;
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t n = Utf8SequenceLength(bytes.substr(i));
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    const std::size_t n =
+        keepUtf8 || (c >= 0x20 && c < 0x7F) ? Utf8SequenceLength(bytes.substr(i)) : 0;
     if (n > 0) {
       out.append(bytes.substr(i, n));
       i += n;
@@ -137,7 +139,7 @@ void SetStoredName(TZFItem& item, std::string_view storedName, std::uint16_t fla
   if (flags & kFlagUtf8Name) {
     item.HasUnicodeName = true;
     item.UnicodeName = IsValidUtf8(item.StoredName) ? item.StoredName
-                                                    : SafeNameReplacement(item.StoredName);
+                                                    : SafeNameReplacement(item.StoredName, true);
     return;
   }
   // The CRC covers every stored byte, NUL included.

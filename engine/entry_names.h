@@ -35,9 +35,10 @@ inline constexpr const char* kUtf8Charset = "UTF-8";
 
 bool IsValidUtf8(std::string_view text);
 
-// The bytes with every byte that is not part of a valid UTF-8 sequence written
-// as "%XX" (hex): valid UTF-8 that shows where the name could not be read.
-std::string SafeNameReplacement(std::string_view bytes);
+// A name that cannot be decoded, made safe and visible: printable ASCII stays,
+// every other byte is written as "%XX" (hex). With keepUtf8, valid UTF-8
+// sequences stay too (for a name marked as UTF-8 with a few broken bytes).
+std::string SafeNameReplacement(std::string_view bytes, bool keepUtf8);
 
 // The UTF-8 name of an Info-ZIP Unicode Path field (version 1) in an extra
 // block, when its CRC-32 matches `storedName` and its text is valid UTF-8.
