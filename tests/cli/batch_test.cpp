@@ -3,6 +3,7 @@
 // Python's zipfile extracts from the same fixtures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -225,6 +226,61 @@ TEST(CliBatch, UsageErrors) {
     EXPECT_EQ(r.out, "") << args;
     EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
   }
+}
+
+TEST(CliBatch, DecodedNamesAgreeInTheReportAndOnDisk) {
+  struct Case {
+    const char* file;
+    const char* options;
+    std::vector<std::string> report;  // entry lines, without " Ok."
+    std::vector<std::string> files;
+  };
+  const std::string kanji50 = [] {
+    std::string k;
+    for (int i = 0; i < 50; ++i) k += "表";
+    return k;
+  }();
+  const std::string longFolder = kanji50 + "/" + kanji50 + "/" + kanji50 + "/" + kanji50 + "/";
+  const std::vector<Case> cases = {
+      {"cp932.zip", "",
+       {"フォルダ/[FOLDER]", "フォルダ/表.txt", "日本語のファイル名.txt", "写真/夏休み.jpg"},
+       {"フォルダ/表.txt", "写真/夏休み.jpg", "日本語のファイル名.txt"}},
+      {"unicode_field.zip", "",
+       {"Übersicht/[FOLDER]", "Übersicht/größe und maße.txt", "grüße.doc", "Äpfel und Öl.txt",
+        "Документы/[FOLDER]", "Документы/Отчёт за год.txt", "Привет мир.doc", "Фото/лето.jpg",
+        "フォルダ/[FOLDER]", "フォルダ/表.txt", "日本語のファイル名.txt", "写真/夏休み.jpg",
+        "stale.txt"},
+       {"grüße.doc", "stale.txt", "Äpfel und Öl.txt", "Übersicht/größe und maße.txt",
+        "Документы/Отчёт за год.txt", "Привет мир.doc", "Фото/лето.jpg", "フォルダ/表.txt",
+        "写真/夏休み.jpg", "日本語のファイル名.txt"}},
+      {"cp437.zip", "-O cp850",
+       {"Übersicht/[FOLDER]", "Übersicht/größe und maße.txt", "grüße.doc", "Äpfel und Öl.txt",
+        "╔═box═╗.txt", "üÄ.txt"},
+       {"grüße.doc", "Äpfel und Öl.txt", "Übersicht/größe und maße.txt", "üÄ.txt",
+        "╔═box═╗.txt"}},
+      // Never raw bytes in a file name.
+      {"bad_utf8.zip", "", {"bad%ff%fe.txt", "good.txt"}, {"bad%ff%fe.txt", "good.txt"}},
+      // Decoded, the path is longer than the 511 bytes a stored name may have.
+      {"long_cp932.zip", "", {longFolder + kanji50 + "!"}, {longFolder + kanji50 + "!"}},
+  };
+  for (const Case& c : cases) {
+    TempFolder dest;
+    const CliRun r = RunCli("extract " + test::DataPath(std::string("names/") + c.file) + " " +
+                            c.options + " -d " + Quote(dest.dir()));
+    EXPECT_EQ(r.code, 0) << c.file << "\n" << r.err;
+    std::string lines;
+    for (const std::string& entry : c.report) lines += entry + " Ok.\n";
+    EXPECT_EQ(r.out.substr(0, r.out.find("-----")), lines) << c.file;
+    std::vector<std::string> files = c.files;
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(test::ListFiles(dest.path()), files) << c.file;
+  }
+  // Entries are selected by their decoded names (ASCII letters in any case).
+  TempFolder dest;
+  const CliRun r = RunCli("extract " + test::DataPath("names/cp866.zip") + " -d " +
+                          Quote(dest.dir()) + " 'Документы/Отчёт за год.TXT'");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(test::ListFiles(dest.path()), std::vector<std::string>{"Документы/Отчёт за год.txt"});
 }
 
 }  // namespace

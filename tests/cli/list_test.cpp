@@ -41,5 +41,28 @@ TEST(CliList, UsageErrorsExitWith64) {
   EXPECT_NE(out.find("vantelo-cli list"), std::string::npos);
 }
 
+TEST(CliList, NamesAreShownDecodedAndMinusOOverridesTheCodePage) {
+  const std::string head = "Name\tDate\tTime\tSize\tRatio\tPacked\tPath\n";
+  const std::string cyrillic =
+      "[FOLDER]\t01/02/20\t03:04:06\t0\t0\t0\tДокументы/\n"
+      "Отчёт за год.txt\t01/02/20\t03:04:06\t54\t100%\t54\tДокументы/\n"
+      "Привет мир.doc\t01/02/20\t03:04:06\t32\t100%\t32\t\n"
+      "лето.jpg\t01/02/20\t03:04:06\t30\t100%\t30\tФото/\n";
+  for (const char* name : {"cp866.zip", "cp1251.zip"}) {
+    std::string out;
+    EXPECT_EQ(RunCommand(Cli() + " list " + DataPath(std::string("names/") + name), &out), 0);
+    EXPECT_EQ(out, head + cyrillic) << name;
+  }
+  // Read as the other Cyrillic code page on request, before or after the archive.
+  std::string out;
+  EXPECT_EQ(RunCommand(Cli() + " list -O cp1251 " + DataPath("names/cp866.zip"), &out), 0);
+  EXPECT_NE(out.find("ЏаЁўҐв ¬Ёа.doc\t"), std::string::npos) << out;
+  EXPECT_EQ(RunCommand(Cli() + " list " + DataPath("names/cp1251.zip") + " -O IBM866", &out), 0);
+  EXPECT_EQ(out.find("Привет"), std::string::npos) << out;
+  EXPECT_EQ(RunCommand(Cli() + " list " + DataPath("names/cp866.zip") + " -O klingon 2>&1", &out),
+            64);
+  EXPECT_EQ(out.substr(0, out.find('\n')), "vantelo-cli: unknown character set 'klingon'");
+}
+
 }  // namespace
 }  // namespace vantelo

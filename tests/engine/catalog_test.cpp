@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "common/test_support.h"
 #include "engine/engine.h"
@@ -264,6 +266,124 @@ TEST_F(CatalogTest, SecondArchiveReplacesTheFirst) {
   EXPECT_EQ(GetSelectedCount(), 0);
   EXPECT_EQ(GetTotalSize(), GetEntrySize(0) + GetEntrySize(1) + GetEntrySize(2));
   EXPECT_EQ(OpenDescriptorCount(), openFiles);  // the first archive's file was closed
+}
+
+// ---- entry names in every encoding -------------------------------------------------
+
+const std::vector<std::string> kGerman = {"Übersicht/", "Übersicht/Größe und Maße.txt",
+                                          "Grüße.doc", "Äpfel und Öl.txt"};
+const std::vector<std::string> kCyrillic = {"Документы/", "Документы/Отчёт за год.txt",
+                                            "Привет мир.doc", "Фото/лето.jpg"};
+const std::vector<std::string> kJapanese = {"フォルダ/", "フォルダ/表.txt",
+                                            "日本語のファイル名.txt", "写真/夏休み.jpg"};
+
+std::vector<std::string> Concat(std::vector<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// The catalog's folder + name of every entry, with a folder entry's "[FOLDER]" dropped.
+std::vector<std::string> ListedNames() {
+  std::vector<std::string> names;
+  for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+    const std::string name = GetEntryName(i);
+    names.push_back(GetEntryFolder(i) + (name == kFolderName ? "" : name));
+  }
+  return names;
+}
+
+std::vector<std::string> AsciiLowered(std::vector<std::string> names) {
+  for (std::string& n : names)
+    for (char& c : n)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return names;
+}
+
+struct NameFixture {
+  const char* file;
+  const char* charset;  // what the archive's unmarked names are read in
+  std::vector<std::string> names;
+};
+
+TEST_F(CatalogTest, NamesAreReadInEveryEncodingWritersUse) {
+  ASSERT_TRUE(SetNameCharset(""));
+  const std::vector<NameFixture> fixtures = {
+      {"utf8_flag.zip", "UTF-8", Concat({kGerman, kCyrillic, kJapanese})},
+      {"utf8_noflag.zip", "UTF-8",
+       {"Übersicht/", "Übersicht/Größe und Maße.txt", "Grüße.doc", "Документы/",
+        "Документы/Отчёт за год.txt", "Привет мир.doc", "フォルダ/", "フォルダ/表.txt",
+        "日本語のファイル名.txt"}},
+      // Only stale.txt is unmarked: its field's CRC does not match.
+      {"unicode_field.zip", "UTF-8", Concat({kGerman, kCyrillic, kJapanese, {"stale.txt"}})},
+      {"cp437.zip", "CP437", Concat({kGerman, {"╔═box═╗.txt", "üÄ.txt"}})},
+      {"cp850.zip", "CP437", kGerman},  // undetected: the default reads these letters alike
+      {"cp1252.zip", "CP1252", kGerman},
+      {"cp866.zip", "CP866", kCyrillic},
+      {"cp1251.zip", "CP1251", kCyrillic},
+      {"cp932.zip", "CP932", kJapanese},
+      {"cp852.zip", "CP852",
+       {"Dokumenty/", "Dokumenty/Zpráva o činnosti.txt", "Příliš žluťoučký kůň.doc"}},
+      {"cp1250.zip", "CP1250",
+       {"Dokumenty/", "Dokumenty/Zpráva o činnosti.txt", "Příliš žluťoučký kůň.doc"}},
+      {"gbk.zip", "CP936", {"文件夹/", "文件夹/报告.txt", "中文文件名.doc", "照片/夏天.jpg"}},
+      {"big5.zip", "CP950", {"資料夾/", "資料夾/報告.txt", "中文檔案名稱.doc", "照片/夏天.jpg"}},
+      {"cp949.zip", "CP949", {"폴더/", "폴더/보고서.txt", "한국어 파일.doc", "사진/여름.jpg"}},
+  };
+  for (const NameFixture& f : fixtures) {
+    ASSERT_EQ(OpenArchive(DataPath(std::string("names/") + f.file)), 0) << f.file;
+    EXPECT_EQ(ListedNames(), AsciiLowered(f.names)) << f.file;
+    EXPECT_EQ(GetArchiveNameCharset(), f.charset) << f.file;
+  }
+  // Split after decoding: 表 is 95 5C and ォ 83 48 in CP932; neither second
+  // byte is a separator or a letter to lower-case.
+  ASSERT_EQ(OpenArchive(DataPath("names/cp932.zip")), 0);
+  EXPECT_EQ(GetEntryFolder(1), "フォルダ/");
+  EXPECT_EQ(GetEntryName(1), "表.txt");
+  EXPECT_EQ(GetEntryExt(1), "txt");
+}
+
+TEST_F(CatalogTest, ChosenCharsetOverridesDetectionAndReReadsTheOpenArchive) {
+  ASSERT_TRUE(SetNameCharset(""));
+  ASSERT_EQ(OpenArchive(DataPath("names/cp866.zip")), 0);
+  ASSERT_EQ(GetEntryName(2), "Привет мир.doc");
+  ASSERT_TRUE(SetNameCharset("cp1251"));
+  EXPECT_EQ(GetNameCharset(), "CP1251");
+  EXPECT_EQ(GetArchiveNameCharset(), "CP1251");
+  EXPECT_EQ(GetEntryName(2), "ЏаЁўҐв ¬Ёа.doc");
+  // Unknown names change nothing; the usual aliases give the ids.
+  EXPECT_FALSE(SetNameCharset("no-such-charset"));
+  EXPECT_EQ(GetNameCharset(), "CP1251");
+  ASSERT_TRUE(SetNameCharset("866"));
+  EXPECT_EQ(GetEntryName(2), "Привет мир.doc");
+  ASSERT_TRUE(SetNameCharset("Shift_JIS"));
+  EXPECT_EQ(GetNameCharset(), "CP932");
+  // Marked names stay as marked: the setting is for unmarked ones only.
+  ASSERT_EQ(OpenArchive(DataPath("names/utf8_flag.zip")), 0);
+  EXPECT_EQ(GetEntryName(6), "Привет мир.doc");
+  ASSERT_TRUE(SetNameCharset(""));
+}
+
+TEST_F(CatalogTest, UndecodableNamesBecomeVisibleEscapes) {
+  ASSERT_TRUE(SetNameCharset(""));
+  ASSERT_EQ(OpenArchive(DataPath("names/bad_utf8.zip")), 0);
+  EXPECT_EQ(GetEntryName(0), "bad%ff%fe.txt");  // flag bit 11 on bytes that are not UTF-8
+  EXPECT_EQ(GetEntryName(1), "good.txt");
+  // Cyrillic CP866 read as Shift-JIS: not text there, so no byte reaches the name raw.
+  ASSERT_TRUE(SetNameCharset("CP932"));
+  ASSERT_EQ(OpenArchive(DataPath("names/cp866.zip")), 0);
+  EXPECT_EQ(GetEntryName(2), "%8f%e0%a8%a2%a5%e2 %ac%a8%e0.doc");
+  ASSERT_TRUE(SetNameCharset(""));
+}
+
+TEST_F(CatalogTest, TheNameLimitCountsStoredBytesNotDecodedOnes) {
+  ASSERT_TRUE(SetNameCharset(""));
+  // 505 stored bytes of CP932, 755 bytes once decoded.
+  ASSERT_EQ(OpenArchive(DataPath("names/long_cp932.zip")), 0) << GetLastMessage();
+  std::string kanji;
+  for (int i = 0; i < 50; ++i) kanji += "表";
+  EXPECT_EQ(GetEntryName(0), kanji + "!");
+  EXPECT_EQ(GetEntryFolder(0), kanji + "/" + kanji + "/" + kanji + "/" + kanji + "/");
 }
 
 }  // namespace
