@@ -22,6 +22,9 @@ void TForm1::BuildNamesGroup(QBoxLayout* bar) {
   cbNames->addItem(QStringLiteral("Automatic"), QString());
   for (const NameCharsetChoice& c : kNameCharsets)
     cbNames->addItem(QString::fromLatin1(c.label), QString::fromLatin1(c.id));
+  // The engine's setting outlives windows: show it.
+  const int current = cbNames->findData(QString::fromStdString(GetNameCharset()));
+  if (current > 0) cbNames->setCurrentIndex(current);
   // Narrow in the bar, the full labels in the open list.
   cbNames->setFixedWidth(112);
   cbNames->view()->setMinimumWidth(cbNames->view()->sizeHintForColumn(0) + 8);

@@ -370,5 +370,24 @@ TEST(DesktopProgram, HelpAndVersionExitWithoutAWindow) {
   EXPECT_FALSE(InfoOptionOutput("").has_value());
 }
 
+TEST_F(DesktopIntegrationTest, NamesChoiceSurvivesARestart) {
+  {
+    VanteloWindows w = CreateWindows({}, nullptr, false);
+    RestoreSettings(w);
+    EXPECT_EQ(w.Form1->cbNames->currentIndex(), 0);
+    w.Form1->cbNames->setCurrentIndex(w.Form1->cbNames->findData(QStringLiteral("CP866")));
+    EXPECT_EQ(LoadNameCharset(), "CP866");  // saved at once
+  }
+  VanteloWindows w = CreateWindows({QString::fromStdString(DataPath("names/cp1251.zip"))},
+                                   nullptr, false);
+  RestoreSettings(w);
+  EXPECT_EQ(w.Form1->cbNames->currentText(), "Cyrillic (866)");
+  EXPECT_EQ(GetNameCharset(), "CP866");  // the archive opened before is read again with it
+  EXPECT_EQ(GetEntryName(2), "╧ЁштхЄ ьшЁ.doc");
+  w.Form1->cbNames->setCurrentIndex(0);
+  EXPECT_EQ(LoadNameCharset(), "");
+  EXPECT_EQ(GetEntryName(2), "Привет мир.doc");
+}
+
 }  // namespace
 }  // namespace vantelo::ui

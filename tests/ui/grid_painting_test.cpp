@@ -1,6 +1,8 @@
 // Grid painting: cell texts, icon indexes through the IconCache, and the painted grid.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QTest>
 
@@ -9,6 +11,7 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
+#include "ui/extract_workflow.h"
 #include "ui/main_window.h"
 #include "ui/widgets/draw_grid.h"
 #include "ui_test_support.h"
@@ -296,6 +299,33 @@ TEST_F(PaintedGridTest, EmptyWindowPaintsOnlyTheTitleRow) {
   const QRect title = Rect(1, 0);
   EXPECT_TRUE(IsBlack(img.pixel(title.left(), title.center().y())));
   EXPECT_EQ(img.pixel(title.center().x(), title.bottom() + 10), qRgb(255, 255, 255));
+}
+
+TEST_F(GridPaintingTest, LegacyNamesShowDecodedAndTheNamesChoiceReReadsThem) {
+  TForm1 f({QData("names/cp932.zip")});
+  ASSERT_EQ(f.cbNames->currentIndex(), 0);  // Automatic
+  EXPECT_EQ(Cell(f, 1, 2), "表.txt");
+  EXPECT_EQ(Cell(f, 7, 2), "フォルダ/");
+  EXPECT_TRUE(f.cbNames->toolTip().contains("Japanese (Shift-JIS)")) << f.cbNames->toolTip().toStdString();
+  // The report names an entry as the grid does.
+  test::TempFolder dest;
+  ASSERT_EQ(ExtractAll(dest.dir(), "", true, true, true, nullptr), 0);
+  EXPECT_EQ(BuildReportLines(false, 0)[1], "フォルダ/表.txt Ok.");
+
+  f.ZipFileName = DataPath("names/cp866.zip");
+  f.OpenZipFile();
+  EXPECT_EQ(Cell(f, 1, 3), "Привет мир.doc");
+  // Another code page on request, for the open archive at once; Automatic again after.
+  f.cbNames->setCurrentIndex(f.cbNames->findData(QStringLiteral("CP1251")));
+  EXPECT_EQ(f.cbNames->currentText(), "Cyrillic (1251)");
+  EXPECT_EQ(Cell(f, 1, 3), "ЏаЁўҐв ¬Ёа.doc");
+  f.cbNames->setCurrentIndex(0);
+  EXPECT_EQ(Cell(f, 1, 3), "Привет мир.doc");
+  // The drop-down fits the bar of the window's defined width.
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  EXPECT_EQ(f.width(), 530);
+  EXPECT_LE(f.GroupBoxNames->geometry().right(), f.Panel1->contentsRect().right());
 }
 
 }  // namespace
