@@ -1,7 +1,6 @@
 // The batch: ExtractAll, ExtractSelected, ExtractEntry and the walk over the
 // entries that reads each local header, deals with encryption and hands the
 // entry to ExtractCurrentEntry.
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -73,12 +72,8 @@ bool SkipLocalHeader(EngineState& s) {
   if (!EnsureWindow(s, extraLength)) return false;
   s.LocalOffset += extraLength;
   s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
-
-  // The name is taken from the central directory, as the catalog shows it.
-  const std::string& name = s.CurrentEntry->StoredName;
-  const std::size_t length = std::min(name.size(), s.NameBuffer.size() - 1);
-  std::memcpy(s.NameBuffer.data(), name.data(), length);
-  s.NameBuffer[length] = '\0';
+  // The output path comes from the central directory name, decoded by the
+  // catalog (TZFItem::EntryPath), as the catalog shows it.
   return true;
 }
 

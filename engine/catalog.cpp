@@ -309,7 +309,6 @@ std::int32_t OpenArchive(const std::string& fileName) {
     s.NameBuffer[nameLength] = '\0';
 
     TZFItem item;
-    item.StoredName.assign(s.NameBuffer.data(), nameLength);
     item.CentralFlags = ReadU16(h + 8);
     item.Method = ReadU16(h + 10);
     item.FileTime = ReadU16(h + 12);

@@ -133,13 +133,13 @@ std::optional<std::string> UnicodePathFromExtra(const std::uint8_t* extra, std::
 
 void SetStoredName(TZFItem& item, std::string_view storedName, std::uint16_t flags,
                    const std::uint8_t* extra, std::size_t extraLength) {
-  item.StoredName = std::string(UpToNul(storedName));
+  item.StoredName = std::string(storedName);
   item.HasUnicodeName = false;
   item.UnicodeName.clear();
   if (flags & kFlagUtf8Name) {
+    const std::string_view name = UpToNul(storedName);
     item.HasUnicodeName = true;
-    item.UnicodeName = IsValidUtf8(item.StoredName) ? item.StoredName
-                                                    : SafeNameReplacement(item.StoredName, true);
+    item.UnicodeName = IsValidUtf8(name) ? std::string(name) : SafeNameReplacement(name, true);
     return;
   }
   // The CRC covers every stored byte, NUL included.
@@ -182,13 +182,14 @@ void DecodeEntryNames() {
   if (charset.empty()) {
     std::vector<std::string> legacy;
     for (const TZFItem& item : s.Entries)
-      if (!item.HasUnicodeName) legacy.push_back(item.StoredName);
+      if (!item.HasUnicodeName) legacy.emplace_back(UpToNul(item.StoredName));
     charset = ChooseLegacyCharset(legacy);
   }
   s.ArchiveNameCharset = charset;
   for (TZFItem& item : s.Entries) {
-    item.EntryPath =
-        item.HasUnicodeName ? item.UnicodeName : DecodeLegacyName(item.StoredName, charset);
+    item.EntryPath = item.HasUnicodeName
+                         ? item.UnicodeName
+                         : DecodeLegacyName(std::string(UpToNul(item.StoredName)), charset);
     SplitEntryName(item.EntryPath.c_str(), item.ItemFolder, item.ItemName, item.ItemExt);
   }
 }

@@ -47,7 +47,8 @@ std::string SafeNameReplacement(std::string_view bytes, bool keepUtf8);
 std::optional<std::string> UnicodePathFromExtra(const std::uint8_t* extra, std::size_t length,
                                                 std::string_view storedName);
 
-// Fills the item's stored-name fields from its central directory header.
+// Fills the item's name fields from its central directory header (the stored
+// bytes in full; a name ends at a NUL once decoded).
 void SetStoredName(TZFItem& item, std::string_view storedName, std::uint16_t flags,
                    const std::uint8_t* extra, std::size_t extraLength);
 
