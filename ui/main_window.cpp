@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -22,6 +23,7 @@
 #include "engine/engine.h"
 #include "format/display_format.h"
 #include "platform/platform.h"
+#include "ui/accessible_text.h"
 #include "ui/app_info.h"
 #include "ui/application.h"
 #include "ui/button_glyphs.h"
@@ -201,6 +203,27 @@ void TForm1::BuildWindow() {
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
   DrawGrid1->setFocus();
+  NameControls();
+}
+
+void TForm1::NameControls() {
+  SetAccessibleText(sbOpen, QStringLiteral("Open"), QStringLiteral("Open a ZIP archive"));
+  SetAccessibleText(sbExtract, QStringLiteral("Extract"),
+                    QStringLiteral("Extract or test all or the selected entries"));
+  SetAccessibleText(sbClose, QStringLiteral("Close"), QStringLiteral("Close the archive"));
+  SetAccessibleText(sbHelp, QStringLiteral("About"), QStringLiteral("About this program"));
+  SetAccessibleText(sbAdd, QStringLiteral("Additive"),
+                    QStringLiteral("While on, a click adds an entry to the selection or takes it "
+                                   "out; holding Ctrl does the same"));
+  SetAccessibleText(sbRng, QStringLiteral("Range"),
+                    QStringLiteral("While on, a click selects or deselects the entries from the "
+                                   "last clicked one to this one; holding Shift does the same"));
+  SetAccessibleText(DrawGrid1, QStringLiteral("Archive entries"),
+                    QStringLiteral("The entries of the open archive. Arrow keys move the cursor, "
+                                   "Space selects or deselects the entry under it, Enter opens it"));
+  // The panels' names are their changing texts; the descriptions say what they count.
+  SetAccessibleText(StatusBar1->Panel(0), QString(), QStringLiteral("Entries in the archive"));
+  SetAccessibleText(StatusBar1->Panel(1), QString(), QStringLiteral("Selected entries"));
 }
 
 // ---- handlers -----------------------------------------------------------------------
@@ -360,6 +383,7 @@ void TForm1::LoadGrid() {
   sbExtract->setEnabled(true);
   sbAdd->setEnabled(true);
   sbRng->setEnabled(true);
+  DrawGrid1->NotifyContentsReplaced();
 }
 
 void TForm1::EmptyGrid() {
@@ -371,6 +395,7 @@ void TForm1::EmptyGrid() {
   sbExtract->setEnabled(false);
   sbAdd->setEnabled(false);
   sbRng->setEnabled(false);
+  DrawGrid1->NotifyContentsReplaced();
 }
 
 }  // namespace vantelo::ui

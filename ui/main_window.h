@@ -192,6 +192,8 @@ class TForm1 : public QMainWindow {
 
  private:
   void BuildWindow();
+  // Accessible names and descriptions of the controls (after the shortcuts are bound).
+  void NameControls();
   std::unique_ptr<ShellServices> ownShell_;
   QStringList args_;
   bool destroyed_ = false;

@@ -29,7 +29,7 @@ std::int32_t SingleSelectedEntry(std::int32_t lastRow, std::int32_t count) {
 
 }  // namespace
 
-void TForm1::DrawGrid1SelectCell(int /*col*/, int row, bool& canSelect) {
+void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   canSelect = true;
   if (row < 1) return;  // the title row: nothing changes, nothing is repainted
   if (SkipSelect) {
@@ -79,6 +79,7 @@ void TForm1::DrawGrid1SelectCell(int /*col*/, int row, bool& canSelect) {
                                   QString::fromStdString(FmtThousands(GetSelectedSize())) +
                                   QStringLiteral(" bytes"));
   InvDrwGrd();
+  DrawGrid1->NotifySelectionChanged(col, row);
 }
 
 void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {

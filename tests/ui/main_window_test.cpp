@@ -2,10 +2,15 @@
 // folder and files.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -110,6 +115,46 @@ TEST_F(MainWindowTest, StartWithoutArgumentsIsEmpty) {
   EXPECT_EQ(f.OpenZipDlg.Title, "Open Zip Archive");
   EXPECT_EQ(f.centralWidget()->height() + f.StatusBar1->height(), 333);
   EXPECT_EQ(f.width(), 530);
+}
+
+TEST_F(MainWindowTest, EveryControlHasAnAccessibleNameAndDescription) {
+  TForm1 f;
+  TFExtrOpt options;
+  TFPgsInd progress;
+  TFreport report;
+  TFAbout about;
+  int checked = 0;
+  for (QWidget* window : std::initializer_list<QWidget*>{&f, &options, &progress, &report, &about}) {
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                           qobject_cast<QProgressBar*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+                           qobject_cast<DrawGrid*>(w) ||
+                           (qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w->parent()));
+      if (!control) continue;
+      ++checked;
+      QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(iface, nullptr);
+      const std::string what = w->objectName().toStdString() + " in " + window->objectName().toStdString();
+      EXPECT_FALSE(iface->text(QAccessible::Name).trimmed().isEmpty()) << what;
+      EXPECT_FALSE(iface->text(QAccessible::Description).isEmpty()) << what;
+      // A button's shortcut is part of its description.
+      if (const auto* b = qobject_cast<QAbstractButton*>(w); b && !b->shortcut().isEmpty()) {
+        EXPECT_TRUE(iface->text(QAccessible::Description)
+                        .endsWith("(" + b->shortcut().toString(QKeySequence::NativeText) + ")"))
+            << what;
+      }
+    }
+  }
+  EXPECT_GE(checked, 20);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(f.DrawGrid1)->text(QAccessible::Name),
+            "Archive entries");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(f.sbOpen)->text(QAccessible::Name), "Open");
+  // The progress window's bar reads as its value.
+  progress.PgsBar->setValue(42);
+  QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(progress.PgsBar);
+  ASSERT_NE(bar->valueInterface(), nullptr);
+  EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 42);
+  EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
 }
 
 TEST_F(MainWindowTest, SelectionTogglesAreIndependentAndSticky) {

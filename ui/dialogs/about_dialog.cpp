@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/accessible_text.h"
 #include "ui/app_info.h"
 
 namespace vantelo::ui {
@@ -48,6 +49,7 @@ TFAbout::TFAbout(QWidget* parent) : QDialog(parent) {
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+  SetAccessibleText(OKButton, QString(), QStringLiteral("Close this window"));
   auto* row = new QHBoxLayout;
   row->addStretch(1);
   row->addWidget(OKButton);

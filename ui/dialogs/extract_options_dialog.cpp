@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/accessible_text.h"
 #include "ui/message_boxes.h"
 
 namespace vantelo::ui {
@@ -174,6 +175,19 @@ TFExtrOpt::TFExtrOpt(QWidget* parent) : QDialog(parent) {
   all->setSpacing(14);
   all->addLayout(left, 1);
   all->addLayout(buttons, 0);
+
+  // The two fields take their names from their labels (buddies).
+  SetAccessibleText(ddDir, QString(), QStringLiteral("Folder the entries are extracted into"));
+  SetAccessibleText(btnBrowse, QStringLiteral("Browse"), QStringLiteral("Choose a folder"));
+  SetAccessibleText(edPswd, QString(), QStringLiteral("Password of encrypted entries"));
+  SetAccessibleText(rgFiles, QString(), QStringLiteral("Which entries the run works on"));
+  SetAccessibleText(rgFiles->Item(0), QString(), QStringLiteral("Every entry of the archive"));
+  SetAccessibleText(rgFiles->Item(1), QString(), QStringLiteral("Only the entries selected in the list"));
+  SetAccessibleText(cbOver, QString(), QStringLiteral("Replace files that already exist"));
+  SetAccessibleText(cbUse, QString(), QStringLiteral("Recreate the folders stored with the entries"));
+  SetAccessibleText(BitBtn1, QString(), QStringLiteral("Extract the entries into the folder"));
+  SetAccessibleText(BitBtn3, QString(), QStringLiteral("Check the entries without writing anything"));
+  SetAccessibleText(BitBtn2, QString(), QStringLiteral("Close without extracting"));
 
   setFixedSize(sizeHint());
 }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "engine/engine.h"
+#include "ui/accessible_text.h"
 
 namespace vantelo::ui {
 
@@ -71,6 +72,11 @@ TFPgsInd::TFPgsInd(QWidget* parent) : QDialog(parent) {
   column->addLayout(counts);
   column->addWidget(PgsBar);
   column->addLayout(buttonRow);
+
+  // The bar reads as its value (0..100) through Qt's progress-bar interface.
+  SetAccessibleText(PgsBar, QStringLiteral("Progress"),
+                    QStringLiteral("Percentage of the selected bytes processed"));
+  SetAccessibleText(PgsBtn, QString(), QStringLiteral("Stop the run after the current read"));
 
   // A single fixed border: the window is not resized by the user.
   setFixedSize(qMax(400, sizeHint().width()), sizeHint().height());

@@ -17,6 +17,7 @@
 
 #include <memory>
 
+#include "ui/accessible_text.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/shell_services.h"
@@ -59,6 +60,11 @@ TFreport::TFreport(QWidget* parent) : QDialog(parent) {
   buttonMargin->setContentsMargins(8, 0, 8, 0);
   buttonMargin->addLayout(buttons);
   column->addLayout(buttonMargin);
+
+  SetAccessibleText(RichEdit1, QStringLiteral("Report"),
+                    QStringLiteral("The outcome of each entry of the last run"));
+  SetAccessibleText(Button1, QString(), QStringLiteral("Close the report"));
+  SetAccessibleText(Button2, QString(), QStringLiteral("Print the report"));
 
   resize(560, 380);
 }

@@ -1,5 +1,6 @@
 #include "ui/widgets/draw_grid.h"
 
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,6 +9,8 @@
 #include <QScrollBar>
 
 #include <algorithm>
+
+#include "ui/widgets/draw_grid_accessible.h"
 
 namespace vantelo::ui {
 
@@ -47,6 +50,7 @@ int ToVirtualKey(int qtKey) {
 }
 
 DrawGrid::DrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+  InstallDrawGridAccessibility();
   setFocusPolicy(Qt::StrongFocus);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -246,6 +250,10 @@ bool DrawGrid::RowSelected(int row) const {
   return OnGetRowSelected(row);
 }
 
+void DrawGrid::NotifySelectionChanged(int col, int row) { NotifyGridSelection(this, col, row); }
+
+void DrawGrid::NotifyContentsReplaced() { NotifyGridContents(this); }
+
 // ---- cursor --------------------------------------------------------------------
 
 bool DrawGrid::SetCol(int col) {
@@ -270,6 +278,7 @@ bool DrawGrid::MoveCurrent(int col, int row, bool sameCellRaisesEvent) {
   ClampInView();
   InvalidateCell(oldCol, oldRow);
   InvalidateCell(col_, row_);
+  NotifyGridCursor(this);
   return true;
 }
 
@@ -519,6 +528,11 @@ void DrawGrid::keyReleaseEvent(QKeyEvent* event) {
   }
   if (OnKeyUp) OnKeyUp(key, event->modifiers());
   event->accept();
+}
+
+void DrawGrid::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  NotifyGridCursor(this);  // a reader names the cell the cursor is on
 }
 
 void DrawGrid::DefaultKeyHandling(int key, Qt::KeyboardModifiers modifiers) {

@@ -15,6 +15,11 @@
 // new value. A move outside the grid is refused (SetCol/SetRow return false) and
 // raises no event. Key events carry Windows virtual-key numbers (ToVirtualKey);
 // a handler that sets the key to 0 stops the grid's own key handling.
+//
+// Assistive technologies read the grid as a table (draw_grid_accessible.h):
+// cursor moves and the focus are sent to them here; whoever changes the rows'
+// selected states or replaces the data says so with NotifySelectionChanged and
+// NotifyContentsReplaced.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -122,6 +127,12 @@ class DrawGrid : public QAbstractScrollArea {
   int VisibleColCount() const;
   int VisibleRowCount() const;
 
+  // Accessibility events (nothing happens while no reader listens): rows
+  // changed their selected states, by a change made at (col, row); the cells
+  // show other data (another archive, or none).
+  void NotifySelectionChanged(int col, int row);
+  void NotifyContentsReplaced();
+
   // Rectangle of a cell in client (viewport) coordinates; empty when the cell
   // is not visible.
   QRect CellRect(int col, int row) const;
@@ -152,6 +163,7 @@ class DrawGrid : public QAbstractScrollArea {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   QSize sizeHint() const override;
 
  private:

@@ -1,0 +1,20 @@
+#include "ui/accessible_text.h"
+
+#include <QAbstractButton>
+#include <QKeySequence>
+#include <QWidget>
+
+namespace vantelo::ui {
+
+void SetAccessibleText(QWidget* widget, const QString& name, const QString& description) {
+  if (widget == nullptr) return;
+  if (!name.isEmpty()) widget->setAccessibleName(name);
+  QString text = description;
+  if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+    const QString keys = button->shortcut().toString(QKeySequence::NativeText);
+    if (!keys.isEmpty()) text += QStringLiteral(" (") + keys + QStringLiteral(")");
+  }
+  widget->setAccessibleDescription(text);
+}
+
+}  // namespace vantelo::ui
