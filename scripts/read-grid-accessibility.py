@@ -1,0 +1,77 @@
+#!/usr/bin/python3
+"""Reads Vantelo's main window through the accessibility bus (AT-SPI), as a
+screen reader would, and prints the entry grid: its role, name, size, column
+headers, the rows' cells, the selected rows and the focused cell.
+
+Run it while `vantelo ARCHIVE` is up in the same session bus with the
+accessibility bus running (scripts/check-accessibility does all of that under
+Xvfb). Exits non-zero when no table with entry names is found.
+"""
+import sys
+import time
+
+import pyatspi
+
+
+def find(node, role, depth=0):
+    if node is None or depth > 30:
+        return None
+    if node.getRole() == role:
+        return node
+    for i in range(node.childCount):
+        found = find(node.getChildAtIndex(i), role, depth + 1)
+        if found is not None:
+            return found
+    return None
+
+
+def vantelo_app(desktop):
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and "vantelo" in (app.name or "").lower():
+            return app
+    return None
+
+
+def main():
+    max_rows = int(sys.argv[1]) if len(sys.argv) > 1 else 50
+    deadline = time.time() + 20
+    table = None
+    while time.time() < deadline and table is None:
+        app = vantelo_app(pyatspi.Registry.getDesktop(0))
+        table = find(app, pyatspi.ROLE_TABLE) if app is not None else None
+        if table is None:
+            time.sleep(0.5)
+    if table is None:
+        print("no table found")
+        return 1
+    t = table.queryTable()
+    print(f"application: {app.name}")
+    print(f"table: role={table.getRoleName()!r} name={table.name!r} "
+          f"description={table.description!r}")
+    print(f"rows={t.nRows} columns={t.nColumns} children={table.childCount}")
+    headers = [t.getColumnDescription(c) for c in range(t.nColumns)]
+    print("headers: " + " | ".join(repr(h) for h in headers))
+    names = []
+    for r in range(min(t.nRows, max_rows)):
+        cells = [t.getAccessibleAt(r, c) for c in range(t.nColumns)]
+        texts = [cell.name if cell is not None else "<none>" for cell in cells]
+        roles = {cell.getRoleName() for cell in cells if cell is not None}
+        names.append(texts[1] if len(texts) > 1 else "")
+        print(f"row {r:3}: " + " | ".join(texts) + f"   ({', '.join(sorted(roles))})")
+    print(f"selected rows: {list(t.getSelectedRows())}")
+    state = table.getState()
+    print(f"table states: focused={state.contains(pyatspi.STATE_FOCUSED)} "
+          f"multiselectable={state.contains(pyatspi.STATE_MULTISELECTABLE)}")
+    for r in range(min(t.nRows, 1000)):
+        for c in range(t.nColumns):
+            cell = t.getAccessibleAt(r, c)
+            if cell is not None and cell.getState().contains(pyatspi.STATE_FOCUSED):
+                selected = cell.getState().contains(pyatspi.STATE_SELECTED)
+                print(f"focused cell: row {r} column {c} ({headers[c]!r}) "
+                      f"name={cell.name!r} selected={selected}")
+    return 0 if any(names) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
