@@ -14,7 +14,7 @@ void SetAccessibleText(QWidget* widget, const QString& name, const QString& desc
     const QString keys = button->shortcut().toString(QKeySequence::NativeText);
     if (!keys.isEmpty()) text += QStringLiteral(" (") + keys + QStringLiteral(")");
   }
-  widget->setAccessibleDescription(text);
+  if (!text.isEmpty()) widget->setAccessibleDescription(text);
 }
 
 }  // namespace vantelo::ui

@@ -8,9 +8,10 @@ class QWidget;
 
 namespace vantelo::ui {
 
-// Sets a control's accessible name (empty: left to Qt, which reads the
-// caption or the label's text) and description. A button's keyboard shortcut,
-// when it has one, is added to the description: "Open a ZIP archive (Ctrl+O)".
+// Sets a control's accessible name and description; an empty one is left to
+// Qt, which reads the caption or the label's text as the name and the tool tip
+// as the description. A button's keyboard shortcut, when it has one, is added
+// to the description: "Open a ZIP archive (Ctrl+O)".
 void SetAccessibleText(QWidget* widget, const QString& name, const QString& description);
 
 }  // namespace vantelo::ui

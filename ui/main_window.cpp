@@ -3,6 +3,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -218,6 +219,8 @@ void TForm1::NameControls() {
   SetAccessibleText(sbRng, QStringLiteral("Range"),
                     QStringLiteral("While on, a click selects or deselects the entries from the "
                                    "last clicked one to this one; holding Shift does the same"));
+  // The description is the tool tip, which names the archive's code page.
+  SetAccessibleText(cbNames, QStringLiteral("Names"), QString());
   SetAccessibleText(DrawGrid1, QStringLiteral("Archive entries"),
                     QStringLiteral("The entries of the open archive. Arrow keys move the cursor, "
                                    "Space selects or deselects the entry under it, Enter opens it"));
