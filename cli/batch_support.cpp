@@ -1,6 +1,7 @@
 #include "cli/batch_support.h"
 
 #include <ostream>
+#include <unordered_map>
 
 #include "cli/cli.h"
 #include "engine/engine.h"
@@ -20,23 +21,24 @@ std::string Lower(std::string text) {
 }  // namespace
 
 std::string SelectEntries(const std::vector<std::string>& names) {
+  // One pass over the catalog builds a map from every name an entry answers to
+  // (folder + name lower-cased; a folder entry also its folder alone) to the
+  // entries that answer to it, so that each name costs one lookup.
   const std::int32_t count = GetEntryCount();
-  for (std::int32_t i = 0; i < count; ++i) SetEntrySelected(i, false);
+  std::unordered_multimap<std::string, std::int32_t> byName;
+  byName.reserve(static_cast<std::size_t>(count) + 16);
+  for (std::int32_t i = 0; i < count; ++i) {
+    SetEntrySelected(i, false);
+    const std::string folder = GetEntryFolder(i);
+    const std::string entryName = GetEntryName(i);
+    // Catalog names are lower-cased already; "[FOLDER]" is not.
+    byName.emplace(Lower(folder + entryName), i);
+    if (entryName == "[FOLDER]") byName.emplace(folder, i);
+  }
   for (const std::string& name : names) {
-    const std::string wanted = Lower(name);
-    bool found = false;
-    for (std::int32_t i = 0; i < count; ++i) {
-      const std::string folder = GetEntryFolder(i);
-      const std::string entryName = GetEntryName(i);
-      // Catalog names are lower-cased already; "[FOLDER]" is not.
-      const bool match = wanted == Lower(folder + entryName) ||
-                         (entryName == "[FOLDER]" && wanted == folder);
-      if (match) {
-        SetEntrySelected(i, true);
-        found = true;
-      }
-    }
-    if (!found) return name;
+    const auto [first, last] = byName.equal_range(Lower(name));
+    if (first == last) return name;
+    for (auto it = first; it != last; ++it) SetEntrySelected(it->second, true);
   }
   return {};
 }

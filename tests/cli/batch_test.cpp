@@ -148,6 +148,11 @@ TEST(CliBatch, EntrySelectionIsCaseInsensitiveAndUnknownNamesAreUsageErrors) {
   EXPECT_EQ(test::ListFiles(dest.path()), std::vector<std::string>{"docs/readme.txt"});
   EXPECT_TRUE(fs::is_directory(dest.path() / "empty dir"));
 
+  // A folder entry by its folder alone; a name given twice selects its entry once.
+  r = RunCli("test " + Fixture("zip_stored.zip") + " 'Empty Dir/' docs/readme.txt DOCS/README.TXT");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "docs/readme.txt Ok.\nempty dir/[FOLDER] Ok.\n");
+
   r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(dest.path().string()) +
              " docs/nothing.txt");
   EXPECT_EQ(r.code, 64);
