@@ -105,15 +105,15 @@ struct EngineState {
 
   // --- Huffman tables
   std::array<std::int32_t, kCodeLenSymbols> CodeLenLengths{};
-  std::array<std::int32_t, kCodeLenTableSize> CodeLenTable{};
+  std::array<std::uint32_t, kCodeLenTableSize> CodeLenTable{};
   std::array<std::int32_t, kLitLengthsSize> LitLengths{};
   std::array<std::int32_t, kDistLengthsSize> DistLengths{};
-  std::array<std::int32_t, kFirstLevelSize> LitTable{};
-  std::array<std::int32_t, kFirstLevelSize> DistTable{};
-  std::array<std::array<std::int32_t, kSubTableSize>, kLitSubTables> LitSubTables{};
-  std::array<std::array<std::int32_t, kSubTableSize>, kDistSubTables> DistSubTables{};
-  std::array<std::int32_t, kFirstLevelSize> FixedLitTable{};
-  std::array<std::int32_t, kFirstLevelSize> FixedDistTable{};
+  std::array<std::uint32_t, kFirstLevelSize> LitTable{};
+  std::array<std::uint32_t, kFirstLevelSize> DistTable{};
+  std::array<std::array<std::uint32_t, kSubTableSize>, kLitSubTables> LitSubTables{};
+  std::array<std::array<std::uint32_t, kSubTableSize>, kDistSubTables> DistSubTables{};
+  std::array<std::uint32_t, kFirstLevelSize> FixedLitTable{};
+  std::array<std::uint32_t, kFirstLevelSize> FixedDistTable{};
   std::array<std::int32_t, kFixedLitLengthsSize> FixedLitLengths{};
   std::array<std::int32_t, kDistLengthsSize> FixedDistLengths{};
   std::int32_t LitCodeCount = 0;

@@ -42,22 +42,48 @@ inline constexpr int kMaxLitCodes = 286;    // HLIT + 257 above this is damage
 inline constexpr int kMaxDistCodes = 30;    // HDIST + 1 above this is damage
 inline constexpr int kEndOfBlock = 256;
 
-// A table entry: the code length in bits 0..7 and the symbol in bits 8..23, so
-// the decoder needs no second lookup to know how many bits to consume, and a
-// literal is simply an entry below 256 << 8. -1 marks an entry where no code
-// ends; a first-level entry with the top bit set (0x80000000 + 128 * n) refers
-// to second-level table n.
+// Code-length code table entry: the code length in bits 0..7 and the symbol
+// in bits 8..23; -1 where no code ends.
 inline constexpr std::int32_t kEmptyEntry = -1;
-inline constexpr std::int32_t kLiteralLimit = 256 << 8;  // entries below are literals
 inline constexpr std::int32_t MakeEntry(std::int32_t symbol, std::int32_t length) {
   return (symbol << 8) | length;
 }
 inline constexpr std::int32_t EntrySymbol(std::int32_t entry) { return entry >> 8; }
 inline constexpr std::int32_t EntryLength(std::int32_t entry) { return entry & 0xFF; }
-inline constexpr std::int32_t MakeReference(std::int32_t table) {
-  return static_cast<std::int32_t>(0x80000000u + 128u * static_cast<std::uint32_t>(table));
+
+// Literal/length and distance table entries carry what the decoder needs
+// without a second lookup:
+//   bits 0..7    bits to consume: the code plus its extra bits (at most 28)
+//   bits 8..11   the code's own length; its extra bits follow it in the stream
+//   bit 12       end of block
+//   bit 13       second-level reference (first level only): the value is the
+//                offset of the 64-entry table in its pool, nothing is consumed
+//   bit 14       not a length or distance: a reference, end of block, or no code
+//   bit 15       a literal: the value is the byte
+//   bits 16..31  value: the literal, the base length or distance, or the offset
+// A length's extra bits are the bits of the consumed span above the code:
+// base + ((bits & ((1 << total) - 1)) >> code length).
+inline constexpr std::uint32_t kLiteralFlag = 0x8000u;
+inline constexpr std::uint32_t kSpecialFlag = 0x4000u;
+inline constexpr std::uint32_t kSubTableFlag = 0x2000u;
+inline constexpr std::uint32_t kEndOfBlockFlag = 0x1000u;
+inline constexpr std::uint32_t kNoCodeEntry = kSpecialFlag;  // damage: consumes nothing
+
+inline constexpr std::uint32_t MakeCodeEntry(std::uint32_t value, int codeLength, int extraBits) {
+  return (value << 16) | (static_cast<std::uint32_t>(codeLength) << 8) |
+         static_cast<std::uint32_t>(codeLength + extraBits);
 }
-// Offset of the referenced second-level table in its pool, counted in entries.
-inline constexpr std::int32_t ReferenceOffset(std::int32_t entry) { return (entry & 0x7FFFFFFF) >> 1; }
+inline constexpr std::uint32_t MakeLiteralEntry(int byte, int codeLength) {
+  return kLiteralFlag | MakeCodeEntry(static_cast<std::uint32_t>(byte), codeLength, 0);
+}
+inline constexpr std::uint32_t MakeEndOfBlockEntry(int codeLength) {
+  return kSpecialFlag | kEndOfBlockFlag | static_cast<std::uint32_t>(codeLength);
+}
+inline constexpr std::uint32_t MakeSubTableEntry(int offset) {
+  return kSpecialFlag | kSubTableFlag | (static_cast<std::uint32_t>(offset) << 16);
+}
+inline constexpr std::uint32_t EntryValue(std::uint32_t entry) { return entry >> 16; }
+inline constexpr int EntryCodeLength(std::uint32_t entry) { return static_cast<int>((entry >> 8) & 0xF); }
+inline constexpr int EntryTotalBits(std::uint32_t entry) { return static_cast<int>(entry & 0xFF); }
 
 }  // namespace vantelo::deflate

@@ -12,7 +12,9 @@
 #include "engine/inflate/huffman_tables.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/inflate/deflate_constants.h"
 #include "engine/stream_io.h"
@@ -32,20 +34,57 @@ bool PastInput(const EngineState& s) {
 
 enum class CodeKind { CodeLengths, LiteralLength, Distance };
 
-std::uint32_t ReverseBits(std::uint32_t code, int length) {
-  std::uint32_t reversed = 0;
-  for (int i = 0; i < length; ++i) {
-    reversed = (reversed << 1) | (code & 1);
-    code >>= 1;
+// The bits of each byte in reverse order.
+constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    int reversed = 0;
+    for (int bit = 0; bit < 8; ++bit)
+      if (byte & (1 << bit)) reversed |= 0x80 >> bit;
+    table[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(reversed);
   }
-  return reversed;
+  return table;
+}();
+
+// The low `length` (<= 16) bits of code in reverse order.
+std::uint32_t ReverseBits(std::uint32_t code, int length) {
+  const std::uint32_t reversed16 = (static_cast<std::uint32_t>(kReversedBytes[code & 0xFF]) << 8) |
+                                   kReversedBytes[(code >> 8) & 0xFF];
+  return reversed16 >> (16 - length);
+}
+
+// The table entry of a symbol with a code of the given length (see
+// deflate_constants.h). Symbols that never occur in a valid stream (286, 287,
+// distances 30, 31) get the no-code entry, so decoding them is damage.
+std::uint32_t SymbolEntry(CodeKind kind, int symbol, int length) {
+  switch (kind) {
+    case CodeKind::CodeLengths:
+      return static_cast<std::uint32_t>(MakeEntry(symbol, length));
+    case CodeKind::LiteralLength:
+      if (symbol < kEndOfBlock) return MakeLiteralEntry(symbol, length);
+      if (symbol == kEndOfBlock) return MakeEndOfBlockEntry(length);
+      if (symbol - 257 >= 29) return kNoCodeEntry;
+      return MakeCodeEntry(static_cast<std::uint32_t>(kLengthBase[symbol - 257]), length,
+                           kLengthExtra[symbol - 257]);
+    case CodeKind::Distance:
+      if (symbol >= 30) return kNoCodeEntry;
+      return MakeCodeEntry(static_cast<std::uint32_t>(kDistBase[symbol]), length, kDistExtra[symbol]);
+  }
+  return kNoCodeEntry;
 }
 
 // Builds a table of 2^tableBits first-level entries for symbols 0..count-1 with
 // the given code lengths; second-level tables come from pool (poolTables of 64
 // entries). Returns false for a code set that cannot be decoded.
-bool BuildTable(const std::int32_t* lengths, int count, std::int32_t* table, int tableBits,
-                std::int32_t* pool, int poolTables, CodeKind kind) {
+//
+// Symbols are taken in canonical order (by code length, then symbol), in which
+// the codes count upwards: the long codes sharing their first tableBits bits
+// follow one another, so each run of them gets the next second-level table.
+// A complete code covers every entry of both levels, so only the incomplete
+// codes that are taken need the table filled with the no-code entry first.
+template <CodeKind kind>
+bool BuildTable(const std::int32_t* lengths, int count, std::uint32_t* table, int tableBits,
+                std::uint32_t* pool, int poolTables) {
   int lengthCount[kMaxCodeBits + 1] = {};
   for (int symbol = 0; symbol < count; ++symbol) {
     const std::int32_t length = lengths[symbol];
@@ -61,46 +100,63 @@ bool BuildTable(const std::int32_t* lengths, int count, std::int32_t* table, int
     if (left < 0) return false;  // over-subscribed
   }
   const int tableSize = 1 << tableBits;
-  std::fill(table, table + tableSize, kEmptyEntry);
   if (left > 0) {
     // Incomplete. Only a literal/length code made of a single 1-bit code is
     // taken (its one code is 0; the other bit value stays empty).
     const int used = count - lengthCount[0];
     if (!(kind == CodeKind::LiteralLength && used == 1 && lengthCount[1] == 1)) return false;
+    std::fill(table, table + tableSize, kNoCodeEntry);
   }
 
-  std::uint32_t nextCode[kMaxCodeBits + 1] = {};
+  // Counting sort into canonical order.
+  int next[kMaxCodeBits + 1] = {};
+  for (int length = 1; length < kMaxCodeBits; ++length) next[length + 1] = next[length] + lengthCount[length];
+  std::uint16_t sorted[kLitLengthsSize];
+  for (int symbol = 0; symbol < count; ++symbol)
+    if (lengths[symbol] != 0) sorted[next[lengths[symbol]]++] = static_cast<std::uint16_t>(symbol);
+  const int used = count - lengthCount[0];
+
+  // A code of length n <= bits fills every entry of a 2^bits table whose low
+  // n bits are its reversed code. In canonical order each code is written once
+  // into the first 2^n entries, and that part is doubled (copied after itself)
+  // whenever the length grows, and at the end up to the whole table.
+  auto growTo = [](std::uint32_t* part, std::uint32_t& size, std::uint32_t wanted) {
+    for (; size < wanted; size <<= 1) std::memcpy(part + size, part, size * sizeof *part);
+  };
   std::uint32_t code = 0;
-  lengthCount[0] = 0;
-  for (int length = 1; length <= kMaxCodeBits; ++length) {
-    code = (code + static_cast<std::uint32_t>(lengthCount[length - 1])) << 1;
-    nextCode[length] = code;
-  }
-
+  int codeLength = used > 0 ? lengths[sorted[0]] : 0;
+  std::uint32_t filled = 1u << std::min(codeLength, tableBits);
   int tablesUsed = 0;
-  for (int symbol = 0; symbol < count; ++symbol) {
+  std::uint32_t currentPrefix = ~0u;
+  std::uint32_t* sub = nullptr;
+  std::uint32_t subFilled = 0;
+  for (int k = 0; k < used; ++k) {
+    const int symbol = sorted[k];
     const int length = lengths[symbol];
-    if (length == 0) continue;
-    const std::uint32_t reversed = ReverseBits(nextCode[length]++, length);
-    const std::int32_t entry = MakeEntry(symbol, length);
+    code <<= (length - codeLength);
+    codeLength = length;
+    const std::uint32_t reversed = ReverseBits(code++, length);
+    const std::uint32_t entry = SymbolEntry(kind, symbol, length);
     if (length <= tableBits) {
-      for (std::uint32_t i = reversed; i < static_cast<std::uint32_t>(tableSize); i += 1u << length)
-        table[i] = entry;
+      growTo(table, filled, 1u << length);
+      table[reversed] = entry;
       continue;
     }
-    std::int32_t& first = table[reversed & static_cast<std::uint32_t>(tableSize - 1)];
-    if (first == kEmptyEntry) {
+    const std::uint32_t prefix = reversed & static_cast<std::uint32_t>(tableSize - 1);
+    if (prefix != currentPrefix) {
       if (pool == nullptr || tablesUsed >= poolTables) return false;
-      std::fill(pool + tablesUsed * kSubTableSize, pool + (tablesUsed + 1) * kSubTableSize, kEmptyEntry);
-      first = MakeReference(tablesUsed++);
-    } else if (first >= 0) {
-      return false;  // cannot happen for a prefix code; kept as a guard
+      growTo(table, filled, static_cast<std::uint32_t>(tableSize));
+      if (sub != nullptr) growTo(sub, subFilled, kSubTableSize);
+      currentPrefix = prefix;
+      sub = pool + tablesUsed * kSubTableSize;
+      subFilled = 1u << (length - tableBits);
+      table[prefix] = MakeSubTableEntry(tablesUsed++ * kSubTableSize);
     }
-    std::int32_t* sub = pool + ReferenceOffset(first);
-    for (std::uint32_t i = reversed >> tableBits; i < static_cast<std::uint32_t>(kSubTableSize);
-         i += 1u << (length - tableBits))
-      sub[i] = entry;
+    growTo(sub, subFilled, 1u << (length - tableBits));
+    sub[reversed >> tableBits] = entry;
   }
+  growTo(table, filled, static_cast<std::uint32_t>(tableSize));
+  if (sub != nullptr) growTo(sub, subFilled, kSubTableSize);
   return true;
 }
 
@@ -128,8 +184,8 @@ void ReadDynamicHeader() {
 
 void BuildCodeLenTable() {
   EngineState& s = Engine();
-  if (!BuildTable(s.CodeLenLengths.data(), kCodeLenSymbols, s.CodeLenTable.data(), kCodeLenBits, nullptr, 0,
-                  CodeKind::CodeLengths))
+  if (!BuildTable<CodeKind::CodeLengths>(s.CodeLenLengths.data(), kCodeLenSymbols, s.CodeLenTable.data(),
+                                         kCodeLenBits, nullptr, 0))
     Damaged();
 }
 
@@ -139,7 +195,7 @@ void ReadCodeLengths() {
   int i = 0;
   while (i < total) {
     std::uint32_t w = PeekBits(s);
-    const std::int32_t entry = s.CodeLenTable[w & kBitMask[kCodeLenBits]];
+    const auto entry = static_cast<std::int32_t>(s.CodeLenTable[w & kBitMask[kCodeLenBits]]);
     if (entry < 0) {
       Damaged();
       return;
@@ -186,8 +242,8 @@ void BuildLitTable() {
   EngineState& s = Engine();
   // A block without an end-of-block code could never end.
   if (s.LitLengths[kEndOfBlock] == 0 ||
-      !BuildTable(s.LitLengths.data(), s.LitCodeCount, s.LitTable.data(), kFirstLevelBits,
-                  s.LitSubTables[0].data(), kLitSubTables, CodeKind::LiteralLength))
+      !BuildTable<CodeKind::LiteralLength>(s.LitLengths.data(), s.LitCodeCount, s.LitTable.data(),
+                                           kFirstLevelBits, s.LitSubTables[0].data(), kLitSubTables))
     Damaged();
 }
 
@@ -203,11 +259,11 @@ void BuildDistTable() {
       last = symbol;
     }
   if (used <= 1) {
-    s.DistTable.fill(used == 1 ? MakeEntry(last, s.DistLengths[last]) : kEmptyEntry);
+    s.DistTable.fill(used == 1 ? SymbolEntry(CodeKind::Distance, last, s.DistLengths[last]) : kNoCodeEntry);
     return;
   }
-  if (!BuildTable(s.DistLengths.data(), s.DistCodeCount, s.DistTable.data(), kFirstLevelBits,
-                  s.DistSubTables[0].data(), kDistSubTables, CodeKind::Distance))
+  if (!BuildTable<CodeKind::Distance>(s.DistLengths.data(), s.DistCodeCount, s.DistTable.data(),
+                                      kFirstLevelBits, s.DistSubTables[0].data(), kDistSubTables))
     Damaged();
 }
 
@@ -220,9 +276,8 @@ void BuildFixedTables() {
   for (int symbol = 0; symbol < 288; ++symbol)
     s.LitLengths[symbol] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
   s.DistLengths.fill(5);
-  BuildTable(s.LitLengths.data(), 288, s.LitTable.data(), kFirstLevelBits, nullptr, 0,
-             CodeKind::LiteralLength);
-  BuildTable(s.DistLengths.data(), 32, s.DistTable.data(), kFirstLevelBits, nullptr, 0, CodeKind::Distance);
+  BuildTable<CodeKind::LiteralLength>(s.LitLengths.data(), 288, s.LitTable.data(), kFirstLevelBits, nullptr, 0);
+  BuildTable<CodeKind::Distance>(s.DistLengths.data(), 32, s.DistTable.data(), kFirstLevelBits, nullptr, 0);
   s.FixedLitTable = s.LitTable;
   s.FixedDistTable = s.DistTable;
   std::copy_n(s.LitLengths.begin(), kFixedLitLengthsSize, s.FixedLitLengths.begin());

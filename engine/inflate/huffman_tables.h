@@ -2,10 +2,11 @@
 // start-up, with a saved copy) and the codes of each dynamic block.
 //
 // Tables are the fixed-size arrays of EngineState; nothing is allocated per
-// block. Entries follow deflate_constants.h: symbol and code length packed
-// together, -1 where no code ends, a top-bit reference for codes longer than
-// the 9-bit first level (7 bits for the code-length code, which has no second
-// level).
+// block. Entries follow deflate_constants.h: literal/length and distance
+// entries carry the literal or the base value, the extra-bit count and the bits
+// to consume, with a reference to a second-level table for codes longer than
+// the 9-bit first level; the code-length code (7 bits, no second level) packs
+// symbol and code length, -1 where no code ends.
 //
 // Every reader and builder reports damaged data as ErrorNo 1 "The structure of
 // ZIP file is damaged!" and leaves the tables in a state the decoder never

@@ -17,6 +17,7 @@
 #include "engine/inflate/inflate.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -81,7 +82,9 @@ inline void CopyMatch(std::uint8_t* dst, std::int32_t distance, std::int32_t len
     do {
       *dst++ = *src++;
     } while (dst < first && dst < end);
-    const std::int32_t step = (8 + distance - 1) / distance * distance;
+    // The smallest whole number of periods that is at least 8, for periods 2..7.
+    constexpr std::int32_t kPeriodStep[8] = {0, 0, 8, 9, 8, 10, 12, 14};
+    const std::int32_t step = kPeriodStep[distance];
     src = dst - step;
     while (dst < end) {
       std::memcpy(dst, src, 8);
@@ -147,141 +150,156 @@ void CopyStoredBlock() {
   FlushIfComplete(s, size);
 }
 
+// The window index at which the entry reaches its declared size.
+inline ZipSize SizeEnd(const EngineState& s, ZipSize size) { return s.OutStart + size - s.EntryOutCount; }
+
+// 2^n - 1 for n = 0..31: the low bits of a consumed span.
+constexpr std::array<std::uint32_t, 32> kLowBits = [] {
+  std::array<std::uint32_t, 32> masks{};
+  for (int n = 0; n < 32; ++n) masks[static_cast<std::size_t>(n)] = (1u << n) - 1u;
+  return masks;
+}();
+
+// The extra bits of a length or distance entry: the bits of the consumed span
+// above the code itself. For these entries bits 12..13 are clear, so the shift
+// by bits 8..13 is the code length.
+inline std::uint32_t ExtraValue(std::uint64_t span, std::uint32_t entry) {
+  return (static_cast<std::uint32_t>(span) & kLowBits[entry & 31]) >> ((entry >> 8) & 63);
+}
+
 void DecodeBlock() {
   EngineState& s = Engine();
   const ZipSize size = DeclaredSize(s);
   std::uint8_t* const out = s.OutWindow.data();
   const std::uint8_t* const buf = s.InBuffer.data();
-  const std::int32_t* const litTable = s.LitTable.data();
-  const std::int32_t* const litSub = s.LitSubTables[0].data();
-  const std::int32_t* const distTable = s.DistTable.data();
-  const std::int32_t* const distSub = s.DistSubTables[0].data();
+  const std::uint32_t* const litTable = s.LitTable.data();
+  const std::uint32_t* const litSub = s.LitSubTables[0].data();
+  const std::uint32_t* const distTable = s.DistTable.data();
+  const std::uint32_t* const distSub = s.DistSubTables[0].data();
 
   std::int32_t p = s.OutPos;
-  std::int64_t sizeEnd = 0;  // window index at which the entry reaches its declared size
+  ZipSize sizeEnd = SizeEnd(s, size);
   std::int32_t stop = 0;     // the slow path runs when p reaches this
   std::int32_t lowest = 0;   // no match may reach below this window index
-  const std::uint8_t* in = nullptr;
-  const std::uint8_t* inLimit = nullptr;
+  // The block header readers may leave InBitPos up to 15. The bit buffer starts
+  // empty, "consumed" up to InPos/InBitPos, with inLimit set so that the first
+  // round goes through the slow path, which sets up everything.
+  s.InPos += s.InBitPos >> 3;
+  s.InBitPos &= 7;
+  const std::uint8_t* in = buf + s.InPos + 1;
+  const std::uint8_t* inLimit = buf;
   std::uint64_t bits = 0;
-  unsigned bitCount = 0;
+  // The number of valid bits in `bits` is the low byte of bitCount (0..63):
+  // consuming subtracts a whole table entry, whose low byte is its bit count,
+  // and the bits above the low byte are never read.
+  std::uint32_t bitCount = static_cast<std::uint32_t>(8 - s.InBitPos);
 
-  auto setOutputLimits = [&] {
-    sizeEnd = s.OutStart + size - s.EntryOutCount;
-    stop = static_cast<std::int32_t>(std::min<std::int64_t>(kOutWindowSize, sizeEnd + 1));
-    // Before the first slide the window below OutStart - EntryOutCount may hold
-    // an earlier entry's bytes; the caller starts each entry at index 0.
-    lowest = static_cast<std::int32_t>(std::max<ZipSize>(0, s.OutStart - s.EntryOutCount));
-  };
+  // Every helper here is inlined into the loop, which keeps all of this in
+  // registers (nothing the functions called in the slow path could see).
   // Stores the stream position of the next unconsumed bit.
   auto saveInput = [&] {
-    const std::int64_t bitPos = static_cast<std::int64_t>(in - buf) * 8 - bitCount;
+    const std::int64_t bitPos = static_cast<std::int64_t>(in - buf) * 8 - (bitCount & 0xFF);
     s.InPos = static_cast<std::int32_t>(bitPos >> 3);
     s.InBitPos = static_cast<std::int32_t>(bitPos & 7);
   };
+  // At least 56 valid bits afterwards, without a branch: the load's bytes above
+  // the valid bits are the stream's next bytes, so OR-ing them in again is harmless.
   auto topUp = [&] {
-    bits |= Load64(in) << bitCount;
-    in += (63 - bitCount) >> 3;
+    bits |= Load64(in) << (bitCount & 63);
+    in += (63 - (bitCount & 63)) >> 3;
     bitCount |= 56;
   };
-  // Decodes one Huffman code from the bit buffer through a first-level table
-  // and, for long codes, its second-level table; consumes the code's bits.
-  // Returns the table entry, or -1 where no code ends (damaged data).
-  auto decodeSymbol = [&](const std::int32_t* table, const std::int32_t* sub) -> std::int32_t {
-    std::int32_t e = table[bits & 511];
-    if (e < 0) [[unlikely]] {
-      if (e == kEmptyEntry) return -1;
-      e = sub[ReferenceOffset(e) + static_cast<std::int32_t>((bits >> 9) & 63)];
-      if (e < 0) return -1;
-    }
-    bits >>= EntryLength(e);
-    bitCount -= static_cast<unsigned>(EntryLength(e));
-    return e;
+  auto consume = [&](std::uint32_t entry) {
+    bits >>= (entry & 63);
+    bitCount -= entry;
   };
-  // Settles flushes and refills, then restarts the bit buffer at InPos.
-  auto slowPath = [&]() -> bool {
-    if (p > sizeEnd) {  // the block produced more than the entry declares
-      Damaged();
-      return false;
-    }
-    if (p >= kOutWindowSize) {
-      s.OutPos = p;
-      if (!FlushFullWindow(s)) return false;
-      p = s.OutPos;
-      setOutputLimits();
-    }
-    if (s.InPos >= s.InLimit) {
-      RefillInput();
-      if (s.ErrorNo != 0) return false;
-    }
-    in = buf + s.InPos;
-    inLimit = buf + s.InLimit;
-    bits = 0;
-    bitCount = 0;
-    topUp();
-    bits >>= s.InBitPos;
-    bitCount -= static_cast<unsigned>(s.InBitPos);
-    return true;
-  };
-
-  // The block header readers may leave InBitPos up to 15.
-  s.InPos += s.InBitPos >> 3;
-  s.InBitPos &= 7;
-  setOutputLimits();
-  if (!slowPath()) {
-    s.OutPos = p;
-    return;
-  }
 
   for (;;) {
     if (p >= stop || in >= inLimit) [[unlikely]] {
+      // Settles flushes and refills, then restarts the bit buffer at InPos.
       saveInput();
-      if (!slowPath()) break;
+      if (p > SizeEnd(s, size)) {  // the block produced more than the entry declares
+        Damaged();
+        break;
+      }
+      if (p >= kOutWindowSize) {
+        s.OutPos = p;
+        if (!FlushFullWindow(s)) break;
+        p = s.OutPos;
+      }
+      sizeEnd = SizeEnd(s, size);
+      stop = static_cast<std::int32_t>(std::min<std::int64_t>(kOutWindowSize, sizeEnd + 1));
+      // Before the first slide the window below OutStart - EntryOutCount may hold
+      // an earlier entry's bytes; the caller starts each entry at index 0.
+      lowest = static_cast<std::int32_t>(std::max<ZipSize>(0, s.OutStart - s.EntryOutCount));
+      if (s.InPos >= s.InLimit) {
+        RefillInput();
+        if (s.ErrorNo != 0) break;
+      }
+      in = buf + s.InPos;
+      inLimit = buf + s.InLimit;
+      bits = 0;
+      bitCount = 0;
+      topUp();
+      bits >>= s.InBitPos;
+      bitCount -= static_cast<std::uint32_t>(s.InBitPos);
     }
     topUp();
 
-    std::int32_t e = decodeSymbol(litTable, litSub);
-    if (e < 0) goto damaged;
-    if (e < kLiteralLimit) {
-      out[p++] = static_cast<std::uint8_t>(EntrySymbol(e));
-      // A second symbol from the same top-up: at least 41 bits are left.
-      e = decodeSymbol(litTable, litSub);
-      if (e < 0) goto damaged;
-      if (e < kLiteralLimit) {
-        out[p++] = static_cast<std::uint8_t>(EntrySymbol(e));
-        continue;
+    std::uint32_t e = litTable[bits & 511];
+    if (e & kLiteralFlag) {
+      // Up to three literals from one top-up: 3 x 15 bits of the 56.
+      consume(e);
+      out[p++] = static_cast<std::uint8_t>(e >> 16);
+      e = litTable[bits & 511];
+      if (e & kLiteralFlag) {
+        consume(e);
+        out[p++] = static_cast<std::uint8_t>(e >> 16);
+        e = litTable[bits & 511];
+        if (e & kLiteralFlag) {
+          consume(e);
+          out[p++] = static_cast<std::uint8_t>(e >> 16);
+          continue;
+        }
       }
-      // InLimit leaves 16 bytes of room, so this second load stays in the data.
-      topUp();
+      topUp();  // a length and a distance with their extra bits take up to 48 bits
     }
 
-    {
-      const std::int32_t symbol = EntrySymbol(e);
-      if (symbol == kEndOfBlock) {
+    if (e & kSpecialFlag) [[unlikely]] {
+      if (e & kSubTableFlag) {
+        e = litSub[EntryValue(e) + static_cast<std::uint32_t>((bits >> 9) & 63)];
+        if (e & kLiteralFlag) {
+          consume(e);
+          out[p++] = static_cast<std::uint8_t>(e >> 16);
+          continue;
+        }
+      }
+      if (e & kEndOfBlockFlag) {
+        consume(e);
         saveInput();
         if (p > sizeEnd) Damaged();
         break;
       }
-      const std::uint32_t lengthIndex = static_cast<std::uint32_t>(symbol - 257);
-      if (lengthIndex >= 29) goto damaged;  // symbols 286 and 287
-      const std::int32_t lengthExtra = kLengthExtra[lengthIndex];
-      const std::int32_t length =
-          kLengthBase[lengthIndex] + static_cast<std::int32_t>(bits & static_cast<std::uint32_t>(kBitMask[lengthExtra]));
-      bits >>= lengthExtra;
-      bitCount -= static_cast<unsigned>(lengthExtra);
+      if (e & kSpecialFlag) goto damaged;  // no code ends here, or symbol 286/287
+    }
 
-      const std::int32_t d = decodeSymbol(distTable, distSub);
-      if (d < 0) goto damaged;
-      const std::int32_t distSymbol = EntrySymbol(d);
-      if (distSymbol >= 30) goto damaged;  // distance codes 30 and 31
-      const std::int32_t distExtra = kDistExtra[distSymbol];
-      const std::int32_t distance =
-          kDistBase[distSymbol] + static_cast<std::int32_t>(bits & static_cast<std::uint32_t>(kBitMask[distExtra]));
-      bits >>= distExtra;
-      bitCount -= static_cast<unsigned>(distExtra);
-      if (distance > p - lowest) goto damaged;  // before the entry's first byte
-      CopyMatch(out + p, distance, length);
-      p += length;
+    {
+      std::uint64_t span = bits;
+      consume(e);
+      const std::uint32_t length = EntryValue(e) + ExtraValue(span, e);
+
+      std::uint32_t d = distTable[bits & 511];
+      if (d & kSpecialFlag) [[unlikely]] {
+        if (!(d & kSubTableFlag)) goto damaged;  // no code, or distance code 30/31
+        d = distSub[EntryValue(d) + static_cast<std::uint32_t>((bits >> 9) & 63)];
+        if (d & kSpecialFlag) goto damaged;
+      }
+      span = bits;
+      consume(d);
+      const std::uint32_t distance = EntryValue(d) + ExtraValue(span, d);
+      if (distance > static_cast<std::uint32_t>(p - lowest)) goto damaged;  // before the entry's first byte
+      CopyMatch(out + p, static_cast<std::int32_t>(distance), static_cast<std::int32_t>(length));
+      p += static_cast<std::int32_t>(length);
     }
     continue;
 

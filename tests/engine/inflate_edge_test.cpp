@@ -144,6 +144,49 @@ TEST(InflateEdge, FifteenBitCodesUseTheSecondLevel) {
   ExpectValid(w.Finish(), text);
 }
 
+TEST(InflateEdge, LongestMatchesAfterLiteralRunsAcrossRefillsAndFlushes) {
+  // The most bits the decoder takes at once: a match with the 15-bit length
+  // code 284 (5 extra bits) and the 15-bit distance code 29 (13 extra bits),
+  // 48 bits, after literals of 9 bits (the longest without a second-level
+  // lookup). Runs of one to four literals before each match put it at every
+  // place in the decoder's rounds; 160 KB of input crosses many input refills
+  // and output window flushes. Literal/length code: 'c'..'i' at 1..7 bits,
+  // 'a', 'b', 'j' at 9, 'k'..'o' at 10..14, end and 284 at 15; distance code:
+  // 0..12 at 1..13 bits, 26..29 at 15. Both are complete.
+  std::vector<int> lit(286, 0), dist(30, 0);
+  for (int i = 0; i < 7; ++i) lit[static_cast<std::size_t>('c' + i)] = i + 1;
+  for (int symbol : {int{'a'}, int{'b'}, int{'j'}}) lit[static_cast<std::size_t>(symbol)] = 9;
+  for (int i = 0; i < 5; ++i) lit[static_cast<std::size_t>('k' + i)] = 10 + i;
+  lit[256] = lit[284] = 15;
+  for (int i = 0; i < 13; ++i) dist[static_cast<std::size_t>(i)] = i + 1;
+  for (int symbol : {26, 27, 28, 29}) dist[static_cast<std::size_t>(symbol)] = 15;
+  const auto litCodes = test::CanonicalCodes(lit);
+  const auto distCodes = test::CanonicalCodes(dist);
+  BitWriter w;
+  w.BlockHeader(true, 2);
+  w.DynamicHeader(lit, dist);
+  std::string expected;
+  std::mt19937 random(16);
+  auto literal = [&](char c) {
+    w.Code(litCodes[static_cast<unsigned char>(c)], 9);
+    expected += c;
+  };
+  for (int i = 0; i < 33000; ++i) literal(random() & 1 ? 'a' : 'b');  // more than the farthest distance
+  for (int i = 0; i < 12000; ++i) {
+    for (int n = static_cast<int>(random() % 4); n >= 0; --n) literal(random() & 1 ? 'a' : 'b');
+    const int lengthExtra = static_cast<int>(random() % 31);  // lengths 227..257
+    const int distExtra = static_cast<int>(random() % 8192);  // distances 24577..32768
+    w.Code(litCodes[284], 15);
+    w.Bits(static_cast<std::uint32_t>(lengthExtra), 5);
+    w.Code(distCodes[29], 15);
+    w.Bits(static_cast<std::uint32_t>(distExtra), 13);
+    const std::size_t distance = static_cast<std::size_t>(24577 + distExtra);
+    for (int k = 0; k < 227 + lengthExtra; ++k) expected += expected[expected.size() - distance];
+  }
+  w.Code(litCodes[256], 15);
+  ExpectValid(w.Finish(), expected);
+}
+
 TEST(InflateEdge, RepeatCode18With127WritesThe138Zeros) {
   // One code 18 with the 7 bits 127 zeroes symbols 0..137; then 138..146 get
   // 6 bits and 147..256 get 7 bits (a complete code: 9/64 + 110/128 = 1). The
