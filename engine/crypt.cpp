@@ -5,12 +5,17 @@
 #include "engine/engine_state.h"
 
 namespace vantelo {
+namespace {
+
+constexpr std::uint32_t kKeyMultiplier = 134775813u;
+
+}  // namespace
 
 void UpdateKeys(std::uint8_t c) {
   EngineState& s = Engine();
   auto& k = s.CryptKeys;
   k[0] = (k[0] >> 8) ^ s.CrcTable[(k[0] ^ c) & 0xFF];
-  k[1] = (k[1] + (k[0] & 0xFF)) * 134775813u + 1u;
+  k[1] = (k[1] + (k[0] & 0xFF)) * kKeyMultiplier + 1u;
   k[2] = (k[2] >> 8) ^ s.CrcTable[(k[2] ^ (k[1] >> 24)) & 0xFF];
 }
 
@@ -52,16 +57,20 @@ void DecryptInput() {
   const auto n = static_cast<std::int32_t>(
       std::min<ZipSize>({s.CryptCount, s.CryptRemaining, valid - s.CryptStart}));
   s.CryptRemaining -= n;
-  // The same steps as DecryptByte and UpdateKeys, with the keys in locals.
-  const auto& table = s.CrcTable;
+  // The same steps as DecryptByte and UpdateKeys, with the keys in registers.
+  // Each byte's keystream depends on the previous byte's plain text, so the
+  // loop is one chain of dependent steps; it is kept as short as it goes: the
+  // keystream byte depends on the low 16 bits of k2 only, so no mask.
+  const std::uint32_t* const table = s.CrcTable.data();
   std::uint32_t k0 = s.CryptKeys[0], k1 = s.CryptKeys[1], k2 = s.CryptKeys[2];
   std::uint8_t* p = s.InBuffer.data() + s.CryptStart;
-  for (std::int32_t i = 0; i < n; ++i) {
-    const std::uint32_t t = (k2 & 0xFFFF) | 2u;
-    const std::uint8_t plain = static_cast<std::uint8_t>(p[i] ^ ((t * (t ^ 1u)) >> 8));
-    p[i] = plain;
+  std::uint8_t* const end = p + n;
+  for (; p != end; ++p) {
+    const std::uint32_t t = k2 | 2u;
+    const std::uint8_t plain = static_cast<std::uint8_t>(*p ^ ((t * (t ^ 1u)) >> 8));
+    *p = plain;
     k0 = (k0 >> 8) ^ table[(k0 ^ plain) & 0xFF];
-    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1u;
+    k1 = (k1 + (k0 & 0xFF)) * kKeyMultiplier + 1u;
     k2 = (k2 >> 8) ^ table[(k2 ^ (k1 >> 24)) & 0xFF];
   }
   s.CryptKeys = {k0, k1, k2};
