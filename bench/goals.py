@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""Measures Vantelo's speed goals beside its peers and prints one line per goal.
+
+    bench/goals.py [--build DIR] [--data DIR] [--runs N] [--only cli]
+
+The archives come from bench/make-archives.sh (made once into --data). Times
+are medians of alternating runs (Vantelo, peer, Vantelo, peer, ...), both wall
+time and processor time (user + system of the child): on a machine shared with
+other work the processor time is the steadier figure. Instruction counts come
+from callgrind and do not depend on the load at all.
+"""
+import argparse
+import os
+import re
+import resource
+import statistics
+import subprocess
+import sys
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def run_timed(argv):
+    """Runs argv with its output discarded; returns (wall seconds, CPU seconds)."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return wall, cpu
+
+
+def medians(commands, runs):
+    """commands: {name: argv}. Alternates them runs times; {name: (wall, cpu)} medians."""
+    samples = {name: [] for name in commands}
+    for _ in range(runs):
+        for name, argv in commands.items():
+            samples[name].append(run_timed(argv))
+    return {name: (statistics.median(w for w, _ in s), statistics.median(c for _, c in s))
+            for name, s in samples.items()}
+
+
+def unpacked_bytes(path):
+    with zipfile.ZipFile(path) as z:
+        return sum(i.file_size for i in z.infolist())
+
+
+def instructions(argv):
+    """Instructions the program runs, counted by callgrind."""
+    r = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + argv,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    m = re.search(r"Collected : (\d+)", r.stderr)
+    return int(m.group(1)) if m else None
+
+
+def verdict(value, limit):
+    return "met" if value <= limit else f"not met ({value / limit:.2f} x the goal)"
+
+
+def line(text):
+    print(text, flush=True)
+
+
+def time_pair(label, commands, runs, size):
+    """Prints the medians of each command and returns them."""
+    result = medians(commands, runs)
+    for name, (wall, cpu) in result.items():
+        rate = f"{size / 1e6 / cpu:7.1f} MB/s of CPU time" if cpu > 0 else ""
+        line(f"  {label:<22} {name:<24} wall {wall * 1000:8.0f} ms   CPU {cpu * 1000:8.0f} ms  {rate}")
+    return result
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default="build-bench")
+    ap.add_argument("--data", default=None)
+    ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--only", choices=["cli"], default=None)
+    args = ap.parse_args()
+    build = os.path.abspath(args.build)
+    data = os.path.abspath(args.data or os.path.join(build, "bench-data"))
+    cli = os.path.join(build, "vantelo-cli")
+    inflate_bench = os.path.join(build, "bench", "inflate_bench")
+    subprocess.run([os.path.join(HERE, "make-archives.sh"), data], check=True)
+    arc = {name: os.path.join(data, name) for name in
+           ("mixed.zip", "mixed10.zip", "big.zip", "small.zip", "7zz-plain.zip", "7zz-crypt.zip", "names.zip")}
+    size = {name: unpacked_bytes(path) for name, path in arc.items()}
+    runs = args.runs
+    line(f"medians of {runs} alternating runs; CPU = user + system time of the program")
+
+    line("\n== vantelo-cli test beside unzip -tqq")
+    for name in ("mixed.zip", "big.zip", "small.zip"):
+        r = time_pair(name, {"vantelo-cli test": [cli, "test", arc[name]],
+                             "unzip -tqq": ["unzip", "-tqq", arc[name]]}, runs, size[name])
+        if name == "small.zip":
+            goal1 = r["vantelo-cli test"][1] / r["unzip -tqq"][1]
+            goal1_wall = r["vantelo-cli test"][0] / r["unzip -tqq"][0]
+
+    line("\n== ZipCrypto (archives by 7zz: the same files without and with a password)")
+    r = time_pair("7zz", {"vantelo-cli plain": [cli, "test", arc["7zz-plain.zip"]],
+                          "vantelo-cli ZipCrypto": [cli, "test", "-p", "bench", arc["7zz-crypt.zip"]],
+                          "unzip -tqq plain": ["unzip", "-tqq", arc["7zz-plain.zip"]],
+                          "unzip -tqq ZipCrypto": ["unzip", "-tqq", "-P", "bench", arc["7zz-crypt.zip"]]},
+                  runs, size["7zz-plain.zip"])
+    goal3 = r["vantelo-cli ZipCrypto"][1] / r["vantelo-cli plain"][1]
+    goal3_unzip = r["unzip -tqq ZipCrypto"][1] / r["unzip -tqq plain"][1]
+
+    line("\n== choosing 1,000 entries by name among 65,535")
+    names = open(os.path.join(data, "names.txt")).read().split()
+    r = time_pair("names.zip", {"vantelo-cli test NAMES": [cli, "test", arc["names.zip"]] + names,
+                                "unzip -tqq NAMES": ["unzip", "-tqq", arc["names.zip"]] + names,
+                                "vantelo-cli test (all)": [cli, "test", arc["names.zip"]]}, runs, 0)
+    goal4 = r["vantelo-cli test NAMES"][1] / r["unzip -tqq NAMES"][1]
+    goal4_all = r["vantelo-cli test NAMES"][1] / max(r["vantelo-cli test (all)"][1], 1e-3)
+
+    goal2_ins = goal2_big = None
+    if args.only != "cli":
+        line("\n== Inflate: instructions per output byte on mixed10.zip (callgrind)")
+        n = size["mixed10.zip"]
+        counts = {
+            "vantelo-cli test (whole program)": instructions([cli, "test", arc["mixed10.zip"]]),
+            "unzip -tqq (whole program)": instructions(["unzip", "-tqq", arc["mixed10.zip"]]),
+            "Vantelo engine loop + CRC": instructions([inflate_bench, "--once", "vantelo", arc["mixed10.zip"]]),
+            "zlib inflate + crc32": instructions([inflate_bench, "--once", "zlib", arc["mixed10.zip"]]),
+            "libdeflate + crc32": instructions([inflate_bench, "--once", "libdeflate", arc["mixed10.zip"]]),
+        }
+        for name, count in counts.items():
+            line(f"  {name:<34} {count / n:6.1f}" if count else f"  {name:<34} (valgrind missing)")
+        if counts["vantelo-cli test (whole program)"]:
+            goal2_ins = counts["vantelo-cli test (whole program)"] / n
+
+        line("\n== Inflate: the 100 MB entry (best of 5 rounds, decoders only)")
+        out = subprocess.run([inflate_bench, "--zip", arc["big.zip"]], stdout=subprocess.PIPE, text=True).stdout
+        sys.stdout.write(out)
+        m = re.search(r"libdeflate \(memory\) \+ crc32 .*its time ([\d.]+)", out)
+        goal2_big = float(m.group(1)) if m else None
+
+    line("\n== Goals")
+    line(f"  1. small entries: vantelo-cli test / unzip -tqq = {goal1:.2f} of CPU time "
+         f"({goal1_wall:.2f} wall); goal at most 0.5: {verdict(goal1, 0.5)}")
+    if goal2_ins is not None:
+        line(f"  2. Inflate: {goal2_ins:.1f} instructions per output byte (whole vantelo-cli test); "
+             f"goal at most 17: {verdict(goal2_ins, 17)}")
+    if goal2_big is not None:
+        line(f"     100 MB entry: Vantelo time / libdeflate loop time (both with CRC-32) = {goal2_big:.2f}; "
+             f"goal at most 1.2: {verdict(goal2_big, 1.2)}")
+    line(f"  3. ZipCrypto: test time encrypted / plain = {goal3:.2f} (unzip: {goal3_unzip:.2f}); "
+         f"goal at most 1.3: {verdict(goal3, 1.3)}")
+    line(f"  4. 1,000 names among 65,535 entries: vantelo / unzip = {goal4:.2f} of CPU time; "
+         f"with the names / testing all = {goal4_all:.2f}; goal: no slower than unzip: {verdict(goal4, 1.0)}")
+
+
+if __name__ == "__main__":
+    main()

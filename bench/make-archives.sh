@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Makes the benchmark archives from files found on this system, once: archives
+# already in OUT_DIR are kept. Nothing here is committed; the archives are large.
+#   bench/make-archives.sh OUT_DIR
+#
+#   mixed.zip        28,000 files of every kind below /usr (at most 64 KB each), zip -6
+#   mixed10.zip      the first 10 MB of the same list (for instruction counts)
+#   big.zip          one entry of 100 MB: those files laid end to end, zip -6
+#   small.zip        20,000 files of 1-4 KB, zip -6
+#   7zz-plain.zip    the mixed files by 7zz (Deflate), no password
+#   7zz-crypt.zip    the same by 7zz with ZipCrypto, password "bench"
+#   names.zip        65,535 tiny entries (Python's zipfile); names.txt lists
+#                    1,000 of their names to choose
+set -euo pipefail
+out=${1:?usage: make-archives.sh OUT_DIR}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+# The file lists: regular files only (no links), readable, at most 8 MB; a
+# fixed pseudo-random order so that every run picks the same files.
+if [ ! -s "$out/mixed.list" ]; then
+  python3 - "$out" <<'PY'
+import os, random, sys
+out = sys.argv[1]
+files = []
+for root in ("/usr/share", "/usr/lib", "/usr/bin", "/usr/include"):
+    for d, dirs, names in os.walk(root):
+        dirs.sort()
+        for n in sorted(names):
+            p = os.path.join(d, n)
+            try:
+                st = os.lstat(p)
+            except OSError:
+                continue
+            if not os.path.isfile(p) or os.path.islink(p) or not os.access(p, os.R_OK):
+                continue
+            if "\n" in p or st.st_size == 0 or st.st_size > 8_000_000:
+                continue
+            files.append((p, st.st_size))
+rnd = random.Random(16)
+rnd.shuffle(files)
+
+def pick(limit_bytes, limit_files, keep=lambda size: True):
+    chosen, total = [], 0
+    for p, size in files:
+        if not keep(size):
+            continue
+        if total + size > limit_bytes or len(chosen) >= limit_files:
+            break
+        chosen.append(p)
+        total += size
+    return chosen
+
+def write(name, paths):
+    with open(os.path.join(out, name), "w") as f:
+        f.write("".join(p + "\n" for p in paths))
+
+write("mixed.list", pick(147_000_000, 28_000, lambda size: size <= 65536))
+write("mixed10.list", pick(10_000_000, 28_000, lambda size: size <= 65536))
+write("small.list", pick(1 << 40, 20_000, lambda size: 1024 <= size <= 4096))
+PY
+fi
+
+make_zip() {  # name list: zip -6 of the listed files (stored as usr/...)
+  [ -s "$out/$1" ] || zip -q -6 "$out/$1" -@ < "$out/$2"
+}
+make_zip mixed.zip mixed.list
+make_zip mixed10.zip mixed10.list
+make_zip small.zip small.list
+
+if [ ! -s "$out/big.zip" ]; then
+  work=$(mktemp -d)
+  python3 - "$out/mixed.list" "$work/big.bin" <<'PY'
+import sys
+want, done = 100_000_000, 0
+with open(sys.argv[2], "wb") as big:
+    for p in open(sys.argv[1]).read().split("\n"):
+        if not p:
+            continue
+        with open(p, "rb") as f:
+            data = f.read(want - done)
+        big.write(data)
+        done += len(data)
+        if done >= want:
+            break
+PY
+  (cd "$work" && zip -q -6 "$out/big.zip" big.bin)
+  rm -rf "$work"
+fi
+
+# 7zz stores the paths as given; relative to / they match zip's.
+seven() {  # name [options...]
+  local name=$1
+  shift
+  [ -s "$out/$name" ] || (cd / && sed 's|^/||' "$out/mixed.list" > "$out/mixed.rel" &&
+    7zz a -tzip -bd -bso0 -bsp0 "$@" "$out/$name" @"$out/mixed.rel")
+}
+seven 7zz-plain.zip
+seven 7zz-crypt.zip -pbench -mem=ZipCrypto
+
+if [ ! -s "$out/names.zip" ]; then
+  python3 - "$out" <<'PY'
+import sys, zipfile
+out = sys.argv[1]
+with zipfile.ZipFile(out + "/names.zip", "w", zipfile.ZIP_STORED) as z:
+    for i in range(65535):
+        z.writestr(f"d{i % 97:02d}/entry{i:05d}.txt", f"{i}\n")
+with open(out + "/names.txt", "w") as f:
+    for i in range(0, 65535, 65)[:1000]:
+        f.write(f"d{i % 97:02d}/entry{i:05d}.txt\n")
+PY
+fi
