@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/engine.h"
+#include "platform/interrupt_cleanup.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 #include "ui/settings_store.h"
@@ -18,6 +19,9 @@ int main(int argc, char** argv) {
     }
   }
   vantelo::EngineStartup();
+  // Ctrl+C, a logout or a kill request still takes the private temporary
+  // folder and an unfinished file with it.
+  vantelo::platform::InstallInterruptCleanup();
   int result = 0;
   {
     QApplication app(argc, argv);          // 1. initialise

@@ -71,6 +71,13 @@ bool SkipLocalHeader(EngineState& s) {
   s.LocalOffset += nameLength;
   if (!EnsureWindow(s, extraLength)) return false;
   s.LocalOffset += extraLength;
+  // The name and extra field could still push the data into the next entry.
+  const ZipSize dataEnd = s.LocalOffset + s.CurrentEntry->PackedSize;
+  if (dataEnd > s.EntryLimits[static_cast<std::size_t>(s.CurrentEntry - s.Entries.data())]) {
+    SetError(kErrDamaged, kOverlapMessage);
+    return false;
+  }
+  s.EntryDataEnd = dataEnd;
   s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
   // The output path comes from the central directory name, decoded by the
   // catalog (TZFItem::EntryPath), as the catalog shows it.
@@ -80,6 +87,7 @@ bool SkipLocalHeader(EngineState& s) {
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
   s.CryptRemaining = 0;
+  s.CurrentEntry->ItemStatus.clear();  // an entry this batch cannot finish has no verdict
   if (!SkipLocalHeader(s)) return false;
   const std::uint16_t flags = s.CurrentEntry->CentralFlags;
   if (!(flags & kFlagEncrypted)) {
@@ -123,13 +131,18 @@ std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
                       bool useFolderNames, bool testOnly, TProgressProc callback) {
   EngineState& s = Engine();
   s.SelectedOnly = selectedOnly;
+  // Messages name files as DestDir + name: a separator joins them.
   s.DestDir = destDir;
+  if (!s.DestDir.empty() && s.DestDir.back() != '/' && s.DestDir.back() != '\\')
+    s.DestDir += platform::NativeSeparator();
   s.Password = password.substr(0, kMaxPassword);
   s.Overwrite = overwrite;
   s.UseFolderNames = useFolderNames;
   s.TestOnly = testOnly;
   s.Callback = std::move(callback);
   ProcessEntries(first, last);
+  platform::CloseFolder(s.DestFolder);
+  s.DestFolder = platform::kNoFolder;
   s.Callback = nullptr;  // it may hold references into the caller
   return s.ErrorNo;
 }
@@ -150,6 +163,11 @@ void ProcessEntries(std::int32_t first, std::int32_t last) {
   s.SkippedCount = 0;
   s.LastCallbackTick = platform::TickCount();
   if (last < first) return;
+  // Refused before anything is written.
+  if (!FindEntryLimits(s.Entries, s.CentralOffset, s.EntryLimits)) {
+    SetError(kErrDamaged, kOverlapMessage);
+    return;
+  }
   for (std::int32_t i = first; i <= last; ++i) {
     s.CurrentEntry = &s.Entries.at(static_cast<std::size_t>(i));
     if (s.SelectedOnly && !s.CurrentEntry->Selected) continue;

@@ -274,6 +274,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
     return FailReadingHeaders(kErrDamaged, "The central directory holds more entries than are supported!");
   const ZipSize shift = FrontShift(s, place);
   const ZipSize directoryEnd = place.offset + shift + place.size;
+  s.CentralOffset = place.offset + shift;
 
   // Every record the end record counts must be there. Records beyond that
   // count are read too while they lie inside the directory's stated size: a

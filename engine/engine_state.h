@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "platform/destination.h"
 #include "platform/platform.h"
 
 namespace vantelo {
@@ -51,18 +52,23 @@ struct EngineState {
   ZipSize TotalSize = 0;
   std::string NameCharset;         // the user's setting ("" automatic), canonical
   std::string ArchiveNameCharset;  // what the open archive's legacy names were decoded with
+  ZipSize CentralOffset = 0;     // where the central directory starts in the file
+  std::vector<ZipSize> EntryLimits;  // per entry: its bytes end by this offset
 
   // --- work area of the current entry
   std::array<char, kNameBufferSize> NameBuffer{};
   std::string EntryFolder, EntryFileName, EntryExt;
   std::string OutputName;
   platform::FileHandle OutputHandle = platform::kNoFile;
-  std::string OutputTempPath;  // the file being written; renamed over the target on success
+  std::string OutputTempName;  // its hidden name while written; empty when it has none
+  platform::FolderHandle OutputFolder = platform::kNoFolder;  // where the entry's file goes
   ZipSize LocalOffset = 0;
+  ZipSize EntryDataEnd = 0;  // archive offset just past the entry's packed data
   std::array<std::uint8_t, 12> CryptHeader{};
 
   // --- batch options
-  std::string DestDir;
+  std::string DestDir;  // empty (the current folder) or ending with a separator
+  platform::FolderHandle DestFolder = platform::kNoFolder;  // opened on the first write
   std::string Password;  // at most 30 characters
   bool SelectedOnly = false;
   bool TestOnly = false;

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "engine/engine.h"
 
 namespace vantelo {
 
@@ -13,7 +16,9 @@ namespace vantelo {
 // status text. The file is written under a temporary name beside its target and
 // put in place only when the entry ends "Ok.".
 void ExtractCurrentEntry();
-// Creates DestDir + EntryFolder with every missing level; error 1 on failure.
+// Creates DestDir + EntryFolder with every missing level, never through a
+// link: error 1 when a level cannot be made, skipped as unsafe when a link or
+// another non-folder stands on the way.
 void MakeEntryFolder();
 // Runs a batch over the entries First..Last with the options already stored.
 void ProcessEntries(std::int32_t first, std::int32_t last);
@@ -24,5 +29,16 @@ bool IsSupportedMethod(std::uint16_t method);
 // True when a stored name could reach outside the destination: an absolute
 // name ("/x", "\x"), a drive-letter name ("c:x") or a ".." component.
 bool IsUnsafeEntryPath(const char* name);
+
+// Fills limits[i] with the offset entry i's local header and data must end by:
+// the next entry's local header in offset order, or the central directory at
+// centralOffset (INT64_MAX for an entry starting past it, which is no real
+// local header). False when even the fixed header and the packed data of an
+// entry reach past its limit: entries overlap.
+bool FindEntryLimits(const std::vector<TZFItem>& entries, std::int64_t centralOffset,
+                     std::vector<std::int64_t>& limits);
+// The message of a batch refused for overlapping entries.
+inline constexpr const char* kOverlapMessage =
+    "Entries of the ZIP file overlap each other or its central directory!";
 
 }  // namespace vantelo

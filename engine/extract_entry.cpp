@@ -1,10 +1,11 @@
 // Extraction (or test) of one entry: output path, folders, output file, decoding,
 // file time, CRC check and status text.
 //
-// A file is never written in place. Its data goes to a fresh temporary file in
-// the target's folder, which is renamed over the target only when the entry
-// ends "Ok."; any other outcome removes it. So a failed entry leaves nothing
-// behind, and the file that was there before survives.
+// A file is never written in place. Its data goes to a pending file in the
+// target's folder (platform/destination.h), which gets the target's name only
+// when the entry ends "Ok."; any other outcome removes it. So a failed entry
+// leaves nothing behind, and the file that was there before survives. Folders
+// are opened level by level below the destination, never through a link.
 #include <cstdio>
 
 #include "engine/extract.h"
@@ -17,11 +18,6 @@ namespace {
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflate = 8;
 
-// The current folder needs no creating; an empty path names it.
-bool FolderPresent(const std::string& path) {
-  return path.empty() || platform::DirectoryExists(path);
-}
-
 // A skipped entry counts as skipped and adds its full size to the bytes done.
 void SkipEntry(EngineState& s, const char* status) {
   s.CurrentEntry->ItemStatus = status;
@@ -33,91 +29,113 @@ void SetUnsupportedMethod(EngineState& s) {
   SetError(kErrMethod, s.OutputName + " is compressed with not supported old method!");
 }
 
-// Closes the output file, if any, and removes its temporary name.
-void DiscardOutput(EngineState& s) {
-  if (s.OutputHandle != platform::kNoFile) {
-    platform::Close(s.OutputHandle);
-    s.OutputHandle = platform::kNoFile;
-  }
-  if (!s.OutputTempPath.empty()) {
-    platform::RemoveFile(s.OutputTempPath);
-    s.OutputTempPath.clear();
-  }
+platform::PendingFile TakePendingOutput(EngineState& s) {
+  platform::PendingFile pending{s.OutputHandle, std::move(s.OutputTempName)};
+  s.OutputHandle = platform::kNoFile;
+  s.OutputTempName.clear();
+  return pending;
 }
 
-// Creates a new, uniquely named temporary file in folder dir (empty: the
-// current folder). Never opens an existing file.
-bool CreateTemporaryOutput(EngineState& s, const std::string& dir) {
-  static std::uint32_t counter = 0;
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    const std::uint32_t mix = platform::TickCount() * 2654435761u ^ (++counter * 40503u);
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(mix));
-    std::string path = dir + ".vantelo-" + suffix + ".tmp";
-    const platform::FileHandle file = platform::CreateForWriting(path, platform::CreateMode::New);
-    if (file != platform::kNoFile) {
-      s.OutputHandle = file;
-      s.OutputTempPath = std::move(path);
-      return true;
-    }
-    // Anything but a name clash (a missing or read-only folder) will not go away.
-    if (!platform::PathExists(path)) return false;
-  }
+// Closes the output file, if any, and removes it: nothing of it remains.
+void DiscardOutput(EngineState& s) {
+  platform::PendingFile pending = TakePendingOutput(s);
+  platform::DiscardPendingFile(s.OutputFolder, pending);
+}
+
+// Opens the destination on the batch's first write, making it when missing.
+bool OpenDestinationFolder(EngineState& s) {
+  if (s.DestFolder != platform::kNoFolder) return true;
+  s.DestFolder = platform::OpenDestination(s.DestDir, true);
+  if (s.DestFolder != platform::kNoFolder) return true;
+  SetError(kErrDamaged, "Can not create directory " + s.DestDir);
   return false;
 }
 
+// Opens (making what is missing) the folder relative below the destination,
+// never through a link. Unsafe means the entry is to be skipped; Failed has
+// set the error that stops the batch.
+platform::FolderResult OpenEntryFolder(EngineState& s, const std::string& relative,
+                                       platform::FolderHandle& folder) {
+  folder = platform::kNoFolder;
+  if (!OpenDestinationFolder(s)) return platform::FolderResult::Failed;
+  const platform::FolderResult result = platform::OpenFolderBelow(s.DestFolder, relative, true, folder);
+  if (result == platform::FolderResult::Failed)
+    SetError(kErrDamaged, "Can not create directory " + s.DestDir + relative);
+  return result;
+}
+
 // Prepares the output file of a file entry. Returns false when the entry is
-// done already: skipped because the file exists, or stopped by an error.
+// done already: skipped (the file exists, a link stands on its way) or stopped
+// by an error.
 bool PrepareOutput(EngineState& s) {
   const std::string target = s.DestDir + s.OutputName;
-  if (!s.Overwrite && platform::FileExists(target)) {
-    SkipEntry(s, kStatusFileExists);
-    return false;
-  }
   // An entry that cannot be decoded creates nothing.
   if (!IsSupportedMethod(s.CurrentEntry->Method)) {
     SetUnsupportedMethod(s);
     return false;
   }
-  // Something that is not a file stands in the way: a folder (and, without
-  // overwrite, anything at all) cannot be replaced.
-  const bool blocked = s.Overwrite ? platform::DirectoryExists(target) : platform::PathExists(target);
-  if (!blocked) {
-    const std::string dir = s.DestDir + (s.UseFolderNames ? s.EntryFolder : std::string());
-    if (!CreateTemporaryOutput(s, dir)) {
-      if (!FolderPresent(s.DestDir + s.EntryFolder)) {
-        MakeEntryFolder();
-        if (s.ErrorNo != 0) return false;
-      }
-      CreateTemporaryOutput(s, dir);
-    }
+  const std::string relative = s.UseFolderNames ? s.EntryFolder : std::string();
+  switch (OpenEntryFolder(s, relative, s.OutputFolder)) {
+    case platform::FolderResult::Opened:
+      break;
+    case platform::FolderResult::Unsafe:
+      SkipEntry(s, kStatusUnsafePath);
+      return false;
+    case platform::FolderResult::Failed:
+      return false;
   }
-  if (s.OutputHandle == platform::kNoFile) {
+  // A file or link under the name is replaced (the link itself, never what it
+  // points to) or, without overwrite, kept; a folder stays and stops the batch.
+  const platform::NameKind present = platform::KindAt(s.OutputFolder, s.EntryFileName);
+  if (!s.Overwrite && present != platform::NameKind::Nothing && present != platform::NameKind::Folder) {
+    SkipEntry(s, kStatusFileExists);
+    return false;
+  }
+  platform::PendingFile pending;
+  if (present == platform::NameKind::Folder || !platform::CreatePendingFile(s.OutputFolder, pending)) {
     SetError(kErrCreate, "Error creating file " + target + " !");
     return false;
   }
+  s.OutputHandle = pending.file;
+  s.OutputTempName = std::move(pending.tempName);
   return true;
 }
 
-// Puts the finished temporary file in place of the target.
+// Gives the finished file its name (the entry's verdict is "Ok.").
 void PublishOutput(EngineState& s) {
-  const std::string target = s.DestDir + s.OutputName;
-  const bool moved = s.Overwrite ? platform::RenameReplace(s.OutputTempPath, target)
-                                 : platform::RenameNoReplace(s.OutputTempPath, target);
-  if (moved) {
-    s.OutputTempPath.clear();
-    s.CurrentEntry->ItemStatus = kStatusOk;
-    return;
+  platform::PendingFile pending = TakePendingOutput(s);
+  switch (platform::PublishPendingFile(s.OutputFolder, pending, s.EntryFileName, s.Overwrite)) {
+    case platform::PublishResult::Published:
+      s.CurrentEntry->ItemStatus = kStatusOk;
+      return;
+    case platform::PublishResult::NameTaken:
+      // Another program made the file while this entry was decoded; its bytes
+      // are already counted.
+      s.CurrentEntry->ItemStatus = kStatusFileExists;
+      s.SkippedCount += 1;
+      return;
+    case platform::PublishResult::Failed:
+      SetError(kErrCreate, "Error creating file " + s.DestDir + s.OutputName + " !");
+      return;
   }
-  DiscardOutput(s);
-  if (!s.Overwrite && platform::PathExists(target)) {
-    // Another program made the file while this entry was decoded; its bytes
-    // are already counted.
-    s.CurrentEntry->ItemStatus = kStatusFileExists;
-    s.SkippedCount += 1;
-    return;
-  }
-  if (s.ErrorNo == 0) SetError(kErrCreate, "Error creating file " + target + " !");
+}
+
+// Whether decoding consumed input beyond the entry's packed data.
+bool ReadPastEntry(const EngineState& s) {
+  const std::int64_t bitsUsed = (static_cast<std::int64_t>(s.InBase) + s.InPos) * 8 + s.InBitPos;
+  return bitsUsed > s.EntryDataEnd * 8;
+}
+
+// Whether the entry's data decoded completely: no error, no byte taken from
+// beyond the entry, and exactly the declared number of bytes came out.
+bool DecodedCompletely(const EngineState& s) {
+  if (s.ErrorNo != 0 || ReadPastEntry(s)) return false;
+  return s.EntryOutCount == s.CurrentEntry->UnpackedSize;
+}
+
+void CloseEntryFolder(EngineState& s) {
+  platform::CloseFolder(s.OutputFolder);
+  s.OutputFolder = platform::kNoFolder;
 }
 
 }  // namespace
@@ -143,15 +161,26 @@ bool IsUnsafeEntryPath(const char* name) {
 
 void MakeEntryFolder() {
   EngineState& s = Engine();
-  const std::string path = s.DestDir + s.EntryFolder;
-  if (path.empty()) return;  // the current folder
-  if (!platform::CreateDirectories(path)) SetError(kErrDamaged, "Can not create directory " + path);
+  platform::FolderHandle folder = platform::kNoFolder;
+  switch (OpenEntryFolder(s, s.EntryFolder, folder)) {
+    case platform::FolderResult::Opened:
+      platform::CloseFolder(folder);
+      s.CurrentEntry->ItemStatus = kStatusOk;
+      return;
+    case platform::FolderResult::Unsafe:
+      SkipEntry(s, kStatusUnsafePath);
+      return;
+    case platform::FolderResult::Failed:
+      return;
+  }
 }
 
 void ExtractCurrentEntry() {
   EngineState& s = Engine();
   s.OutputHandle = platform::kNoFile;
-  s.OutputTempPath.clear();
+  s.OutputTempName.clear();
+  s.OutputFolder = platform::kNoFolder;
+  s.CurrentEntry->ItemStatus.clear();
   s.FilesDone += 1;
 
   // The catalog's decoded name (so a second byte 0x5C of a double-byte
@@ -178,10 +207,12 @@ void ExtractCurrentEntry() {
     }
     if (isFolder) {
       MakeEntryFolder();
-      if (s.ErrorNo == 0) s.CurrentEntry->ItemStatus = kStatusOk;
       return;
     }
-    if (!PrepareOutput(s)) return;
+    if (!PrepareOutput(s)) {
+      CloseEntryFolder(s);
+      return;
+    }
   }
 
   s.InBitPos = 0;
@@ -198,20 +229,33 @@ void ExtractCurrentEntry() {
       break;
     default:
       DiscardOutput(s);
+      CloseEntryFolder(s);
       SetUnsupportedMethod(s);
       return;
   }
   s.EntryCrc ^= 0xFFFFFFFFu;
 
-  if (s.OutputHandle != platform::kNoFile) {
-    platform::SetLastWriteTimeFromDos(s.OutputHandle, s.CurrentEntry->FileDate,
-                                      s.CurrentEntry->FileTime);
-    platform::Close(s.OutputHandle);
-    s.OutputHandle = platform::kNoFile;
+  // Data that wrong keys turned into garbage often fails to decode, or runs
+  // on past the entry: for an encrypted entry that is the same verdict as a
+  // CRC mismatch, not damage to the archive, and the batch goes on.
+  const bool encrypted = (s.CurrentEntry->CentralFlags & kFlagEncrypted) != 0;
+  const bool overran = ReadPastEntry(s);
+  if (encrypted && s.ErrorNo == kErrDamaged) {
+    s.ErrorNo = 0;
+    s.ErrorMsg.clear();
+  } else if (!encrypted && overran && s.ErrorNo == 0) {
+    // Its stream took another entry's bytes (or the central directory's) as its own.
+    SetError(kErrDamaged, kOverlapMessage);
   }
 
   // The CRC-32 is the central directory's: a data descriptor is not read.
-  if (s.EntryCrc == s.CurrentEntry->CentralCrc) {
+  if (s.ErrorNo != 0) {
+    // Stopped by an error or a user break: no verdict, and nothing of it stays.
+    DiscardOutput(s);
+  } else if (DecodedCompletely(s) && s.EntryCrc == s.CurrentEntry->CentralCrc) {
+    if (s.OutputHandle != platform::kNoFile)
+      platform::SetLastWriteTimeFromDos(s.OutputHandle, s.CurrentEntry->FileDate,
+                                        s.CurrentEntry->FileTime);
     if (s.TestOnly)
       s.CurrentEntry->ItemStatus = kStatusOk;
     else
@@ -221,6 +265,7 @@ void ExtractCurrentEntry() {
     s.CurrentEntry->ItemStatus = kStatusBadCrc;
     DiscardOutput(s);
   }
+  CloseEntryFolder(s);
 }
 
 }  // namespace vantelo

@@ -37,11 +37,6 @@ std::int64_t Seek(FileHandle file, std::int64_t offset, SeekOrigin origin);
 void Close(FileHandle file);
 
 bool RemoveFile(const std::string& path);  // named so it cannot clash with Win32 macros
-// Renames from over to, replacing an existing file at to.
-bool RenameReplace(const std::string& from, const std::string& to);
-// Renames from to to only when nothing is at to (race-free where the file system
-// allows); false when to exists or the rename fails.
-bool RenameNoReplace(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);  // exists and is not a directory
 bool DirectoryExists(const std::string& path);
 // Creates path with every missing parent level; one trailing separator is ignored.
@@ -64,7 +59,8 @@ void SetTickSource(TickSource source);
 
 // A folder private to this user and process (mode 0700 where that exists),
 // created on first call; the result ends with the native separator. Empty when
-// no such folder can be made.
+// no such folder can be made. The interrupt cleanup (interrupt_cleanup.h)
+// removes it with its files.
 std::string PrivateTempDir();
 // Removes an empty folder; false when it is not empty or cannot be removed.
 bool RemoveEmptyDirectory(const std::string& path);

@@ -1,6 +1,8 @@
 // POSIX implementation of the platform layer.
 #include "platform/platform.h"
 
+#include "platform/cleanup_registry_posix.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -109,27 +111,6 @@ void Close(FileHandle file) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool RenameReplace(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-#ifdef RENAME_NOREPLACE
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-#endif
-  // A hard link fails when to exists, which keeps the test and the rename one step.
-  if (::link(from.c_str(), to.c_str()) == 0) {
-    ::unlink(from.c_str());
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  // File systems without hard links: the best that remains is test, then rename.
-  struct stat st{};
-  if (::lstat(to.c_str(), &st) == 0) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
 bool FileExists(const std::string& path) {
   struct stat st{};
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -197,6 +178,7 @@ std::string PrivateTempDir() {
   // mkdtemp makes a fresh folder with mode 0700 that no other user can enter.
   if (::mkdtemp(pattern.data()) == nullptr) return {};
   dir = pattern + "/";
+  posix::RegisterPrivateFolder(dir.c_str());
   return dir;
 }
 
