@@ -7,6 +7,21 @@
 #include "engine/engine.h"
 
 namespace vantelo::cli {
+namespace {
+
+// Whether the byte at i (0x80..0xBF) continues a UTF-8 sequence begun before it.
+bool ContinuesUtf8(const std::string& text, std::size_t i) {
+  std::size_t lead = i;
+  while (lead > 0 && i - lead < 3 &&
+         (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
+    --lead;
+  if (lead == 0) return false;
+  const unsigned char first = static_cast<unsigned char>(text[lead - 1]);
+  const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  return first >= 0xC2 && first <= 0xF4 && i - (lead - 1) < length;
+}
+
+}  // namespace
 
 std::string UsageText() {
   return "usage: vantelo-cli list    ARCHIVE [-O CHARSET]\n"
@@ -35,9 +50,20 @@ std::string UsageText() {
 std::string EscapeControls(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  for (unsigned char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    char escaped[8];
     if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      // U+0080..U+009F in UTF-8: the C1 controls, which some terminals act on.
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(text[++i]));
+      out += escaped;
+    } else if (c >= 0x80 && c <= 0x9F && !ContinuesUtf8(text, i)) {
+      // The same controls as single bytes, for terminals in an 8-bit mode.
       std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
       out += escaped;
     } else {

@@ -18,7 +18,8 @@ inline constexpr int kExitUsage = 64;    // bad command line
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Text with control characters shown as escapes, so that a stored name cannot
-// drive the terminal.
+// drive the terminal: C0 controls and DEL as \xNN, the C1 controls as \u00NN
+// when UTF-8-encoded and as \xNN when they stand as single bytes.
 std::string EscapeControls(const std::string& text);
 
 // Sets the engine's character set of legacy entry names ("" automatic) for

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "common/extract_manifest.h"
+#include "cli/cli.h"
 #include "common/test_support.h"
 
 namespace vantelo {
@@ -219,6 +220,11 @@ TEST(CliBatch, UnsafeNamesAreSkippedAndControlCharactersEscaped) {
   r = RunCli("test " + Fixture("ctl_name.zip"));
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "bad\\x1B[31mname\\x07.txt Ok.\n");
+
+  // C1 controls (CSI here) too, UTF-8-encoded or as single bytes; the same
+  // bytes inside other characters (U+201C) stay.
+  EXPECT_EQ(cli::EscapeControls("a\xC2\x9B" "1m\x9B" "b \xC3\xA9\xE2\x80\x9C"),
+            "a\\u009B1m\\x9Bb \xC3\xA9\xE2\x80\x9C");
 }
 
 TEST(CliBatch, UsageErrors) {
