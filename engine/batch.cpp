@@ -72,12 +72,12 @@ bool SkipLocalHeader(EngineState& s) {
   if (!EnsureWindow(s, extraLength)) return false;
   s.LocalOffset += extraLength;
   // The name and extra field could still push the data into the next entry.
-  const ZipSize dataEnd = s.LocalOffset + s.CurrentEntry->PackedSize;
-  if (dataEnd > s.EntryLimits[static_cast<std::size_t>(s.CurrentEntry - s.Entries.data())]) {
+  const ZipSize limit = s.EntryLimits[static_cast<std::size_t>(s.CurrentEntry - s.Entries.data())];
+  if (s.CurrentEntry->PackedSize > limit - s.LocalOffset) {
     SetError(kErrDamaged, kOverlapMessage);
     return false;
   }
-  s.EntryDataEnd = dataEnd;
+  s.EntryDataEnd = s.LocalOffset + s.CurrentEntry->PackedSize;
   s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
   // The output path comes from the central directory name, decoded by the
   // catalog (TZFItem::EntryPath), as the catalog shows it.

@@ -32,11 +32,11 @@ bool IsUnsafeEntryPath(const char* name);
 
 // Fills limits[i] with the offset entry i's local header and data must end by:
 // the next entry's local header in offset order, or the central directory at
-// centralOffset (INT64_MAX for an entry starting past it, which is no real
+// centralOffset (the largest ZipSize for an entry starting past it, which is no real
 // local header). False when even the fixed header and the packed data of an
 // entry reach past its limit: entries overlap.
-bool FindEntryLimits(const std::vector<TZFItem>& entries, std::int64_t centralOffset,
-                     std::vector<std::int64_t>& limits);
+bool FindEntryLimits(const std::vector<TZFItem>& entries, ZipSize centralOffset,
+                     std::vector<ZipSize>& limits);
 // The message of a batch refused for overlapping entries.
 inline constexpr const char* kOverlapMessage =
     "Entries of the ZIP file overlap each other or its central directory!";

@@ -304,6 +304,15 @@ TEST(BatchHostile, OverlappingEntriesAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
+TEST(BatchHostile, TheCentralNameDecidesWhereAnEntryGoes) {
+  ASSERT_EQ(OpenArchive(Hostile("name_mismatch.zip")), 0);  // local name .bashrc
+  TempFolder dest;
+  EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, false, nullptr), 0);
+  EXPECT_EQ(GetEntryStatus(0), kStatusOk);
+  EXPECT_EQ(ListAll(dest.path()), std::vector<std::string>{"readme.txt"});
+  CloseArchive();
+}
+
 TEST(BatchHostile, AStreamBrokenMidwayGetsNoVerdictAndReplacesNothing) {
   // The CRC matches the 64 KiB decoded before the break.
   ASSERT_EQ(OpenArchive(Hostile("broken_after_64k.zip")), 0);
