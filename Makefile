@@ -1,16 +1,19 @@
 # Thin wrapper over CMake for the two everyday commands.
 #   make run   - install what is missing, build, start Vantelo on the demo archive
 #   make test  - install what is missing, build, run every suite (normal build and
-#                the engine under AddressSanitizer + UndefinedBehaviorSanitizer)
+#                again under AddressSanitizer + UndefinedBehaviorSanitizer, the
+#                desktop suite offscreen), then run each fuzz target on its seeds
+#                for FUZZ_SECONDS
 #   make test-large - the tests that read archives beyond 4 GiB in full
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
 DEMO ?= tests/data/demo.zip
 
-.PHONY: all deps configure build run test test-normal test-sanitize test-large install bench fuzz clean
+.PHONY: all deps configure build run test test-normal test-sanitize test-fuzz test-large install bench fuzz clean
 
 all: build
 
@@ -26,15 +29,15 @@ build: configure
 run: build
 	@if [ -x $(BUILD)/vantelo ]; then $(BUILD)/vantelo $(DEMO); else $(BUILD)/vantelo-cli list $(DEMO); fi
 
-test: test-normal test-sanitize
+test: test-normal test-sanitize test-fuzz
 
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The engine's and the CLI's suites again, with the sanitizers, without the GUI.
+# Every suite again with the sanitizers; the desktop suite runs offscreen.
 test-sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-	  -DVANTELO_SANITIZE=ON -DVANTELO_GUI=OFF >/dev/null
+	  -DVANTELO_SANITIZE=ON -DVANTELO_GUI=ON >/dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -51,8 +54,19 @@ bench: deps
 	@cmake --build build-bench -j $(JOBS)
 	bench/run-all build-bench
 
+# Each fuzz target for FUZZ_SECONDS on its seeds; what it finds on the way goes
+# to a scratch folder, the seeds in the repository stay as they are.
+test-fuzz: fuzz
+	@for target in inflate archive; do \
+	  rm -rf build-fuzz/found/$$target && mkdir -p build-fuzz/found/$$target && \
+	  echo "fuzzing $$target for $(FUZZ_SECONDS) s" && \
+	  build-fuzz/fuzz/$${target}_fuzzer build-fuzz/found/$$target fuzz/corpus/$$target \
+	    -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=20 -rss_limit_mb=2048 \
+	    -print_final_stats=1 2>build-fuzz/$$target.log || { tail -50 build-fuzz/$$target.log; exit 1; }; \
+	  grep -E "stat::number_of_executed_units|Done" build-fuzz/$$target.log; \
+	done
+
 fuzz: deps
-	@scripts/install-deps --extras
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTELO_FUZZ=ON -DVANTELO_GUI=OFF -DVANTELO_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target fuzzers
 	@echo "fuzzers in build-fuzz/fuzz; run e.g. build-fuzz/fuzz/inflate_fuzzer fuzz/corpus/inflate -max_total_time=600"

@@ -3,9 +3,11 @@
 // entries are decrypted too) and an extraction batch into a scratch folder.
 // Nothing may crash, hang, or appear beside the scratch folder.
 //
-// Run with the test fixtures as seeds (new inputs go to the first folder):
+// Seeds: fuzz/corpus/archive, the test fixtures (the crafted hostile archives of
+// tests/data/hostile included) minimized with -merge=1. make test runs it for a
+// minute; new inputs go to the first folder:
 //   mkdir -p /tmp/archive-corpus
-//   build-fuzz/archive_fuzzer /tmp/archive-corpus tests/data/extract tests/data -max_len=65536
+//   build-fuzz/fuzz/archive_fuzzer /tmp/archive-corpus fuzz/corpus/archive -max_len=65536
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
