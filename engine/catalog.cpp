@@ -217,22 +217,33 @@ bool ApplyZip64Extra(const std::uint8_t* extra, std::int32_t length, bool wideUn
 
 void SplitEntryName(const char* name, std::string& folder, std::string& fileName,
                     std::string& ext) {
+  // Finds the last separator and the first dot after it, then copies each
+  // part once, lower-cased (one pass per part, no temporary copies: this runs
+  // for every entry of the catalog).
+  const std::size_t length = std::strlen(name);
+  std::size_t separator = std::string::npos, dot = std::string::npos;
+  for (std::size_t i = length; i-- > 0;) {
+    if (IsSeparator(name[i])) {
+      separator = i;
+      break;
+    }
+    if (name[i] == '.') dot = i;  // keeps going: the first dot wins
+  }
+  auto lowered = [name](std::size_t from, std::size_t to, std::string& part) {
+    part.assign(name + from, name + to);
+    for (char& c : part)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  };
   folder.clear();
   fileName.clear();
   ext.clear();
-  std::string t(name);
-  for (char& c : t)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  for (std::size_t i = t.size(); i-- > 0;) {
-    if (IsSeparator(t[i])) {
-      fileName = t.substr(i + 1);
-      folder = t.substr(0, i + 1);
-      break;
-    }
-    if (t[i] == '.') ext = t.substr(i + 1);  // keeps going: the first dot wins
+  if (separator != std::string::npos) {
+    lowered(separator + 1, length, fileName);
+    lowered(0, separator + 1, folder);
   }
+  if (dot != std::string::npos) lowered(dot + 1, length, ext);
   if (fileName.empty() && !folder.empty()) fileName = kFolderName;
-  if (fileName.empty() && folder.empty()) fileName = t;
+  if (fileName.empty() && folder.empty()) lowered(0, length, fileName);
 }
 
 std::int32_t OpenArchive(const std::string& fileName) {
