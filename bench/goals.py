@@ -68,7 +68,7 @@ def time_pair(label, commands, runs, size):
     """Prints the medians of each command and returns them."""
     result = medians(commands, runs)
     for name, (wall, cpu) in result.items():
-        rate = f"{size / 1e6 / cpu:7.1f} MB/s of CPU time" if cpu > 0 else ""
+        rate = f"{size / 1e6 / cpu:7.1f} MB/s of CPU time" if size and cpu > 0 else ""
         line(f"  {label:<22} {name:<24} wall {wall * 1000:8.0f} ms   CPU {cpu * 1000:8.0f} ms  {rate}")
     return result
 
