@@ -90,7 +90,9 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
   }
 
   std::string destDir = o.destDir;
-  if (!testOnly && !destDir.empty() && destDir.back() != platform::NativeSeparator())
+  // "/" ends a folder name on Windows too.
+  if (!testOnly && !destDir.empty() && destDir.back() != '/' &&
+      destDir.back() != platform::NativeSeparator())
     destDir += platform::NativeSeparator();
 
   if (OpenArchive(o.archive) != 0) {

@@ -2,10 +2,12 @@
 
 #include "cli/cli.h"
 #include "platform/interrupt_cleanup.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
   // An interrupted extraction leaves no unfinished file behind.
   vantelo::platform::InstallInterruptCleanup();
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return vantelo::cli::RunCli(args, std::cout, std::cerr);
+  vantelo::platform::UseUtf8ConsoleOutput();
+  return vantelo::cli::RunCli(vantelo::platform::CommandLineArguments(argc, argv), std::cout,
+                              std::cerr);
 }

@@ -1,12 +1,13 @@
 // Operating-system services used by the engine and the front ends.
 //
 // This header is the only door to the operating system: everything above it is
-// portable C++. The POSIX implementation lives in platform_posix.cpp; a Windows
-// file can sit beside it and implement the same functions.
+// portable C++. The POSIX implementation lives in platform_posix.cpp, the Windows
+// one (wide-character Win32 API) in platform_win32.cpp. Strings are UTF-8 on both.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vantelo::platform {
 
@@ -20,7 +21,7 @@ enum class CreateMode {
   New      // fail when the file already exists
 };
 
-// The native path separator ("/" here, "\" on Windows).
+// The native path separator ("/" on POSIX, "\" on Windows).
 char NativeSeparator();
 
 // Opens an existing file for sequential reading; others may read it meanwhile.
@@ -70,5 +71,13 @@ bool IsTerminal(int stdStream);  // 0 = stdin, 1 = stdout, 2 = stderr
 std::string ReadPasswordFromTerminal(const std::string& prompt);
 // Width of the terminal on stderr in columns, 80 when unknown.
 int TerminalWidth();
+
+// A console program's arguments after the program name, as UTF-8 (on Windows
+// read from the wide-character command line; elsewhere argv as given).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Lets stdout and stderr carry UTF-8 text with LF line ends byte for byte, and a
+// console show it (Windows: binary streams, UTF-8 console output, escape
+// sequences on). Nothing to do elsewhere.
+void UseUtf8ConsoleOutput();
 
 }  // namespace vantelo::platform

@@ -211,4 +211,10 @@ int TerminalWidth() {
   return 80;
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void UseUtf8ConsoleOutput() {}
+
 }  // namespace vantelo::platform

@@ -1,6 +1,8 @@
 #include "common/test_support.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -13,8 +15,23 @@ namespace vantelo::test {
 
 std::string DataPath(const std::string& name) { return std::string(VANTELO_TEST_DATA) + "/" + name; }
 
+std::string NativePath(std::string path) {
+#ifdef _WIN32
+  for (char& c : path)
+    if (c == '/') c = '\\';
+#endif
+  return path;
+}
+
 std::string BinaryPath(const std::string& name) {
+#ifdef _WIN32
+  // The first word of a cmd.exe command line: a full path with backslashes.
+  return std::filesystem::absolute(std::filesystem::path(VANTELO_BINARY_DIR) / name)
+      .make_preferred()
+      .string();
+#else
   return std::string(VANTELO_BINARY_DIR) + "/" + name;
+#endif
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -46,6 +63,38 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+#ifdef _WIN32
+namespace {
+// The suites write commands for a POSIX shell; cmd.exe quotes with double
+// quotes and calls the null device NUL. Nothing else they use differs.
+std::string ForCmd(const std::string& command) {
+  std::string out;
+  for (std::size_t i = 0; i < command.size(); ++i) {
+    if (command[i] == '\'') {
+      out += '"';
+    } else if (command.compare(i, 9, "/dev/null") == 0) {
+      out += "NUL";
+      i += 8;
+    } else {
+      out += command[i];
+    }
+  }
+  return out;
+}
+}  // namespace
+
+int RunCommand(const std::string& command, std::string* output) {
+  FILE* pipe = ::_popen(ForCmd(command).c_str(), "rb");
+  if (!pipe) return -1;
+  std::array<char, 4096> chunk{};
+  std::string text;
+  std::size_t n;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) text.append(chunk.data(), n);
+  const int status = ::_pclose(pipe);
+  if (output) *output = text;
+  return status;
+}
+#else
 int RunCommand(const std::string& command, std::string* output) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return -1;
@@ -57,11 +106,13 @@ int RunCommand(const std::string& command, std::string* output) {
   if (output) *output = text;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 std::vector<std::string> ListFiles(const std::filesystem::path& root) {
   std::vector<std::string> files;
   for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files.push_back(std::filesystem::relative(e.path(), root).string());
+    if (e.is_regular_file())
+      files.push_back(std::filesystem::relative(e.path(), root).generic_string());
   std::sort(files.begin(), files.end());
   return files;
 }

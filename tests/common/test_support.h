@@ -10,6 +10,8 @@ namespace vantelo::test {
 
 // Path of a fixture in tests/data.
 std::string DataPath(const std::string& name);
+// A stored name as the engine shows it in messages: "/" becomes the native separator.
+std::string NativePath(std::string path);
 // Path of a built program (vantelo-cli, vantelo) in the build folder.
 std::string BinaryPath(const std::string& name);
 
@@ -35,7 +37,8 @@ class TempFolder {
 // Runs a shell command; returns its exit status and fills the output (stdout) if given.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 
-// Every regular file below root, as paths relative to it, sorted.
+// Every regular file below root, as paths relative to it with "/" between
+// levels, sorted.
 std::vector<std::string> ListFiles(const std::filesystem::path& root);
 
 }  // namespace vantelo::test

@@ -3,10 +3,12 @@
 // destination, or a partial file left behind.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <stdexcept>
@@ -33,7 +35,7 @@ std::string Hostile(const std::string& name) { return test::DataPath("hostile/" 
 std::vector<std::string> ListAll(const fs::path& root) {
   std::vector<std::string> all;
   for (const auto& e : fs::recursive_directory_iterator(root))
-    all.push_back(fs::relative(e.path(), root).string());
+    all.push_back(fs::relative(e.path(), root).generic_string());
   std::sort(all.begin(), all.end());
   return all;
 }
@@ -204,6 +206,7 @@ TEST(BatchHostile, ACallbackThatThrowsStopsWithError22) {
   CloseArchive();
 }
 
+#ifndef _WIN32  // needs fork and a file-size limit
 TEST(BatchHostile, AWriteFailureIsErrorFiveAndLeavesNoPartialFile) {
   TempFolder dest;
   const pid_t child = fork();
@@ -224,6 +227,7 @@ TEST(BatchHostile, AWriteFailureIsErrorFiveAndLeavesNoPartialFile) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(ListFiles(dest.path()).empty());
 }
+#endif
 
 TEST(BatchHostile, FailuresToCreateAreErrorsAndBlockedNamesAreNotReplaced) {
   ASSERT_EQ(OpenArchive(Fixture("zip_stored.zip")), 0);
@@ -237,7 +241,7 @@ TEST(BatchHostile, FailuresToCreateAreErrorsAndBlockedNamesAreNotReplaced) {
   TempFolder dest2;
   WriteFileBytes(dest2.file("docs"), "in the way\n");
   EXPECT_EQ(ExtractAll(dest2.dir(), "", true, true, false, nullptr), kErrDamaged);
-  EXPECT_EQ(GetLastMessage(), "Can not create directory " + dest2.dir() + "docs/");
+  EXPECT_EQ(GetLastMessage(), "Can not create directory " + dest2.dir() + test::NativePath("docs/"));
   EXPECT_EQ(ListFiles(dest2.path()), std::vector<std::string>{"docs"});
   CloseArchive();
 }
