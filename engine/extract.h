@@ -8,6 +8,8 @@
 
 #include "engine/engine.h"
 
+#include "platform/platform.h"
+
 namespace vantelo {
 
 // Handles the current entry once the batch has read its local header and name
@@ -27,8 +29,14 @@ void ProcessEntries(std::int32_t first, std::int32_t last);
 bool IsSupportedMethod(std::uint16_t method);
 
 // True when a stored name could reach outside the destination: an absolute
-// name ("/x", "\x"), a drive-letter name ("c:x") or a ".." component.
-bool IsUnsafeEntryPath(const char* name);
+// name ("/x", "\x"), a drive-letter name ("c:x") or a ".." component; with
+// Windows' rules (the default on Windows) also any name BreaksWindowsNameRules.
+bool IsUnsafeEntryPath(const char* name, bool windowsRules = platform::kWindowsNameRules);
+// A device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
+// extension) as any level, a level ending in a dot or a space, a colon, one of
+// <>"|?* or a control character. Names like "aux.c" are ordinary files
+// elsewhere, so this applies only where Windows' rules do.
+bool BreaksWindowsNameRules(const char* name);
 
 // Fills limits[i] with the offset entry i's local header and data must end by:
 // the next entry's local header in offset order, or the central directory at

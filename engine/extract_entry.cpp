@@ -144,8 +144,9 @@ bool IsSupportedMethod(std::uint16_t method) {
   return method == kMethodStored || method == kMethodDeflate;
 }
 
-bool IsUnsafeEntryPath(const char* name) {
+bool IsUnsafeEntryPath(const char* name, bool windowsRules) {
   if (name[0] == '/' || name[0] == '\\') return true;
+  if (windowsRules && BreaksWindowsNameRules(name)) return true;
   const char first = name[0];
   if (((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z')) && name[1] == ':')
     return true;

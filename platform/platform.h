@@ -21,6 +21,14 @@ enum class CreateMode {
   New      // fail when the file already exists
 };
 
+// Whether file names follow Windows' rules (device names, no trailing dots or
+// spaces, no colons or wildcards); the engine skips entries that break them.
+#ifdef _WIN32
+inline constexpr bool kWindowsNameRules = true;
+#else
+inline constexpr bool kWindowsNameRules = false;
+#endif
+
 // The native path separator ("/" on POSIX, "\" on Windows).
 char NativeSeparator();
 

@@ -104,16 +104,16 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
   };
 
   switch (key) {
-    case VK_RETURN:
+    case kVkReturn:
       ExecFile();
       break;
-    case VK_SHIFT:
+    case kVkShift:
       sbRng->setChecked(true);
       break;
-    case VK_CONTROL:
+    case kVkControl:
       sbAdd->setChecked(true);
       break;
-    case VK_SPACE:
+    case kVkSpace:
       // Moving the cursor one column raises the select event for the cursor
       // row, which applies the selection rule to it.
       if (grid->Col() > grid->LeftCol()) {
@@ -127,29 +127,29 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
         DrawGrid1SelectCell(grid->Col(), grid->Row(), canSelect);
       }
       break;
-    case VK_PRIOR: {
+    case kVkPrior: {
       const int visible = grid->VisibleRowCount();
       moveRow(grid->Row() - visible >= 1 ? grid->Row() - visible : 1);
       break;
     }
-    case VK_NEXT: {
+    case kVkNext: {
       const int visible = grid->VisibleRowCount();
       moveRow(grid->Row() + visible > lastRow ? lastRow : grid->Row() + visible);
       break;
     }
-    case VK_END:
+    case kVkEnd:
       moveRow(lastRow);
       break;
-    case VK_HOME:
+    case kVkHome:
       moveRow(1);
       break;
-    case VK_LEFT:
+    case kVkLeft:
       // Scrolls one column left; from the first column, wraps to the far right.
       if (grid->LeftCol() == 0) grid->SetLeftCol(grid->ColCount() - 1);
       else grid->SetLeftCol(grid->LeftCol() - 1);
       moveCol(grid->LeftCol());
       break;
-    case VK_RIGHT: {
+    case kVkRight: {
       // Scrolls one column right; once the last column is in view, wraps to the
       // first one. A last column too wide for the view also wraps.
       const int before = grid->LeftCol();
@@ -162,10 +162,10 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
       moveCol(grid->LeftCol());
       break;
     }
-    case VK_UP:
+    case kVkUp:
       if (grid->Row() >= 2) moveRow(grid->Row() - 1);
       break;
-    case VK_DOWN:
+    case kVkDown:
       if (grid->Row() < lastRow) moveRow(grid->Row() + 1);
       break;
     default:
@@ -177,8 +177,8 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
 
 void TForm1::DrawGrid1KeyUp(int& key, Qt::KeyboardModifiers /*shift*/) {
   // Releasing the key releases the toggle, even one pressed with the mouse.
-  if (key == VK_SHIFT) sbRng->setChecked(false);
-  else if (key == VK_CONTROL) sbAdd->setChecked(false);
+  if (key == kVkShift) sbRng->setChecked(false);
+  else if (key == kVkControl) sbAdd->setChecked(false);
   key = 0;
 }
 

@@ -229,6 +229,23 @@ TEST(CliBatch, UnsafeNamesAreSkippedAndControlCharactersEscaped) {
             "a\\u009B1m\\x9Bb \xC3\xA9\xE2\x80\x9C");
 }
 
+// Paths beyond ASCII reach the program and come back in its messages intact
+// (on Windows they travel as UTF-16 and are UTF-8 inside).
+TEST(CliBatch, DestinationNamedBeyondAscii) {
+  TempFolder outer;
+  const fs::path dest = outer.path() / fs::path(u8"Zielordner-äöü-日本");
+  fs::create_directory(dest);
+  const std::u8string utf8 = dest.u8string();
+  const std::string destText(utf8.begin(), utf8.end());
+  CliRun r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(destText));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(test::ListFiles(dest), (std::vector<std::string>{"docs/readme.txt", "docs/sub/long.txt",
+                                                             "empty.dat", "noext"}));
+  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(destText + "-gone"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! Directory " + destText + "-gone" + test::NativePath("/") + " does not exist!\n");
+}
+
 TEST(CliBatch, UsageErrors) {
   for (const std::string& args : std::vector<std::string>{"test", "extract", "test -d /tmp " + Fixture("zip_stored.zip"),
                                  "test -n " + Fixture("zip_stored.zip"),

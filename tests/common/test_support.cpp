@@ -84,7 +84,10 @@ std::string ForCmd(const std::string& command) {
 }  // namespace
 
 int RunCommand(const std::string& command, std::string* output) {
-  FILE* pipe = ::_popen(ForCmd(command).c_str(), "rb");
+  // Wide, so that names beyond ASCII reach the program as they are.
+  const std::string forCmd = ForCmd(command);
+  const std::wstring wide = std::filesystem::path(std::u8string(forCmd.begin(), forCmd.end())).wstring();
+  FILE* pipe = ::_wpopen(wide.c_str(), L"rb");
   if (!pipe) return -1;
   std::array<char, 4096> chunk{};
   std::string text;

@@ -15,6 +15,7 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
+#include "engine/extract.h"
 #include "platform/destination.h"
 #include "platform/interrupt_cleanup.h"
 #include "platform/platform.h"
@@ -243,6 +244,89 @@ TEST(BatchHostile, FailuresToCreateAreErrorsAndBlockedNamesAreNotReplaced) {
   EXPECT_EQ(ExtractAll(dest2.dir(), "", true, true, false, nullptr), kErrDamaged);
   EXPECT_EQ(GetLastMessage(), "Can not create directory " + dest2.dir() + test::NativePath("docs/"));
   EXPECT_EQ(ListFiles(dest2.path()), std::vector<std::string>{"docs"});
+  CloseArchive();
+}
+
+TEST(BatchHostile, WindowsNameRulesCatchDevicesStreamsAndNamesWindowsWouldChange) {
+  for (const char* name : {"CON", "con.txt", "a/Aux.tar.gz/b", "lpt9", "COM1 .txt", "nul",
+                           "CONIN$", "com\xC2\xB2", "dir./x", "x ", "ab:c", "q?", "a*b", "a|b",
+                           "a<b", "a>b", "a\"b", "tab\t", "x/./y"}) {
+    EXPECT_TRUE(IsUnsafeEntryPath(name, true)) << name;
+    EXPECT_FALSE(IsUnsafeEntryPath(name, false)) << name;  // ordinary names elsewhere
+  }
+  for (const char* name : {"console", "com10", "lpt0.txt", "auxiliary/x", "x.y.z", "dir/", ".hidden",
+                           "n u l"})
+    EXPECT_FALSE(IsUnsafeEntryPath(name, true)) << name;
+  for (const char* name : {"../x", "/x", "c:x"}) EXPECT_TRUE(IsUnsafeEntryPath(name, false)) << name;
+}
+
+// Device names, streams and names Windows would change are skipped there; other
+// systems extract them as the ordinary files they are.
+TEST(BatchHostile, NamesWindowsRefusesAreSkippedOnlyThere) {
+  ASSERT_EQ(OpenArchive(Fixture("windows_names.zip")), 0);
+  TempFolder dest;
+  const std::vector<std::string> fine = {"a.b.c", "auxiliary/x.txt", "com10.txt", "console.txt",
+                                         "first.txt", "last.txt", "lpt0.txt"};
+  const std::int32_t refused = GetEntryCount() - static_cast<std::int32_t>(fine.size());
+  EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, false, nullptr), 0);
+  if (platform::kWindowsNameRules) {
+    for (std::int32_t i = 1; i <= refused; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusUnsafePath) << i;
+    EXPECT_EQ(GetSkippedCount(), refused);
+    EXPECT_EQ(ListFiles(dest.path()), fine);
+    EXPECT_FALSE(fs::exists(dest.path() / "docs"));
+  } else {
+    EXPECT_EQ(GetSkippedCount(), 0);
+    EXPECT_EQ(ReadFileBytes(dest.file("con")), "CON\n");
+    EXPECT_EQ(ReadFileBytes(dest.file("data.txt:hidden")), "data.txt:hidden\n");
+    EXPECT_EQ(ListFiles(dest.path()).size(), static_cast<std::size_t>(GetEntryCount()));
+  }
+  CloseArchive();
+}
+
+// A file 330 characters below the destination: past the 260 characters that
+// Windows programs without long-path support stop at.
+TEST(BatchHostile, DeepPathsExtract) {
+  ASSERT_EQ(OpenArchive(Fixture("deep_path.zip")), 0);
+  TempFolder dest;
+  EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, false, nullptr), 0);
+  EXPECT_EQ(GetEntryStatus(0), kStatusOk);
+  const std::string path = dest.dir() + test::NativePath(GetEntryFolder(0) + GetEntryName(0));
+  ASSERT_GT(path.size(), 330u);
+  const platform::FileHandle file = platform::OpenForReading(path);
+  ASSERT_NE(file, platform::kNoFile);
+  std::string text(2000, '\0');
+  text.resize(static_cast<std::size_t>(platform::Read(file, text.data(), 2000)));
+  platform::Close(file);
+  std::string expected;
+  for (int i = 0; i < 100; ++i) expected += "deep down\n";
+  EXPECT_EQ(text, expected);
+  EXPECT_GT(platform::LastWriteTime(path), 0);
+  CloseArchive();
+}
+
+// Overwriting a file another program holds open: Windows refuses to replace it,
+// and the entry ends in a clear error with the old file intact and nothing left
+// beside it; elsewhere the new file takes the name.
+TEST(BatchHostile, ReplacingAFileHeldOpenElsewhere) {
+  ASSERT_EQ(OpenArchive(Fixture("zip_stored.zip")), 0);
+  TempFolder dest;
+  WriteFileBytes(dest.file("noext"), "mine\n");
+  const platform::FileHandle held = platform::OpenForReading(dest.file("noext"));
+  ASSERT_NE(held, platform::kNoFile);
+  const std::int32_t error = ExtractAll(dest.dir(), "", true, true, false, nullptr);
+  platform::Close(held);
+  std::vector<std::string> files = ListFiles(dest.path());
+#ifdef _WIN32
+  {
+    EXPECT_EQ(error, kErrCreate);
+    EXPECT_EQ(GetLastMessage(), "Error creating file " + dest.dir() + "noext !");
+    EXPECT_EQ(ReadFileBytes(dest.file("noext")), "mine\n");
+  }
+#else
+  EXPECT_EQ(error, 0);
+  EXPECT_NE(ReadFileBytes(dest.file("noext")), "mine\n");
+#endif
+  for (const std::string& f : files) EXPECT_EQ(f.find(".vantelo-"), std::string::npos) << f;
   CloseArchive();
 }
 

@@ -207,8 +207,8 @@ TEST_F(DrawGridTest, KeyHandlerGetsVirtualKeysAndCanStopDefaultHandling) {
   QTest::keyRelease(&grid, Qt::Key_Control);
   EXPECT_EQ(grid.Row(), 1);  // key 0: no default move
   EXPECT_TRUE(events.empty());
-  EXPECT_EQ(down, (std::vector<int>{VK_DOWN, VK_RETURN, VK_SPACE, VK_SHIFT, VK_CONTROL}));
-  EXPECT_EQ(up, (std::vector<int>{VK_DOWN, VK_RETURN, VK_SPACE, VK_SHIFT, VK_CONTROL}));
+  EXPECT_EQ(down, (std::vector<int>{kVkDown, kVkReturn, kVkSpace, kVkShift, kVkControl}));
+  EXPECT_EQ(up, (std::vector<int>{kVkDown, kVkReturn, kVkSpace, kVkShift, kVkControl}));
 }
 
 TEST_F(DrawGridTest, VirtualKeyNumbers) {

@@ -353,7 +353,7 @@ TEST(SelectionEmptyTest, WithoutEntriesKeysAreLeftToTheGridAndTogglesStayUp) {
     TForm1 f(args, &shell);
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    for (int vk : {VK_RETURN, VK_SHIFT, VK_CONTROL, VK_SPACE, VK_DOWN, VK_END}) {
+    for (int vk : {kVkReturn, kVkShift, kVkControl, kVkSpace, kVkDown, kVkEnd}) {
       int key = vk;
       f.DrawGrid1KeyDown(key, {});
       EXPECT_EQ(key, vk);

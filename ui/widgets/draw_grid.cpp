@@ -22,31 +22,31 @@ constexpr int kDragScrollMs = 60;  // scrolling pace while a drag is held beyond
 
 int ToVirtualKey(int qtKey) {
   switch (qtKey) {
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab: return VK_TAB;
+    case Qt::Key_Backspace: return kVkBack;
+    case Qt::Key_Tab: return kVkTab;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
+    case Qt::Key_Enter: return kVkReturn;
+    case Qt::Key_Shift: return kVkShift;
+    case Qt::Key_Control: return kVkControl;
+    case Qt::Key_Alt: return kVkMenu;
+    case Qt::Key_Escape: return kVkEscape;
+    case Qt::Key_Space: return kVkSpace;
+    case Qt::Key_PageUp: return kVkPrior;
+    case Qt::Key_PageDown: return kVkNext;
+    case Qt::Key_End: return kVkEnd;
+    case Qt::Key_Home: return kVkHome;
+    case Qt::Key_Left: return kVkLeft;
+    case Qt::Key_Up: return kVkUp;
+    case Qt::Key_Right: return kVkRight;
+    case Qt::Key_Down: return kVkDown;
+    case Qt::Key_Insert: return kVkInsert;
+    case Qt::Key_Delete: return kVkDelete;
     default: break;
   }
   if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return 'A' + (qtKey - Qt::Key_A);
   if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return '0' + (qtKey - Qt::Key_0);
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return 112 + (qtKey - Qt::Key_F1);
-  return VK_NONE;
+  return kVkNone;
 }
 
 DrawGrid::DrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -510,19 +510,19 @@ void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void DrawGrid::keyPressEvent(QKeyEvent* event) {
   int key = ToVirtualKey(event->key());
-  if (key == VK_NONE || key == VK_TAB || key == VK_ESCAPE) {
+  if (key == kVkNone || key == kVkTab || key == kVkEscape) {
     event->ignore();
     return;
   }
   if (OnKeyDown) OnKeyDown(key, event->modifiers());
-  if (key != VK_NONE) DefaultKeyHandling(key, event->modifiers());
+  if (key != kVkNone) DefaultKeyHandling(key, event->modifiers());
   event->accept();
 }
 
 void DrawGrid::keyReleaseEvent(QKeyEvent* event) {
   if (event->isAutoRepeat()) return;  // Windows sends one key-up, at the real release
   int key = ToVirtualKey(event->key());
-  if (key == VK_NONE) {
+  if (key == kVkNone) {
     event->ignore();
     return;
   }
@@ -538,29 +538,29 @@ void DrawGrid::focusInEvent(QFocusEvent* event) {
 void DrawGrid::DefaultKeyHandling(int key, Qt::KeyboardModifiers modifiers) {
   const bool ctrl = modifiers & Qt::ControlModifier;
   switch (key) {
-    case VK_UP:
+    case kVkUp:
       if (row_ - 1 >= fixedRows_) SetRow(row_ - 1);
       break;
-    case VK_DOWN:
+    case kVkDown:
       if (row_ + 1 < RowCount()) SetRow(row_ + 1);
       break;
-    case VK_LEFT:
+    case kVkLeft:
       if (col_ > 0) SetCol(col_ - 1);
       break;
-    case VK_RIGHT:
+    case kVkRight:
       if (col_ + 1 < ColCount()) SetCol(col_ + 1);
       break;
-    case VK_PRIOR:
+    case kVkPrior:
       SetRow(std::max(fixedRows_, row_ - VisibleRowCount()));
       break;
-    case VK_NEXT:
+    case kVkNext:
       SetRow(std::min(RowCount() - 1, row_ + VisibleRowCount()));
       break;
-    case VK_HOME:
+    case kVkHome:
       if (ctrl) SetRow(fixedRows_);
       else SetCol(0);
       break;
-    case VK_END:
+    case kVkEnd:
       if (ctrl) SetRow(RowCount() - 1);
       else SetCol(ColCount() - 1);
       break;

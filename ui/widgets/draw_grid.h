@@ -34,27 +34,28 @@ class QPainter;
 
 namespace vantelo::ui {
 
-// Windows virtual-key numbers, in which the selection rules are written.
+// Windows virtual-key numbers, in which the selection rules are written. Named
+// kVk... rather than VK_..., which <windows.h> defines as macros.
 enum VirtualKey : int {
-  VK_NONE = 0,
-  VK_BACK = 8,
-  VK_TAB = 9,
-  VK_RETURN = 13,
-  VK_SHIFT = 16,
-  VK_CONTROL = 17,
-  VK_MENU = 18,
-  VK_ESCAPE = 27,
-  VK_SPACE = 32,
-  VK_PRIOR = 33,  // Page Up
-  VK_NEXT = 34,   // Page Down
-  VK_END = 35,
-  VK_HOME = 36,
-  VK_LEFT = 37,
-  VK_UP = 38,
-  VK_RIGHT = 39,
-  VK_DOWN = 40,
-  VK_INSERT = 45,
-  VK_DELETE = 46,
+  kVkNone = 0,
+  kVkBack = 8,
+  kVkTab = 9,
+  kVkReturn = 13,
+  kVkShift = 16,
+  kVkControl = 17,
+  kVkMenu = 18,
+  kVkEscape = 27,
+  kVkSpace = 32,
+  kVkPrior = 33,  // Page Up
+  kVkNext = 34,   // Page Down
+  kVkEnd = 35,
+  kVkHome = 36,
+  kVkLeft = 37,
+  kVkUp = 38,
+  kVkRight = 39,
+  kVkDown = 40,
+  kVkInsert = 45,
+  kVkDelete = 46,
 };
 
 // Maps a Qt key to its Windows virtual-key number: the table above, letters and
