@@ -241,9 +241,11 @@ TEST(CliBatch, DestinationNamedBeyondAscii) {
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(test::ListFiles(dest), (std::vector<std::string>{"docs/readme.txt", "docs/sub/long.txt",
                                                              "empty.dat", "noext"}));
-  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(destText + "-gone"));
+  test::WriteFileBytes(outer.file("in the way"), "");
+  const std::string blocked = destText + test::NativePath("/noext/x");
+  r = RunCli("extract " + Fixture("zip_stored.zip") + " -d " + Quote(blocked));
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "ERROR! Directory " + destText + "-gone" + test::NativePath("/") + " does not exist!\n");
+  EXPECT_EQ(r.err, "ERROR! Can not create directory " + blocked + test::NativePath("/") + "\n");
 }
 
 TEST(CliBatch, UsageErrors) {

@@ -1,6 +1,9 @@
 #include "common/test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
@@ -64,6 +67,12 @@ TempFolder::~TempFolder() {
 }
 
 #ifdef _WIN32
+std::size_t OpenHandleCount() {
+  DWORD count = 0;
+  ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+  return count;
+}
+
 namespace {
 // The suites write commands for a POSIX shell; cmd.exe quotes with double
 // quotes and calls the null device NUL. Nothing else they use differs.

@@ -34,6 +34,11 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+#ifdef _WIN32
+// The number of handles this process holds open.
+std::size_t OpenHandleCount();
+#endif
+
 // Runs a shell command; returns its exit status and fills the output (stdout) if given.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 

@@ -30,10 +30,22 @@ Opened Open(const std::string& path) {
 }
 
 std::size_t OpenDescriptorCount() {
+#ifdef _WIN32
+  return test::OpenHandleCount();  // Wine's own descriptors come and go
+#endif
   std::size_t n = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
   return n;
 }
+
+// The archives too large to commit are made by python3 scripts, which the
+// Windows build of this suite (run under Wine, commands through cmd.exe)
+// cannot start.
+#ifdef _WIN32
+constexpr bool kCanRunPython = false;
+#else
+constexpr bool kCanRunPython = true;
+#endif
 
 class CatalogTest : public ::testing::Test {
  protected:
@@ -195,6 +207,7 @@ TEST_F(CatalogTest, NamesUpTo511BytesOpenAndLongerOnesAreRefused) {
 // an entry whose local header lies beyond it (its ZIP64 field holds only the
 // offset). Sizes, total and offsets keep every bit; only the small entry is read.
 TEST_F(CatalogTest, ArchivesBeyond4GiBOpenWithTheirTrueSizesAndOffsets) {
+  if (!kCanRunPython) GTEST_SKIP() << "python3 makes this archive";
   test::TempFolder tmp;
   const std::string path = tmp.file("large.zip");
   ASSERT_EQ(test::RunCommand("python3 " + DataPath("make-large-zip.py") + " " + path), 0);
@@ -211,6 +224,7 @@ TEST_F(CatalogTest, ArchivesBeyond4GiBOpenWithTheirTrueSizesAndOffsets) {
 // The same archive read in full: 4 GiB of data through the input buffer, the
 // output window and the CRC. Seconds of work, so `make test-large` runs it.
 TEST_F(CatalogTest, LargeEntryBeyond4GiBIsReadInFull) {
+  if (!kCanRunPython) GTEST_SKIP() << "python3 makes this archive";
   if (std::getenv("VANTELO_LARGE_TESTS") == nullptr) GTEST_SKIP() << "run by make test-large";
   test::TempFolder tmp;
   const std::string path = tmp.file("large.zip");
@@ -244,6 +258,7 @@ TEST_F(CatalogTest, Zip64RecordsAndBytesInFrontAreRead) {
 // More than 65,535 entries: with ZIP64 end records, and with a 16-bit count
 // that wrapped because the writer had none. Every entry is listed.
 TEST_F(CatalogTest, AllEntriesOfTheDirectoryAreReadPast65535) {
+  if (!kCanRunPython) GTEST_SKIP() << "python3 makes this archive";
   test::TempFolder tmp;
   const std::string zip64 = tmp.file("many.zip"), wrapped = tmp.file("wrapped.zip");
   ASSERT_EQ(test::RunCommand("python3 " + DataPath("make-many-entries.py") + " " + zip64 +
