@@ -122,9 +122,19 @@ int RunCommand(const std::string& command, std::string* output) {
 
 std::vector<std::string> ListFiles(const std::filesystem::path& root) {
   std::vector<std::string> files;
+#ifdef _WIN32
+  // Listed in the long form, so that paths past 260 characters are found too.
+  const std::wstring top = L"\\\\?\\" + std::filesystem::absolute(root).make_preferred().wstring();
+  for (const auto& e : std::filesystem::recursive_directory_iterator(top)) {
+    if (!e.is_regular_file()) continue;
+    const std::u8string rel = std::filesystem::path(e.path().wstring().substr(top.size() + 1)).generic_u8string();
+    files.emplace_back(rel.begin(), rel.end());
+  }
+#else
   for (const auto& e : std::filesystem::recursive_directory_iterator(root))
     if (e.is_regular_file())
       files.push_back(std::filesystem::relative(e.path(), root).generic_string());
+#endif
   std::sort(files.begin(), files.end());
   return files;
 }
