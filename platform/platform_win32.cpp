@@ -20,6 +20,8 @@
 #include <iostream>
 
 #include "platform/platform.h"
+#include "platform/cleanup_registry_win32.h"
+#include "platform/win32_paths.h"
 #include "platform/win32_text.h"
 
 namespace vantelo::platform {
@@ -46,31 +48,8 @@ std::size_t RootLength(const std::wstring& full) {
   return 0;
 }
 
-// The absolute form of a path with backslashes only (relative paths against the
-// current folder), without the long-path prefix. Empty on failure.
-std::wstring FullPath(const std::string& path) {
-  std::wstring wide = Utf8ToWide(path);
-  if (wide.empty()) return {};
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  for (wchar_t& c : wide)
-    if (c == L'/') c = L'\\';
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD got = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (got == 0 || got >= needed) return {};
-  full.resize(got);
-  return full;
-}
-
-// The path as Windows' long form: "\\?\C:\dir\file" or "\\?\UNC\server\share\file".
-std::wstring LongPath(const std::wstring& full) {
-  if (full.empty() || full.rfind(L"\\\\?\\", 0) == 0) return full;
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
-
-std::wstring LongPath(const std::string& path) { return LongPath(FullPath(path)); }
+using win32::FullPath;
+using win32::LongPath;
 
 DWORD Attributes(const std::string& path) {
   const std::wstring wide = LongPath(path);
@@ -174,22 +153,6 @@ bool RemoveFile(const std::string& path) {
   return !wide.empty() && ::DeleteFileW(wide.c_str()) != 0;
 }
 
-bool RenameReplace(const std::string& from, const std::string& to) {
-  const std::wstring source = LongPath(from), target = LongPath(to);
-  if (source.empty() || target.empty()) return false;
-  // One rename within the folder: the target is either the old file or the new
-  // one, never missing. A link at the target is replaced, not followed.
-  return ::MoveFileExW(source.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-  const std::wstring source = LongPath(from), target = LongPath(to);
-  if (source.empty() || target.empty()) return false;
-  // Without MOVEFILE_REPLACE_EXISTING the rename itself fails when to exists.
-  return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-}
-
 bool FileExists(const std::string& path) {
   const DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -204,7 +167,6 @@ bool PathExists(const std::string& path) { return Attributes(path) != INVALID_FI
 
 bool CreateDirectories(const std::string& path) {
   std::wstring full = FullPath(path);
-  if (full.rfind(L"\\\\?\\", 0) == 0) full = full.substr(4);
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
   const std::size_t root = RootLength(full);
   if (full.empty() || root == 0) return false;
@@ -268,6 +230,7 @@ std::string PrivateTempDir() {
     const std::string candidate = parent + name;
     if (::CreateDirectoryW(LongPath(candidate).c_str(), nullptr)) {
       dir = candidate + "\\";
+      win32::RegisterPrivateFolder(dir);
       return dir;
     }
     if (::GetLastError() != ERROR_ALREADY_EXISTS) return {};

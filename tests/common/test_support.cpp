@@ -67,6 +67,52 @@ TempFolder::~TempFolder() {
 }
 
 #ifdef _WIN32
+namespace {
+// Wine cannot make Windows links, but shows a Unix symbolic link as one: under
+// Wine the link is made by starting the Unix ln.
+bool MakeUnixLinkUnderWine(const std::filesystem::path& target, const std::filesystem::path& link) {
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  if (!unixName) return false;
+  std::wstring command = L"/bin/ln -s";
+  for (const auto& p : {target, link}) {
+    char* name = unixName(std::filesystem::absolute(p).wstring().c_str());
+    if (!name) return false;
+    const std::string text(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    command += L" \"" + std::wstring(text.begin(), text.end()) + L"\"";
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+    return false;
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  for (int i = 0; i < 300; ++i) {  // the Unix process cannot be waited for
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(link.wstring().c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      ::FindClose(search);
+      return true;
+    }
+    ::Sleep(10);
+  }
+  return false;
+}
+}  // namespace
+
+bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link, bool folder) {
+  std::error_code error;
+  if (folder)
+    std::filesystem::create_directory_symlink(target, link, error);
+  else
+    std::filesystem::create_symlink(target, link, error);
+  return !error || MakeUnixLinkUnderWine(target, link);
+}
+
 std::size_t OpenHandleCount() {
   DWORD count = 0;
   ::GetProcessHandleCount(::GetCurrentProcess(), &count);
@@ -107,6 +153,14 @@ int RunCommand(const std::string& command, std::string* output) {
   return status;
 }
 #else
+bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link, bool folder) {
+  if (folder)
+    std::filesystem::create_directory_symlink(target, link);
+  else
+    std::filesystem::create_symlink(target, link);
+  return true;
+}
+
 int RunCommand(const std::string& command, std::string* output) {
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return -1;

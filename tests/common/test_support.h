@@ -34,6 +34,10 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// Makes a symbolic link at link to target (a folder when folder is true); false
+// when this system cannot make one.
+bool MakeLink(const std::filesystem::path& target, const std::filesystem::path& link, bool folder);
+
 #ifdef _WIN32
 // The number of handles this process holds open.
 std::size_t OpenHandleCount();

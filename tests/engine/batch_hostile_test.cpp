@@ -348,9 +348,9 @@ TEST(BatchHostile, NothingIsWrittenThroughALinkBelowTheDestination) {
   const fs::path real = outer.path() / "real", outside = outer.path() / "outside";
   fs::create_directories(real);
   fs::create_directories(outside);
-  fs::create_directory_symlink(outside, real / "sub");
+  if (!test::MakeLink(outside, real / "sub", true)) GTEST_SKIP() << "no links on this system";
   // The destination itself may be a link, given without a trailing separator.
-  fs::create_directory_symlink(real, outer.path() / "dest");
+  ASSERT_TRUE(test::MakeLink(real, outer.path() / "dest", true));
   const std::string dest = (outer.path() / "dest").string();
 
   EXPECT_EQ(ExtractAll(dest, "", true, true, false, nullptr), 0);
@@ -370,7 +370,10 @@ TEST(BatchHostile, NothingIsWrittenThroughALinkBelowTheDestination) {
 
   // A link where a file goes is replaced by the file, never written through.
   fs::remove(real / "after.txt");
-  fs::create_symlink(outside / "planted.txt", real / "after.txt");
+  if (!test::MakeLink(outside / "planted.txt", real / "after.txt", false)) {
+    CloseArchive();
+    GTEST_SKIP() << "no dangling links on this system";  // Wine shows none
+  }
   EXPECT_EQ(ExtractAll(dest, "", true, true, false, nullptr), 0);
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(real / "after.txt")));
   EXPECT_TRUE(fs::is_empty(outside));
@@ -434,6 +437,7 @@ TEST(BatchHostile, GarbageFromAWrongPasswordIsBadCrcAndTheRunGoesOn) {
   CloseArchive();
 }
 
+#ifndef _WIN32  // needs fork and POSIX signals
 // Runs an extraction of zip_stored.zip in a child process that the signal
 // stops in the middle of docs/sub/long.txt; returns how the child ended.
 int InterruptedExtraction(const TempFolder& dest, const TempFolder& tmp, int signalNumber,
@@ -473,6 +477,7 @@ TEST(BatchHostile, AnInterruptedRunLeavesNothingOfTheUnfinishedEntry) {
     }
   }
 }
+#endif
 
 }  // namespace
 }  // namespace vantelo
