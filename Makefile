@@ -66,7 +66,7 @@ install: build
 
 bench: deps
 	@scripts/install-deps --extras
-	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTELO_BENCH=ON -DVANTELO_GUI=OFF -DVANTELO_TESTS=OFF >/dev/null
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTELO_BENCH=ON -DVANTELO_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	bench/run-all build-bench
 

@@ -2,6 +2,8 @@
 // grid's data source over the same texts.
 #include <QPainter>
 
+#include <algorithm>
+
 #include "engine/engine.h"
 #include "format/display_format.h"
 #include "ui/main_window.h"
@@ -13,6 +15,7 @@ namespace vantelo::ui {
 namespace {
 const QColor kSelectedBrush(0, 0, 255);
 const QColor kCursorFrame(0, 0, 255);
+constexpr int kTextPadding = 5;  // 2 pixels before a text, 3 after a right-aligned one
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
 }  // namespace
 
@@ -47,6 +50,14 @@ QString TForm1::CellDisplayText(int col, int row) {
 
 bool TForm1::RowIsSelected(int row) {
   return row >= 1 && row - 1 < GetEntryCount() && GetEntrySelected(row - 1);
+}
+
+QString TForm1::CellHint(int /*col*/, int row) {
+  const std::int32_t index = row - 1;
+  if (row < 1 || index >= GetEntryCount()) return QString();
+  const QString name = EngineText(GetEntryName(index));
+  const QString folder = EngineText(GetEntryFolder(index));
+  return folder.isEmpty() ? name : name + QStringLiteral("\n") + folder;
 }
 
 std::int32_t TForm1::GetIconIndex(int row) {
@@ -105,7 +116,13 @@ void TForm1::DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& 
     if (SysImages != nullptr && SysImages->HasIconList())
       SysImages->DrawIcon(canvas, GetIconIndex(row), QPoint(L, T));
   } else {
-    const QString shown = EngineText(text);
+    // A text wider than its cell ends in "…" instead of being cut off
+    // silently; the tool tip shows the whole name and folder.
+    const QString full = EngineText(text);
+    const int room = std::max(0, R - L - kTextPadding);
+    const QString shown = canvas.fontMetrics().horizontalAdvance(full) > room
+                              ? canvas.fontMetrics().elidedText(full, Qt::ElideRight, room)
+                              : full;
     const int x = (col < kColCount && ColRightAlign[col])
                       ? R - canvas.fontMetrics().horizontalAdvance(shown) - 3
                       : L + 2;

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -34,6 +35,7 @@
 #include "ui/settings_store.h"
 #include "ui/shell_services.h"
 #include "ui/widgets/draw_grid.h"
+#include "ui/widgets/speed_button.h"
 #include "ui/widgets/status_bar.h"
 
 namespace vantelo::ui {
@@ -121,16 +123,15 @@ void TForm1::BuildWindow() {
   bar->setContentsMargins(3, 1, 3, 3);
   bar->setSpacing(4);
 
-  auto makeButton = [this](QWidget* owner, const char* name, const QString& caption, Glyph glyph,
-                           int width) {
-    auto* b = new QToolButton(owner);
+  auto makeButton = [](QWidget* owner, const char* name, const QString& caption, Glyph glyph,
+                       int width) {
+    auto* b = new TSpeedButton(owner);
     b->setObjectName(QString::fromLatin1(name));
     b->setText(caption);
     b->setIcon(GlyphIcon(glyph));
     b->setIconSize(QSize(kGlyphSize, kGlyphSize));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setFixedSize(width, 42);
-    b->setFocusPolicy(Qt::NoFocus);  // speed buttons never take the focus from the grid
     return b;
   };
 
@@ -166,6 +167,7 @@ void TForm1::BuildWindow() {
 
   DrawGrid1 = new DrawGrid(central);
   DrawGrid1->setObjectName(QStringLiteral("DrawGrid1"));
+  DrawGrid1->SetStretchLastCol(true);  // Path takes the room of a wider window
   column->addWidget(DrawGrid1, 1);
   setCentralWidget(central);
 
@@ -196,6 +198,10 @@ void TForm1::BuildWindow() {
     DrawGrid1KeyUp(key, shift);
   };
   DrawGrid1->OnDblClick = [this] { DrawGrid1DblClick(); };
+  DrawGrid1->OnStartDrag = [this] { DrawGrid1StartDrag(); };
+  DrawGrid1->OnKeyPress = [this](const QString& text) { DrawGrid1KeyPress(text); };
+  DrawGrid1->OnCellHint = [this](int col, int row) { return CellHint(col, row); };
+  BuildKeyboardAccess();
 
   // Client area 530 x 333, centred on the screen; the grid has the focus.
   resize(530, 333);
@@ -227,6 +233,38 @@ void TForm1::NameControls() {
   // The panels' names are their changing texts; the descriptions say what they count.
   SetAccessibleText(StatusBar1->Panel(0), QString(), QStringLiteral("Entries in the archive"));
   SetAccessibleText(StatusBar1->Panel(1), QString(), QStringLiteral("Selected entries"));
+}
+
+void TForm1::BuildKeyboardAccess() {
+  // Tab goes through the bar in reading order, then back to the grid.
+  setTabOrder(sbOpen, sbExtract);
+  setTabOrder(sbExtract, sbClose);
+  setTabOrder(sbClose, sbHelp);
+  setTabOrder(sbHelp, cbNames);
+  setTabOrder(cbNames, sbAdd);
+  setTabOrder(sbAdd, sbRng);
+  setTabOrder(sbRng, DrawGrid1);
+
+  // A button's shortcut works anywhere in the window while the button is
+  // enabled; the tool tip names it, the caption stays as it is.
+  auto bind = [](QToolButton* b, const QKeySequence& keys, const QString& tip) {
+    b->setShortcut(keys);
+    b->setToolTip(tip + QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) +
+                  QStringLiteral(")"));
+  };
+  bind(sbOpen, QKeySequence(Qt::CTRL | Qt::Key_O), QStringLiteral("Open a Zip archive"));
+  bind(sbExtract, QKeySequence(Qt::CTRL | Qt::Key_E), QStringLiteral("Extract files"));
+  bind(sbClose, QKeySequence(Qt::CTRL | Qt::Key_W), QStringLiteral("Close the archive"));
+  bind(sbHelp, QKeySequence(Qt::Key_F1), QStringLiteral("About this program"));
+
+  const QKeySequence all(Qt::CTRL | Qt::Key_A);
+  const QString allText = all.toString(QKeySequence::NativeText);
+  sbAdd->setToolTip(QStringLiteral("Add to the selection: click entries, or hold Ctrl (") +
+                    allText + QStringLiteral(" selects every entry)"));
+  sbRng->setToolTip(QStringLiteral("Select a range: click its last entry, or hold Shift (") +
+                    allText + QStringLiteral(" selects every entry)"));
+  auto* selectAll = new QShortcut(all, this);
+  connect(selectAll, &QShortcut::activated, this, [this] { SelectAllEntries(); });
 }
 
 // ---- handlers -----------------------------------------------------------------------
@@ -268,6 +306,11 @@ void TForm1::FormDestroy() {
   for (const std::string& file : TempFiles)
     if (!TempDir.empty() && file.size() > TempDir.size() && file.compare(0, TempDir.size(), TempDir) == 0)
       platform::RemoveFile(file);
+  // The drags' folders, deepest first, when nothing else is left in them.
+  for (auto it = TempFolders.rbegin(); it != TempFolders.rend(); ++it)
+    if (!TempDir.empty() && it->size() > TempDir.size() && it->compare(0, TempDir.size(), TempDir) == 0)
+      platform::RemoveEmptyDirectory(*it);
+  TempFolders.clear();
   // The private folder goes too once it is empty (left alone otherwise).
   if (!TempDir.empty()) platform::RemoveEmptyDirectory(TempDir);
   // 3.
@@ -277,15 +320,52 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::OpenZipFile() {
+  // What is shown now. The engine forgets its archive when an open fails, so
+  // the shown one is opened again afterwards: the window never lists one
+  // archive while Extract, Test or Enter would read another.
+  const bool wasShown = DrawGrid1->FixedRows() > 0 && GetEntryCount() > 0;
+  const std::string shownName = wasShown ? ShownArchive : std::string();
+  std::vector<bool> shownSelection;
+  if (wasShown) {
+    shownSelection.resize(static_cast<std::size_t>(GetEntryCount()));
+    for (std::size_t i = 0; i < shownSelection.size(); ++i)
+      shownSelection[i] = GetEntrySelected(static_cast<std::int32_t>(i));
+  }
+
   if (OpenArchive(ZipFileName) != 0) {
     ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
-    // The rows stay as they were, unless the engine's entry list went away with
-    // the failure: then no row may ask for an entry that no longer exists.
-    if (DrawGrid1->FixedRows() > 0 && DrawGrid1->RowCount() - 1 != GetEntryCount()) EmptyGrid();
+    if (shownName.empty()) {
+      CloseArchive();
+      EmptyGrid();
+      return;
+    }
+    ReopenShownArchive(shownName, shownSelection);
     return;
   }
+  ShownArchive = ZipFileName;
   EmptyGrid();
   LoadGrid();
+}
+
+void TForm1::ReopenShownArchive(const std::string& name, const std::vector<bool>& selection) {
+  ZipFileName = name;
+  if (OpenArchive(name) != 0) {
+    // Gone or damaged meanwhile: nothing can be shown any more.
+    CloseArchive();
+    ShownArchive.clear();
+    EmptyGrid();
+    return;
+  }
+  if (static_cast<std::size_t>(GetEntryCount()) != selection.size()) {
+    // The file changed on disk: list what it holds now.
+    EmptyGrid();
+    LoadGrid();
+    return;
+  }
+  // The same catalog: rows, cursor and scrolling stay; the selection comes back.
+  for (std::size_t i = 0; i < selection.size(); ++i)
+    SetEntrySelected(static_cast<std::int32_t>(i), selection[i]);
+  DrawGrid1->Repaint();
 }
 
 void TForm1::sbOpenClick() {
@@ -323,21 +403,24 @@ QString TForm1::DroppedFile(const QMimeData* data) {
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-  if (AcceptsDrops() && !DroppedFile(event->mimeData()).isEmpty())
+  // Entries dragged out of this grid are not archives to open here.
+  if (AcceptsDrops() && event->source() == nullptr && !DroppedFile(event->mimeData()).isEmpty())
     event->acceptProposedAction();
   else
     event->ignore();
 }
 
 void TForm1::dragMoveEvent(QDragMoveEvent* event) {
-  if (AcceptsDrops() && !DroppedFile(event->mimeData()).isEmpty())
+  // Entries dragged out of this grid are not archives to open here.
+  if (AcceptsDrops() && event->source() == nullptr && !DroppedFile(event->mimeData()).isEmpty())
     event->acceptProposedAction();
   else
     event->ignore();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-  const QString file = AcceptsDrops() ? DroppedFile(event->mimeData()) : QString();
+  const QString file =
+      AcceptsDrops() && event->source() == nullptr ? DroppedFile(event->mimeData()) : QString();
   if (file.isEmpty()) {
     event->ignore();
     return;
@@ -354,6 +437,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::sbCloseClick() {
   CloseArchive();
+  ShownArchive.clear();
   EmptyGrid();
 }
 

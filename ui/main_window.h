@@ -4,12 +4,14 @@
 //
 //   main_window.cpp      FormCreate, FormDestroy, sbOpenClick, sbCloseClick,
 //                        sbHelpClick, LoadGrid, EmptyGrid, dropping a file
-//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex, the
+//   grid_painting.cpp    DrawGrid1DrawCell, GetCellText, GetIconIndex, CellHint, the
 //                        grid's data source (CellDisplayText, RowIsSelected)
-//   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp, InvDrwGrd
+//   selection.cpp        DrawGrid1SelectCell, DrawGrid1KeyDown/KeyUp/KeyPress,
+//                        InvDrwGrd, SelectAllEntries
 //   extract_workflow.cpp sbExtractClick, ShowProgress
 //   open_entry.cpp       DrawGrid1DblClick, ExecFile
 //   name_charset.cpp     the "Names" drop-down (code page of entry names)
+//   drag_out.cpp         DrawGrid1StartDrag, ExtractForDrag
 //
 // Members are public so that tests can drive the handlers and read the state
 // by the names the handlers use.
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "ui/type_ahead.h"
 #include "ui/widgets/open_dialog.h"
 
 class QDragEnterEvent;
@@ -124,10 +127,14 @@ class TForm1 : public QMainWindow {
 
   // ---- state --------------------------------------------------------------
   std::string ZipFileName;             // the archive opened last (engine path)
+  std::string ShownArchive;            // the archive the grid lists (empty: none)
   std::string TempDir;                 // private temporary folder, ends with "/"
   std::vector<std::string> TempFiles;  // deleted at exit, in order; duplicates allowed
+  std::vector<std::string> TempFolders;  // made for drags; removed at exit once empty
+  int DragCount = 0;                     // drags so far (names their folders)
   std::vector<std::string> ReportLines;
   TIconCache IconCache;
+  TypeAhead TypeAheadFind;             // the letters typed to find an entry
   ShellServices* SysImages = nullptr;  // the icon list (null: no icons are drawn)
   std::int32_t LastRow = -1;           // selection: entry of the last applied event
   bool SkipSelect = false;             // selection: next event only repaints
@@ -147,6 +154,8 @@ class TForm1 : public QMainWindow {
   void LoadGrid();
   void EmptyGrid();
   // Opens ZipFileName: OpenArchive, then the error box or EmptyGrid + LoadGrid.
+  // A failed open keeps the archive shown before (opened again, its selection
+  // restored); with none shown the window is left empty.
   void OpenZipFile();
   // A file dropped on the window opens as if chosen with the Open button,
   // unless a batch runs (then the drop is refused).
@@ -162,12 +171,21 @@ class TForm1 : public QMainWindow {
   // data row's selected flag.
   QString CellDisplayText(int col, int row);
   bool RowIsSelected(int row);
+  // The tool tip of a data cell: the entry's whole name, and its folder below.
+  QString CellHint(int col, int row);
 
   // Selection rules (selection.cpp)
   void DrawGrid1SelectCell(int col, int row, bool& canSelect);
   void DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers shift);
   void DrawGrid1KeyUp(int& key, Qt::KeyboardModifiers shift);
+  // Type-ahead: the cursor goes to the next entry whose name starts with the
+  // letters typed.
+  void DrawGrid1KeyPress(const QString& text);
   void InvDrwGrd();
+  // Ctrl+A: every entry selected.
+  void SelectAllEntries();
+  // The status bar's selection panel from the engine's selected flags.
+  void ShowSelectedTotals();
 
   // Extraction workflow (extract_workflow.cpp)
   void sbExtractClick();
@@ -182,6 +200,12 @@ class TForm1 : public QMainWindow {
   void DrawGrid1DblClick();
   void ExecFile();
 
+  // Dragging out (drag_out.cpp): the selected entries extracted into a new
+  // folder in TempDir and handed to the desktop as a drag of files. Entries that
+  // could not be extracted are listed in `failures` and left out.
+  void DrawGrid1StartDrag();
+  QStringList ExtractForDrag(QStringList& failures);
+
   // The status bar panels' texts (panel 0: totals, panel 1: selection).
   QString PanelText(int index) const;
 
@@ -194,6 +218,8 @@ class TForm1 : public QMainWindow {
   void BuildWindow();
   // Accessible names and descriptions of the controls (after the shortcuts are bound).
   void NameControls();
+  void BuildKeyboardAccess();
+  void ReopenShownArchive(const std::string& name, const std::vector<bool>& selection);
   std::unique_ptr<ShellServices> ownShell_;
   QStringList args_;
   bool destroyed_ = false;

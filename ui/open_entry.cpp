@@ -4,6 +4,7 @@
 // Every file written there is listed in TempFiles and deleted at exit.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 
 #include <algorithm>
 
@@ -92,9 +93,19 @@ void TForm1::ExecFile() {
     return;
   }
 
-  // The desktop's answer is not examined: a type without a program opens nothing.
-  if (SysImages != nullptr) SysImages->OpenWithAssociatedProgram(PathFromEngine(path));
   TempFiles.push_back(path);
+  if (SysImages == nullptr) return;
+  const QString file = PathFromEngine(path);
+  if (SysImages->HasAssociatedProgram(file) && SysImages->OpenWithAssociatedProgram(file)) return;
+  // No program for the type (or the desktop refused): say so, and offer to
+  // choose one, as the Windows shell does on its own.
+  const QString text =
+      QStringLiteral("There is no program associated with files of type %1.\n\n"
+                     "Do you want to choose a program to open \"%2\"?")
+          .arg(ShellServices::FileTypeName(file), EngineText(name));
+  if (QMessageBox::question(this, ApplicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Yes) == QMessageBox::Yes)
+    SysImages->ChooseProgramAndOpen(this, file);
 }
 
 }  // namespace vantelo::ui

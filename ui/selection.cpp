@@ -73,11 +73,23 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   }
 
   LastRow = i;
+  ShowSelectedTotals();
+  InvDrwGrd();
+}
+
+void TForm1::ShowSelectedTotals() {
   StatusBar1->SetPanelText(1, QStringLiteral("Selected: ") +
                                   QString::fromStdString(FmtThousands(GetSelectedCount())) +
                                   QStringLiteral(" files  -  ") +
                                   QString::fromStdString(FmtThousands(GetSelectedSize())) +
                                   QStringLiteral(" bytes"));
+}
+
+void TForm1::SelectAllEntries() {
+  if (DrawGrid1->FixedRows() == 0) return;  // nothing listed
+  const std::int32_t count = GetEntryCount();
+  for (std::int32_t k = 0; k < count; ++k) SetEntrySelected(k, true);
+  ShowSelectedTotals();
   InvDrwGrd();
   DrawGrid1->NotifySelectionChanged(col, row);
 }
@@ -173,6 +185,17 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
   }
   // While entries are shown, the grid never runs its own key handling.
   key = 0;
+}
+
+void TForm1::DrawGrid1KeyPress(const QString& text) {
+  if (DrawGrid1->FixedRows() == 0) return;  // nothing listed
+  const int row = TypeAheadFind.Type(text, DrawGrid1->Row(), 1, DrawGrid1->RowCount() - 1,
+                                     [](int r) { return EngineText(GetEntryName(r - 1)); });
+  if (row < 0) return;
+  // A key move: the cursor frame goes to the entry, the selection stays.
+  SkipSelect = true;
+  DrawGrid1->SetRow(row);
+  SkipSelect = false;
 }
 
 void TForm1::DrawGrid1KeyUp(int& key, Qt::KeyboardModifiers /*shift*/) {

@@ -2,6 +2,9 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
+#include <QDrag>
+#include <QWidget>
+#include <QMimeData>
 #include <QDir>
 #include <QMimeDatabase>
 #include <QPainter>
@@ -158,6 +161,13 @@ void ShellServices::DrawIcon(QPainter& painter, int index, const QPoint& topLeft
 
 bool ShellServices::OpenWithAssociatedProgram(const QString& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+Qt::DropAction ShellServices::StartFileDrag(QWidget* source, QMimeData* data) {
+  auto* drag = new QDrag(source);
+  drag->setMimeData(data);
+  drag->setPixmap(Icon(FileIconIndex("file", false)).pixmap(IconSize, IconSize));
+  return drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
 bool ShellServices::PrintDocument(QTextDocument& document, const QString& title) {

@@ -21,7 +21,9 @@
 class QPainter;
 class QPoint;
 class QPrinter;
+class QMimeData;
 class QTextDocument;
+class QWidget;
 
 namespace vantelo::ui {
 
@@ -47,6 +49,17 @@ class ShellServices {
   // Opens a file with the program the desktop associates with its type.
   // Returns whether the desktop accepted the request.
   virtual bool OpenWithAssociatedProgram(const QString& path);
+  // Whether the desktop has a program for the file's type (its MIME type or
+  // one it derives from), as the freedesktop.org application files declare.
+  virtual bool HasAssociatedProgram(const QString& path);
+  // Lets the user pick a program (a file dialog) and opens the file with it.
+  // False when cancelled or the program could not be started.
+  virtual bool ChooseProgramAndOpen(QWidget* parent, const QString& path);
+  // Hands files to the desktop by a drag from `source` (copy only); returns
+  // when the drop is over. Takes ownership of `data`.
+  virtual Qt::DropAction StartFileDrag(QWidget* source, QMimeData* data);
+  // A readable name of the file's type ("plain text document (.txt)").
+  static QString FileTypeName(const QString& path);
 
   // Prints a document on the default printer without a dialog, as one job
   // titled `title`, over the printer's whole printable area. False when there

@@ -3,7 +3,10 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QImage>
+#include <QToolTip>
 #include <QTest>
 
 #include <algorithm>
@@ -326,6 +329,83 @@ TEST_F(GridPaintingTest, LegacyNamesShowDecodedAndTheNamesChoiceReReadsThem) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
   EXPECT_EQ(f.width(), 530);
   EXPECT_LE(f.GroupBoxNames->geometry().right(), f.Panel1->contentsRect().right());
+}
+
+// ---- long names ------------------------------------------------------------
+
+class LongNameTest : public GridPaintingTest {
+ protected:
+  void SetUp() override {
+    // Lower case: names stored by MS-DOS zips are shown in lower case.
+    const std::string name = "wwww-" + std::string(60, 'w') + "-end.txt";
+    const std::string folder = "a rather long folder name/" + std::string(50, 'm') + "/";
+    longName = name;
+    longFolder = folder;
+    test::WriteCatalogZip(dir.file("long.zip"), {{folder + name, 1234, 99, 0x2845, 0x48A3},
+                                                 {"short.txt", 1, 1, 0x2845, 0x48A3}});
+    form = std::make_unique<TForm1>(QStringList{QString::fromStdString(dir.file("long.zip"))});
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+  test::TempFolder dir;
+  std::string longName, longFolder;
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(LongNameTest, CutTextsEndInAnEllipsisInsideTheirCell) {
+  DrawGrid* grid = form->DrawGrid1;
+  const QImage img = grid->viewport()->grab().toImage();
+  const QRect name = grid->CellRect(1, 1);
+  ASSERT_FALSE(name.isEmpty());
+  // A clipped text would run to the cell's edge; the ellipsis keeps the last
+  // pixels free, while the text still fills most of the cell.
+  auto darkIn = [&](int fromX, int toX) {
+    int dark = 0;
+    for (int x = fromX; x < toX; ++x)
+      for (int y = name.top() + 1; y < name.bottom(); ++y)
+        if (qGray(img.pixel(x, y)) < 128) ++dark;
+    return dark;
+  };
+  EXPECT_EQ(darkIn(name.right() - 2, name.right() + 1), 0);
+  EXPECT_GT(darkIn(name.left() + name.width() / 2, name.right() - 2), 0);
+  // The same text painted by hand with the ellipsis matches the cell.
+  QFontMetrics fm(form->font());
+  const QString elided = fm.elidedText(QString::fromStdString(longName), Qt::ElideRight,
+                                       name.width() - 5);
+  EXPECT_TRUE(elided.endsWith(QChar(0x2026)));
+}
+
+TEST_F(LongNameTest, ToolTipShowsTheWholeNameAndFolder) {
+  DrawGrid* grid = form->DrawGrid1;
+  for (int col : {1, 4}) {
+    const QRect cell = grid->CellRect(col, 1);
+    ASSERT_FALSE(cell.isEmpty());
+    QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid->viewport(), &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text().toStdString(), longName + "\n" + longFolder);
+  }
+  // The title row has none.
+  QHelpEvent title(QEvent::ToolTip, grid->CellRect(1, 0).center(), QPoint());
+  QApplication::sendEvent(grid->viewport(), &title);
+  QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+TEST_F(LongNameTest, TheLastColumnTakesTheRoomOfAWiderWindow) {
+  DrawGrid* grid = form->DrawGrid1;
+  const int widths[] = {20, 100, 70, 80, 90, 45, 90, 200};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(grid->ShownColWidth(i), widths[i]) << i;  // default size
+  form->resize(1200, 400);
+  QTRY_VERIFY(grid->viewport()->width() > 1000);
+  EXPECT_EQ(grid->ColWidth(7), 200);
+  const QRect path = grid->CellRect(7, 1);
+  EXPECT_EQ(path.right(), grid->viewport()->width() - 1);
+  EXPECT_GT(grid->ShownColWidth(7), 200);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(grid->ShownColWidth(i), widths[i]) << i;
+  // A click in the added room is a click on the last column.
+  int col = -1, row = -1;
+  ASSERT_TRUE(grid->MouseToCell(QPoint(path.right() - 1, path.center().y()), col, row));
+  EXPECT_EQ(col, 7);
 }
 
 }  // namespace

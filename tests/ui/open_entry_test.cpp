@@ -4,7 +4,10 @@
 // open.zip: 0 notes.txt (encrypted), 1 readme.txt, 2 sub/, 3 sub/readme.txt.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
 #include <QTest>
 
 #include <algorithm>
@@ -186,6 +189,102 @@ TEST_F(OpenEntryTest, ARemovedTempFolderIsMadeAgain) {
   form->ExecFile();
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(ReadFileBytes(form->TempDir + "readme.txt"), "Read me first.\n");
+}
+
+// ---- no program for the type --------------------------------------------------
+
+TEST_F(OpenEntryTest, ATypeWithoutAProgramSaysSoAndOffersToChooseOne) {
+  shell.hasProgram = false;
+  Load("open.zip");
+  GoTo(2);  // readme.txt
+  BoxSeen seen;
+  ModalAnswer answer([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    seen.text = box->text();
+    box->button(QMessageBox::Yes)->click();
+  });
+  QTest::keyClick(grid, Qt::Key_Return);
+  ASSERT_TRUE(answer.fired());
+  EXPECT_TRUE(seen.text.contains("(.txt)")) << seen.text.toStdString();
+  EXPECT_TRUE(seen.text.contains("readme.txt"));
+  EXPECT_TRUE(shell.opened.empty());
+  ASSERT_EQ(shell.chosen.size(), 1u);
+  EXPECT_EQ(shell.chosen[0].toStdString(), form->TempDir + "readme.txt");
+}
+
+// ---- drag out and type-ahead ----------------------------------------------------
+
+class DragOutTest : public OpenEntryTest {
+ protected:
+  QPoint Point(int row) { return grid->CellRect(1, row).center(); }
+  void Drag(int row) {
+    const QPoint from = Point(row);
+    const QPoint to = from + QPoint(0, 3 * QApplication::startDragDistance());
+    test::SendMouse(grid->viewport(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    test::SendMouse(grid->viewport(), QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    test::SendMouse(grid->viewport(), QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  }
+};
+
+TEST_F(DragOutTest, DraggingSelectedEntriesHandsOverTheirFilesAndKeepsTheSelection) {
+  Load("open.zip");
+  QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+  ASSERT_EQ(GetSelectedCount(), 4);
+  BoxSeen seen;
+  ModalAnswer answer(CloseMessageBox(&seen));  // notes.txt needs a password
+  Drag(2);
+  ASSERT_EQ(shell.dragged.size(), 1u);
+  EXPECT_EQ(GetSelectedCount(), 4);
+  EXPECT_EQ(grid->Row(), 1);  // the press moved nothing
+  ASSERT_TRUE(answer.fired());
+  EXPECT_TRUE(seen.text.contains("notes.txt")) << seen.text.toStdString();
+  // Both readme.txt files, neither overwriting the other; no folder entry.
+  std::vector<std::string> contents;
+  for (const QUrl& url : shell.dragged[0]) {
+    ASSERT_TRUE(url.isLocalFile());
+    const std::string path = url.toLocalFile().toStdString();
+    EXPECT_EQ(path.rfind(form->TempDir, 0), 0u) << path;
+    EXPECT_EQ(std::filesystem::path(path).filename(), "readme.txt");
+    contents.push_back(ReadFileBytes(path));
+  }
+  std::sort(contents.begin(), contents.end());
+  EXPECT_EQ(contents, (std::vector<std::string>{"Read me first.\n", "The other readme.\n"}));
+  // Everything goes at exit, folders included.
+  const std::string dir = form->TempDir;
+  form.reset();
+  EXPECT_FALSE(std::filesystem::exists(dir));
+}
+
+TEST_F(DragOutTest, APressOnASelectedRowWithoutADragIsAClickAtTheRelease) {
+  Load("open.zip");
+  SetEntrySelected(1, true);  // row 2, the only one
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, Point(2));
+  EXPECT_TRUE(shell.dragged.empty());
+  EXPECT_EQ(GetSelectedCount(), 0);  // clicking the single selected entry clears it
+  EXPECT_EQ(grid->Row(), 2);
+  // On an unselected row a drag is the usual drag-select, not a drag-out.
+  Drag(3);
+  EXPECT_TRUE(shell.dragged.empty());
+  EXPECT_GT(grid->Row(), 3);
+  EXPECT_EQ(GetSelectedCount(), 1);
+}
+
+TEST_F(DragOutTest, TypingTheFirstLettersMovesTheCursorToTheNextMatchingName) {
+  Load("demo.zip");
+  auto nameAtCursor = [&] { return GetEntryName(grid->Row() - 1); };
+  QTest::keyClicks(grid, "m");
+  EXPECT_EQ(nameAtCursor(), "manual.html");
+  QTest::keyClicks(grid, "a");  // "ma": still manual.html
+  EXPECT_EQ(nameAtCursor(), "manual.html");
+  QTest::keyClicks(grid, "i");  // "mai"
+  EXPECT_EQ(nameAtCursor(), "main.cpp");
+  EXPECT_EQ(GetSelectedCount(), 0);  // only the cursor moves
+  QTest::qWait(TypeAhead::kPauseMs + 100);
+  QTest::keyClicks(grid, "R");  // a new search, from the row after the cursor, wrapping
+  EXPECT_EQ(nameAtCursor(), "readme.txt");
+  QTest::keyClicks(grid, "x");  // "rx": nothing starts so, the cursor stays
+  EXPECT_EQ(nameAtCursor(), "readme.txt");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QTimer>
 
@@ -70,6 +71,17 @@ int RecordingShell::FileIconIndex(const std::string& name, bool folder) {
 bool RecordingShell::OpenWithAssociatedProgram(const QString& path) {
   opened.push_back(path);
   return true;
+}
+
+bool RecordingShell::ChooseProgramAndOpen(QWidget*, const QString& path) {
+  chosen.push_back(path);
+  return true;
+}
+
+Qt::DropAction RecordingShell::StartFileDrag(QWidget*, QMimeData* data) {
+  dragged.push_back(data->urls());
+  delete data;
+  return Qt::CopyAction;
 }
 
 void WriteCatalogZip(const std::string& path, const std::vector<FakeEntry>& entries) {

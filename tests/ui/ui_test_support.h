@@ -2,7 +2,9 @@
 // catalog-only ZIP writer, synthetic mouse events.
 #pragma once
 
+#include <QList>
 #include <QMouseEvent>
+#include <QUrl>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -48,8 +50,14 @@ class RecordingShell : public ui::ShellServices {
  public:
   int FileIconIndex(const std::string& name, bool folder) override;
   bool OpenWithAssociatedProgram(const QString& path) override;
+  bool HasAssociatedProgram(const QString&) override { return hasProgram; }
+  bool ChooseProgramAndOpen(QWidget*, const QString& path) override;
+  Qt::DropAction StartFileDrag(QWidget*, QMimeData* data) override;
+  std::vector<QList<QUrl>> dragged;  // the files of each drag
   std::vector<std::pair<std::string, bool>> iconRequests;
   std::vector<QString> opened;
+  bool hasProgram = true;        // the desktop's answer for every type
+  std::vector<QString> chosen;   // files handed to a program the user chose
 };
 
 // One entry of a catalog-only archive (central directory and end record only:

@@ -1,5 +1,6 @@
 #include "ui/widgets/draw_grid.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -7,6 +8,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
+#include <QHelpEvent>
 
 #include <algorithm>
 
@@ -134,6 +137,20 @@ int DrawGrid::ColWidth(int col) const {
   return colWidths_[static_cast<std::size_t>(col)];
 }
 
+int DrawGrid::ShownColWidth(int col) const {
+  const int width = ColWidth(col);
+  if (!stretchLastCol_ || col != ColCount() - 1) return width;
+  int total = 0;
+  for (int w : colWidths_) total += w;
+  return width + std::max(0, viewport()->width() - total);
+}
+
+void DrawGrid::SetStretchLastCol(bool stretch) {
+  stretchLastCol_ = stretch;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
 void DrawGrid::SetColWidth(int col, int width) {
   if (col < 0 || col >= ColCount()) return;
   colWidths_[static_cast<std::size_t>(col)] = std::max(0, width);
@@ -161,10 +178,10 @@ int DrawGrid::MaxTopRow() const {
 int DrawGrid::MaxLeftCol() const {
   const int avail = viewport()->width();
   int left = ColCount() - 1;
-  int used = ColWidth(left);
-  while (left - 1 >= 0 && used + ColWidth(left - 1) <= avail) {
+  int used = ShownColWidth(left);
+  while (left - 1 >= 0 && used + ShownColWidth(left - 1) <= avail) {
     --left;
-    used += ColWidth(left);
+    used += ShownColWidth(left);
   }
   return std::max(left, 0);
 }
@@ -173,7 +190,7 @@ int DrawGrid::VisibleColCount() const {
   const int avail = viewport()->width();
   int x = 0, n = 0;
   for (int c = leftCol_; c < ColCount(); ++c) {
-    x += ColWidth(c);
+    x += ShownColWidth(c);
     if (x > avail) break;
     ++n;
   }
@@ -196,17 +213,19 @@ QRect DrawGrid::CellRect(int col, int row) const {
   if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount()) return {};
   if (col < leftCol_) return {};
   if (row >= fixedRows_ && row < topRow_) return {};
+  const int width = viewport()->width(), height = viewport()->height();
   int x = 0;
-  for (int c = leftCol_; c < col; ++c) x += ColWidth(c);
+  for (int c = leftCol_; c < col && x < width; ++c) x += ShownColWidth(c);
   int y = 0;
   if (row < fixedRows_) {
     for (int r = 0; r < row; ++r) y += RowHeight(r);
   } else {
+    // Stops at the bottom edge: a row far below costs no more than one in view.
     y = FixedHeight();
-    for (int r = topRow_; r < row; ++r) y += RowHeight(r);
+    for (int r = topRow_; r < row && y < height; ++r) y += RowHeight(r);
   }
-  if (x >= viewport()->width() || y >= viewport()->height()) return {};
-  return QRect(x, y, ColWidth(col), RowHeight(row));
+  if (x >= width || y >= height) return {};
+  return QRect(x, y, ShownColWidth(col), RowHeight(row));
 }
 
 QRect DrawGrid::ClientRect() const { return viewport()->rect(); }
@@ -216,18 +235,18 @@ bool DrawGrid::MouseToCell(const QPoint& point, int& col, int& row) const {
   if (point.x() < 0 || point.y() < 0) return false;
   int x = 0;
   for (int c = leftCol_; c < ColCount(); ++c) {
-    if (point.x() < x + ColWidth(c)) {
+    if (point.x() < x + ShownColWidth(c)) {
       col = c;
       break;
     }
-    x += ColWidth(c);
+    x += ShownColWidth(c);
   }
   int y = 0;
   for (int r = 0; r < fixedRows_ && row < 0; ++r) {
     if (point.y() < y + RowHeight(r)) row = r;
     y += RowHeight(r);
   }
-  for (int r = topRow_; r < RowCount() && row < 0; ++r) {
+  for (int r = topRow_; r < RowCount() && row < 0 && y <= point.y(); ++r) {
     if (point.y() < y + RowHeight(r)) row = r;
     y += RowHeight(r);
   }
@@ -283,26 +302,37 @@ bool DrawGrid::MoveCurrent(int col, int row, bool sameCellRaisesEvent) {
 }
 
 void DrawGrid::ClampInView() {
+  // The smallest top row (not above the current one) that still shows the
+  // cursor row in full, found by walking up from the cursor: the cost is the
+  // rows in view, never the rows jumped over.
   int top = topRow_;
   if (row_ >= fixedRows_) {
-    if (row_ < top) top = row_;
-    const int avail = viewport()->height() - FixedHeight();
-    auto bottomOf = [&](int t) {
-      int h = 0;
-      for (int r = t; r <= row_; ++r) h += RowHeight(r);
-      return h;
-    };
-    while (top < row_ && bottomOf(top) > avail) ++top;
+    if (row_ < top) {
+      top = row_;
+    } else {
+      const int avail = viewport()->height() - FixedHeight();
+      int t = row_;
+      int used = RowHeight(row_);
+      while (t - 1 >= top && used + RowHeight(t - 1) <= avail) {
+        --t;
+        used += RowHeight(t);
+      }
+      top = t;
+    }
   }
   int left = leftCol_;
-  if (col_ < left) left = col_;
-  const int availW = viewport()->width();
-  auto rightOf = [&](int l) {
-    int w = 0;
-    for (int c = l; c <= col_; ++c) w += ColWidth(c);
-    return w;
-  };
-  while (left < col_ && rightOf(left) > availW) ++left;
+  if (col_ < left) {
+    left = col_;
+  } else {
+    const int availW = viewport()->width();
+    int c = col_;
+    int used = ShownColWidth(col_);
+    while (c - 1 >= left && used + ShownColWidth(c - 1) <= availW) {
+      --c;
+      used += ShownColWidth(c);
+    }
+    left = c;
+  }
   if (top != topRow_ || left != leftCol_) {
     topRow_ = top;
     leftCol_ = left;
@@ -373,6 +403,23 @@ void DrawGrid::InvalidateCell(int col, int row) {
 
 void DrawGrid::Repaint() { viewport()->repaint(); }
 
+bool DrawGrid::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+  auto* help = static_cast<QHelpEvent*>(event);
+  int col, row;
+  QString text;
+  if (OnCellHint && MouseToCell(help->pos(), col, row) && row >= fixedRows_)
+    text = OnCellHint(col, row);
+  if (text.isEmpty()) {
+    QToolTip::hideText();
+    event->ignore();
+  } else {
+    // Shown for this cell only: moving to the next cell asks again.
+    QToolTip::showText(help->globalPos(), text, viewport(), CellRect(col, row));
+  }
+  return true;
+}
+
 void DrawGrid::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   const QRect dirty = event->rect();
@@ -383,8 +430,8 @@ void DrawGrid::paintEvent(QPaintEvent* event) {
   auto paintRow = [&](int row, int y) {
     int x = 0;
     for (int c = leftCol_; c < ColCount() && x < width; ++c) {
-      const QRect cell(x, y, ColWidth(c), RowHeight(row));
-      x += ColWidth(c);
+      const QRect cell(x, y, ShownColWidth(c), RowHeight(row));
+      x += ShownColWidth(c);
       if (cell.isEmpty() || !cell.intersects(dirty) || !OnDrawCell) continue;
       painter.save();
       painter.setClipRect(cell);
@@ -412,7 +459,7 @@ int DrawGrid::ColumnBorderAt(const QPoint& point) const {
   if (title.isEmpty() || point.y() < title.top() || point.y() > title.bottom()) return -1;
   int x = 0;
   for (int c = leftCol_; c < ColCount(); ++c) {
-    x += ColWidth(c);
+    x += ShownColWidth(c);
     if (std::abs(point.x() - x) <= kSizingZone) {
       // Prefer the column to the left, unless it is too narrow to grab safely.
       return c;
@@ -430,17 +477,35 @@ void DrawGrid::mousePressEvent(QMouseEvent* event) {
   if (border >= 0) {
     sizingCol_ = border;
     sizingStartX_ = p.x();
-    sizingStartWidth_ = ColWidth(border);
+    sizingStartWidth_ = ShownColWidth(border);
     return;
   }
   int col, row;
   if (!MouseToCell(p, col, row) || row < fixedRows_) return;
+  if (OnStartDrag && RowSelected(row)) {
+    // Maybe the start of a drag-out: the selection must stay as it is until
+    // the mouse says which.
+    dragPending_ = true;
+    pressPos_ = p;
+    pressCol_ = col;
+    pressRow_ = row;
+    return;
+  }
   selecting_ = true;
   MoveCurrent(col, row, true);
 }
 
+
 void DrawGrid::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
+  if (dragPending_) {
+    if ((event->buttons() & Qt::LeftButton) &&
+        (p - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+      dragPending_ = false;
+      OnStartDrag();
+    }
+    return;
+  }
   if (sizingCol_ >= 0) {
     const int width = std::max(kMinColWidth, sizingStartWidth_ + p.x() - sizingStartX_);
     if (width != ColWidth(sizingCol_)) {
@@ -469,8 +534,8 @@ void DrawGrid::DragTo(const QPoint& p) {
   const QPoint q(std::clamp(p.x(), 0, std::max(0, client.width() - 1)),
                  std::clamp(p.y(), fixedH, std::max(fixedH, client.height() - 1)));
   int col = ColCount() - 1, row = RowCount() - 1;
-  for (int c = leftCol_, x = 0; c < ColCount(); x += ColWidth(c), ++c)
-    if (q.x() < x + ColWidth(c)) {
+  for (int c = leftCol_, x = 0; c < ColCount(); x += ShownColWidth(c), ++c)
+    if (q.x() < x + ShownColWidth(c)) {
       col = c;
       break;
     }
@@ -494,6 +559,11 @@ void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
   sizingCol_ = -1;
   selecting_ = false;
   dragTimer_.stop();
+  if (dragPending_) {
+    // No drag after all: the click takes effect now.
+    dragPending_ = false;
+    if (pressRow_ < RowCount() && pressCol_ < ColCount()) MoveCurrent(pressCol_, pressRow_, true);
+  }
 }
 
 void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -510,12 +580,18 @@ void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void DrawGrid::keyPressEvent(QKeyEvent* event) {
   int key = ToVirtualKey(event->key());
-  if (key == kVkNone || key == kVkTab || key == kVkEscape) {
+  if (key == kVkTab || key == kVkEscape || (key == kVkNone && event->text().isEmpty())) {
     event->ignore();
     return;
   }
+  if (key == kVkShift) shiftHeld_ = true;
+  if (key == kVkControl) controlHeld_ = true;
   if (OnKeyDown) OnKeyDown(key, event->modifiers());
   if (key != kVkNone) DefaultKeyHandling(key, event->modifiers());
+  const QString text = event->text();
+  const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (OnKeyPress && !command && !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace())
+    OnKeyPress(text);
   event->accept();
 }
 
@@ -526,6 +602,8 @@ void DrawGrid::keyReleaseEvent(QKeyEvent* event) {
     event->ignore();
     return;
   }
+  if (key == kVkShift) shiftHeld_ = false;
+  if (key == kVkControl) controlHeld_ = false;
   if (OnKeyUp) OnKeyUp(key, event->modifiers());
   event->accept();
 }
@@ -533,6 +611,19 @@ void DrawGrid::keyReleaseEvent(QKeyEvent* event) {
 void DrawGrid::focusInEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusInEvent(event);
   NotifyGridCursor(this);  // a reader names the cell the cursor is on
+}
+
+void DrawGrid::focusOutEvent(QFocusEvent* event) {
+  // A shortcut's dialog or Tab took the focus while Shift or Ctrl was down:
+  // this grid would never see the release.
+  for (int held : {kVkShift, kVkControl}) {
+    bool& flag = held == kVkShift ? shiftHeld_ : controlHeld_;
+    if (!flag) continue;
+    flag = false;
+    int key = held;
+    if (OnKeyUp) OnKeyUp(key, Qt::NoModifier);
+  }
+  QAbstractScrollArea::focusOutEvent(event);
 }
 
 void DrawGrid::DefaultKeyHandling(int key, Qt::KeyboardModifiers modifiers) {

@@ -82,6 +82,15 @@ class DrawGrid : public QAbstractScrollArea {
   KeyEvent OnKeyDown;
   KeyEvent OnKeyUp;
   NotifyEvent OnDblClick;
+  // A press on a selected row followed by a move of the drag distance: the
+  // rows are being dragged out of the grid. The press's select event is then
+  // never raised; a press released without that move raises it at the release.
+  NotifyEvent OnStartDrag;
+  // Printable text typed without Ctrl or Alt (after OnKeyDown), for finding a
+  // row by name; Space is left to the key events.
+  std::function<void(const QString& text)> OnKeyPress;
+  // The tool tip of a cell (empty: none).
+  std::function<QString(int col, int row)> OnCellHint;
 
   // Data source: the text a cell shows (as painted, whole) and the selected
   // state of a row. Cells outside the grid, or without a handler, read as ""
@@ -107,6 +116,10 @@ class DrawGrid : public QAbstractScrollArea {
   void SetRowHeight(int row, int height);
   int ColWidth(int col) const;
   void SetColWidth(int col, int width);
+  // When every column fits, the last one is drawn wide enough to reach the
+  // right edge (ColWidth keeps the width it was given).
+  void SetStretchLastCol(bool stretch);
+  int ShownColWidth(int col) const;
 
   // Cursor and anchor.
   int Col() const { return col_; }
@@ -155,6 +168,7 @@ class DrawGrid : public QAbstractScrollArea {
   void ColumnResized(int col, int width);
 
  protected:
+  bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -165,6 +179,7 @@ class DrawGrid : public QAbstractScrollArea {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   QSize sizeHint() const override;
 
  private:
@@ -185,6 +200,7 @@ class DrawGrid : public QAbstractScrollArea {
   int defaultColWidth_ = 64;
   int defaultRowHeight_ = 24;
   int fixedRows_ = 0;
+  bool stretchLastCol_ = false;
   int col_ = 0, row_ = 0;
   int anchorCol_ = 0, anchorRow_ = 0;
   int leftCol_ = 0, topRow_ = 0;
@@ -193,6 +209,13 @@ class DrawGrid : public QAbstractScrollArea {
   int sizingCol_ = -1;       // column being resized
   int sizingStartX_ = 0;
   int sizingStartWidth_ = 0;
+  // Shift and Ctrl pressed here and not yet released: their release goes to
+  // whichever widget has the focus then, so losing the focus counts as one.
+  bool shiftHeld_ = false;
+  bool controlHeld_ = false;
+  bool dragPending_ = false;  // pressed on a selected row: a drag-out may start
+  QPoint pressPos_;
+  int pressCol_ = -1, pressRow_ = -1;
   QTimer dragTimer_;          // repeats DragTo while the mouse is held beyond an edge
   QPoint lastDragPos_;
 };

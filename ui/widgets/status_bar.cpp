@@ -13,6 +13,9 @@ TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent) : Q
     label->setTextFormat(Qt::PlainText);
     const bool last = i + 1 == panelWidths.size();
     if (!last) label->setFixedWidth(panelWidths[i]);
+    // The last panel takes the room there is: a longer text is cut at its
+    // edge (and shown whole in the tool tip), never a reason to widen the window.
+    if (last) label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(label, last ? 1 : 0);
     panels_.push_back(label);
   }
@@ -31,7 +34,10 @@ QString TStatusBar::PanelText(int index) const {
 }
 
 void TStatusBar::SetPanelText(int index, const QString& text) {
-  if (QLabel* p = Panel(index)) p->setText(text);
+  if (QLabel* p = Panel(index)) {
+    p->setText(text);
+    p->setToolTip(text);
+  }
 }
 
 }  // namespace vantelo::ui

@@ -1,0 +1,130 @@
+// Cursor, page and scroll moves of the desktop program's entry grid on a large
+// archive: the real main window (offscreen), driven with key presses and mouse
+// clicks as a user would, each move timed together with the repaint it causes.
+// Every move should cost the same whatever the number of entries.
+//
+// Usage: grid_bench ARCHIVE [REPEATS]   (bench/make-many-entries.py makes one)
+// Prints, per move, the median and the slowest of REPEATS runs in milliseconds.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "engine/engine.h"
+#include "ui/main_window.h"
+#include "ui/widgets/draw_grid.h"
+
+using namespace vantelo;
+using namespace vantelo::ui;
+
+namespace {
+
+struct Figures {
+  double median = 0, slowest = 0;
+};
+
+// Runs `prepare` (untimed), then times `move` plus the repaint of the grid.
+Figures Time(DrawGrid* grid, int repeats, const std::function<void()>& prepare,
+             const std::function<void()>& move) {
+  std::vector<double> ms;
+  for (int i = 0; i < repeats; ++i) {
+    prepare();
+    grid->viewport()->repaint();
+    QElapsedTimer t;
+    t.start();
+    move();
+    grid->viewport()->repaint();
+    ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+  }
+  std::sort(ms.begin(), ms.end());
+  return {ms[ms.size() / 2], ms.back()};
+}
+
+QPoint RowPoint(DrawGrid* grid, int row) { return grid->CellRect(1, row).center(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: grid_bench ARCHIVE [REPEATS]\n");
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+
+  QElapsedTimer openTime;
+  openTime.start();
+  TForm1 form({QString::fromLocal8Bit(argv[1])});
+  form.show();
+  if (!QTest::qWaitForWindowExposed(&form)) return 1;
+  const double openMs = static_cast<double>(openTime.nsecsElapsed()) / 1e6;
+  DrawGrid* grid = form.DrawGrid1;
+  grid->setFocus();
+  const int entries = GetEntryCount();
+  const int last = grid->RowCount() - 1;
+  if (entries < 2) {
+    std::fprintf(stderr, "the archive lists %d entries\n", entries);
+    return 1;
+  }
+  auto home = [&] { QTest::keyClick(grid, Qt::Key_Home); };
+  auto toEnd = [&] { QTest::keyClick(grid, Qt::Key_End); };
+  auto clear = [&] {
+    for (std::int32_t k = 0; k < entries; ++k) SetEntrySelected(k, false);
+    form.LastRow = -1;
+  };
+
+  struct Row {
+    const char* name;
+    Figures f;
+  };
+  std::vector<Row> rows;
+  rows.push_back({"End (from the first row)", Time(grid, repeats, home, toEnd)});
+  rows.push_back({"Ctrl+End (from the first row)", Time(grid, repeats, home, [&] {
+                    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+                  })});
+  rows.push_back({"Ctrl+Home (from the last row)", Time(grid, repeats, toEnd, [&] {
+                    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+                  })});
+  rows.push_back({"Page Down (from the first row)", Time(grid, repeats, home, [&] {
+                    QTest::keyClick(grid, Qt::Key_PageDown);
+                  })});
+  rows.push_back({"Page Down (from the middle)", Time(grid, repeats, [&] {
+                    home();
+                    for (int i = 0; i < 3; ++i) QTest::keyClick(grid, Qt::Key_PageDown);
+                    grid->SetTopRow(last / 2);
+                    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                      RowPoint(grid, grid->TopRow()));
+                  }, [&] { QTest::keyClick(grid, Qt::Key_PageDown); })});
+  rows.push_back({"Scroll bar to the end", Time(grid, repeats, home, [&] {
+                    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+                  })});
+  rows.push_back({"Shift+click across everything", Time(grid, repeats, [&] {
+                    clear();
+                    home();
+                    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, RowPoint(grid, 1));
+                    toEnd();
+                  }, [&] {
+                    QTest::keyPress(grid, Qt::Key_Shift);
+                    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                                      RowPoint(grid, last));
+                    QTest::keyRelease(grid, Qt::Key_Shift);
+                  })});
+  if (GetSelectedCount() != entries)
+    std::fprintf(stderr, "Shift+click selected %d of %d entries\n", GetSelectedCount(), entries);
+  rows.push_back({"Ctrl+A (select every entry)", Time(grid, repeats, clear, [&] {
+                    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+                  })});
+
+  std::printf("%d entries, window %dx%d, opened and shown in %.0f ms\n", entries, form.width(),
+              form.height(), openMs);
+  std::printf("%-34s %10s %10s\n", "move", "median ms", "slowest ms");
+  for (const Row& r : rows) std::printf("%-34s %10.2f %10.2f\n", r.name, r.f.median, r.f.slowest);
+  return 0;
+}
