@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QComboBox>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
@@ -240,10 +241,10 @@ void TForm1::BuildKeyboardAccess() {
   setTabOrder(sbOpen, sbExtract);
   setTabOrder(sbExtract, sbClose);
   setTabOrder(sbClose, sbHelp);
-  setTabOrder(sbHelp, cbNames);
-  setTabOrder(cbNames, sbAdd);
+  setTabOrder(sbHelp, sbAdd);
   setTabOrder(sbAdd, sbRng);
-  setTabOrder(sbRng, DrawGrid1);
+  setTabOrder(sbRng, cbNames);
+  setTabOrder(cbNames, DrawGrid1);
 
   // A button's shortcut works anywhere in the window while the button is
   // enabled; the tool tip names it, the caption stays as it is.

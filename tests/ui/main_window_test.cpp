@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -369,7 +370,7 @@ TEST_F(KeyboardTest, TabGoesThroughTheButtonsInOrderAndBackToTheGrid) {
   TForm1 f({QData("demo.zip")});
   Show(f);
   const std::vector<QWidget*> order = {f.sbOpen, f.sbExtract, f.sbClose, f.sbHelp,
-                                       f.cbNames, f.sbAdd,   f.sbRng,   f.DrawGrid1};
+                                       f.sbAdd,  f.sbRng,     f.cbNames, f.DrawGrid1};
   for (QWidget* next : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
