@@ -75,6 +75,7 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   LastRow = i;
   ShowSelectedTotals();
   InvDrwGrd();
+  DrawGrid1->NotifySelectionChanged(col, row);
 }
 
 void TForm1::ShowSelectedTotals() {
@@ -91,7 +92,7 @@ void TForm1::SelectAllEntries() {
   for (std::int32_t k = 0; k < count; ++k) SetEntrySelected(k, true);
   ShowSelectedTotals();
   InvDrwGrd();
-  DrawGrid1->NotifySelectionChanged(col, row);
+  DrawGrid1->NotifySelectionChanged(DrawGrid1->Col(), DrawGrid1->Row());
 }
 
 void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
