@@ -14,28 +14,16 @@
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/shell_services.h"
+#include "ui/wait_cursor.h"
 #include "ui/widgets/draw_grid.h"
 
 namespace vantelo::ui {
-
-namespace {
-
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
 
 QStringList TForm1::ExtractForDrag(QStringList& failures) {
   QStringList files;
   const std::int32_t count = GetEntryCount();
   if (count <= 0 || BatchRunning) return files;
-  if (TempDir.empty() || !platform::DirectoryExists(TempDir)) TempDir = platform::PrivateTempDir();
-  if (TempDir.empty()) {
+  if (!EnsureTempDir()) {
     failures << QStringLiteral("The temporary folder can not be created!");
     return files;
   }

@@ -258,8 +258,7 @@ void TForm1::sbExtractClick() {
   ReportLines = BuildReportLines(!all, ElapsedTime);
   // The private temporary folder may have gone (a temp cleaner): make it
   // again rather than write anywhere else, and delete the report at exit.
-  if (TempDir.empty() || !platform::DirectoryExists(TempDir)) TempDir = platform::PrivateTempDir();
-  if (TempDir.empty()) {
+  if (!EnsureTempDir()) {
     ShowErrorBox(this, QStringLiteral("ERROR! There is no temporary folder for the report file!"));
     return;
   }

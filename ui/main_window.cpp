@@ -486,4 +486,9 @@ void TForm1::EmptyGrid() {
   DrawGrid1->NotifyContentsReplaced();
 }
 
+bool TForm1::EnsureTempDir() {
+  if (TempDir.empty() || !platform::DirectoryExists(TempDir)) TempDir = platform::PrivateTempDir();
+  return !TempDir.empty();
+}
+
 }  // namespace vantelo::ui

@@ -129,6 +129,9 @@ class TForm1 : public QMainWindow {
   std::string ZipFileName;             // the archive opened last (engine path)
   std::string ShownArchive;            // the archive the grid lists (empty: none)
   std::string TempDir;                 // private temporary folder, ends with "/"
+  // Makes the private temporary folder again when it is missing (never made, or
+  // removed by a temp cleaner); false when it cannot be made.
+  bool EnsureTempDir();
   std::vector<std::string> TempFiles;  // deleted at exit, in order; duplicates allowed
   std::vector<std::string> TempFolders;  // made for drags; removed at exit once empty
   int DragCount = 0;                     // drags so far (names their folders)

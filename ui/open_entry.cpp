@@ -14,23 +14,10 @@
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 #include "ui/shell_services.h"
+#include "ui/wait_cursor.h"
 #include "ui/widgets/draw_grid.h"
 
 namespace vantelo::ui {
-
-namespace {
-
-// The wait cursor while the window does not respond (the extraction runs on
-// this thread without a progress window).
-class WaitCursor {
- public:
-  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
 
 void TForm1::DrawGrid1DblClick() { ExecFile(); }
 
@@ -48,8 +35,7 @@ void TForm1::ExecFile() {
 
   // The private temporary folder may have been removed (a temp cleaner) or
   // never made: make it again rather than write anywhere else.
-  if (TempDir.empty() || !platform::DirectoryExists(TempDir)) TempDir = platform::PrivateTempDir();
-  if (TempDir.empty()) {
+  if (!EnsureTempDir()) {
     ShowErrorBox(this, QStringLiteral("ERROR! The temporary folder can not be created!"));
     return;
   }
