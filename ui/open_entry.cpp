@@ -1,6 +1,7 @@
 // Opening an entry: a double click on the grid (or Enter, see selection.cpp)
 // extracts the cursor row's entry alone into the temporary folder and hands the
-// file to the desktop, which opens it with the program associated with its type.
+// file to the desktop, which opens it with the program associated with its type
+// (shell_services' GIO programs); without one the user may choose a program.
 // Every file written there is listed in TempFiles and deleted at exit.
 #include <QApplication>
 #include <QGuiApplication>
@@ -18,6 +19,40 @@
 #include "ui/widgets/draw_grid.h"
 
 namespace vantelo::ui {
+
+namespace {
+
+// Hands the written file to the desktop: its type's program, or, when the type
+// has none, a program the user chooses after being asked. A program that does
+// not start is named with the reason, and another can be chosen.
+void OpenWithDesktop(QWidget* window, ShellServices& shell, const QString& file,
+                     const QString& name) {
+  LaunchOutcome outcome;
+  if (shell.HasAssociatedProgram(file)) {
+    outcome = shell.OpenWithAssociatedProgram(file);
+  } else {
+    const QString text =
+        QStringLiteral("There is no program associated with files of type %1.\n\n"
+                       "Do you want to choose a program to open \"%2\"?")
+            .arg(ShellServices::FileTypeName(file), name);
+    if (QMessageBox::question(window, ApplicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::Yes) != QMessageBox::Yes)
+      return;
+    outcome = shell.ChooseProgramAndOpen(window, file);
+  }
+  while (outcome.result == LaunchOutcome::Failed) {
+    const QString reason = outcome.reason.isEmpty()
+                               ? QStringLiteral("the desktop gave no reason.")
+                               : outcome.reason;
+    const QString text = QStringLiteral("ERROR! \"%1\" could not be started to open \"%2\": %3\n\n"
+                                        "Do you want to choose another program?")
+                             .arg(outcome.program, name, reason);
+    if (AskYesNo(window, /*error=*/true, text) != mrYes) return;
+    outcome = shell.ChooseProgramAndOpen(window, file);
+  }
+}
+
+}  // namespace
 
 void TForm1::DrawGrid1DblClick() { ExecFile(); }
 
@@ -81,17 +116,7 @@ void TForm1::ExecFile() {
 
   TempFiles.push_back(path);
   if (SysImages == nullptr) return;
-  const QString file = PathFromEngine(path);
-  if (SysImages->HasAssociatedProgram(file) && SysImages->OpenWithAssociatedProgram(file)) return;
-  // No program for the type (or the desktop refused): say so, and offer to
-  // choose one, as the Windows shell does on its own.
-  const QString text =
-      QStringLiteral("There is no program associated with files of type %1.\n\n"
-                     "Do you want to choose a program to open \"%2\"?")
-          .arg(ShellServices::FileTypeName(file), EngineText(name));
-  if (QMessageBox::question(this, ApplicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                            QMessageBox::Yes) == QMessageBox::Yes)
-    SysImages->ChooseProgramAndOpen(this, file);
+  OpenWithDesktop(this, *SysImages, PathFromEngine(path), EngineText(name));
 }
 
 }  // namespace vantelo::ui

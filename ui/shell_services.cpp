@@ -1,7 +1,6 @@
 #include "ui/shell_services.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QDesktopServices>
 #include <QDrag>
 #include <QWidget>
 #include <QMimeData>
@@ -13,7 +12,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextDocument>
-#include <QUrl>
 
 #include <memory>
 
@@ -157,10 +155,6 @@ void ShellServices::DrawIcon(QPainter& painter, int index, const QPoint& topLeft
   const QIcon icon = Icon(index);
   if (icon.isNull()) return;
   icon.paint(&painter, QRect(topLeft, QSize(IconSize, IconSize)));
-}
-
-bool ShellServices::OpenWithAssociatedProgram(const QString& path) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 Qt::DropAction ShellServices::StartFileDrag(QWidget* source, QMimeData* data) {

@@ -5,7 +5,9 @@
 //   icon. FileIconIndex looks at the name only (never at the disk), through
 //   QMimeDatabase and the icon theme, with a built-in fallback so that an icon
 //   is always drawn.
-// - Opening a file with its associated program (ShellExecuteA): QDesktopServices.
+// - Opening a file with its associated program (ShellExecuteA), or one the user
+//   chooses: the desktop's programs for the file's type, through GIO
+//   (desktop_programs.h).
 // - Printing a text document on the default printer: QPrinter.
 //
 // Every method is virtual so that tests can substitute a recording fake.
@@ -13,6 +15,8 @@
 
 #include <QIcon>
 #include <QString>
+
+#include "ui/desktop_programs.h"
 
 #include <string>
 #include <unordered_map>
@@ -46,15 +50,28 @@ class ShellServices {
   virtual void DrawIcon(QPainter& painter, int index, const QPoint& topLeft) const;
   static constexpr int IconSize = 16;
 
-  // Opens a file with the program the desktop associates with its type.
-  // Returns whether the desktop accepted the request.
-  virtual bool OpenWithAssociatedProgram(const QString& path);
+  // The MIME type a file is opened as: from its name, and from its first bytes
+  // when the name says nothing.
+  static QString FileMimeType(const QString& path);
   // Whether the desktop has a program for the file's type (its MIME type or
-  // one it derives from), as the freedesktop.org application files declare.
+  // one it derives from).
   virtual bool HasAssociatedProgram(const QString& path);
-  // Lets the user pick a program (a file dialog) and opens the file with it.
-  // False when cancelled or the program could not be started.
-  virtual bool ChooseProgramAndOpen(QWidget* parent, const QString& path);
+  // Opens a file with the program the desktop associates with its type.
+  // Failed (with the program's name and the reason) when that program could
+  // not be started; Cancelled when the type has no program.
+  virtual LaunchOutcome OpenWithAssociatedProgram(const QString& path);
+  // Lets the user pick a program (the programs for the type, every program,
+  // or any program file) and opens the file with it. Cancelled when the user
+  // picked none.
+  virtual LaunchOutcome ChooseProgramAndOpen(QWidget* parent, const QString& path);
+  // What the chooser lists: the programs for the file's type, the default
+  // first; every program shown in the desktop's menus.
+  virtual std::vector<DesktopProgram> ProgramsForFile(const QString& path);
+  virtual std::vector<DesktopProgram> AllPrograms();
+  // Opens a file with a program the desktop lists (its desktop file id), or
+  // with a program file.
+  virtual LaunchOutcome OpenWithProgram(const QString& programId, const QString& path);
+  virtual LaunchOutcome OpenWithExecutable(const QString& executable, const QString& path);
   // Hands files to the desktop by a drag from `source` (copy only); returns
   // when the drop is over. Takes ownership of `data`.
   virtual Qt::DropAction StartFileDrag(QWidget* source, QMimeData* data);

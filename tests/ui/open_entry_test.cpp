@@ -6,17 +6,21 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QListWidget>
 #include <QPushButton>
 #include <QUrl>
 #include <QTest>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <memory>
 
 #include "common/test_support.h"
 #include "engine/engine.h"
 #include "ui/application.h"
+#include "ui/dialogs/program_chooser.h"
 #include "ui/main_window.h"
 #include "ui/widgets/draw_grid.h"
 #include "ui_test_support.h"
@@ -211,6 +215,120 @@ TEST_F(OpenEntryTest, ATypeWithoutAProgramSaysSoAndOffersToChooseOne) {
   EXPECT_TRUE(shell.opened.empty());
   ASSERT_EQ(shell.chosen.size(), 1u);
   EXPECT_EQ(shell.chosen[0].toStdString(), form->TempDir + "readme.txt");
+}
+
+// A program that does not start: named with the reason, and another may be
+// chosen; No ends it.
+TEST_F(OpenEntryTest, AProgramThatDoesNotStartIsNamedWithTheReason) {
+  shell.openAnswer = LaunchOutcome::FailedFor(QStringLiteral("<b>Viewer</b>"),
+                                              QStringLiteral("No such file or directory"));
+  Load("open.zip");
+  GoTo(2);  // readme.txt
+  BoxSeen seen;
+  ModalAnswer answer([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    seen.text = box->text();
+    seen.title = box->windowTitle();
+    seen.icon = box->icon();
+    box->button(QMessageBox::No)->click();
+  });
+  QTest::keyClick(grid, Qt::Key_Return);
+  ASSERT_TRUE(answer.fired());
+  EXPECT_EQ(seen.text,
+            "ERROR! \"<b>Viewer</b>\" could not be started to open \"readme.txt\": No such file or "
+            "directory\n\nDo you want to choose another program?");
+  EXPECT_EQ(seen.title, "Error");
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(shell.opened.size(), 1u);
+  EXPECT_TRUE(shell.chosen.empty());
+}
+
+TEST_F(OpenEntryTest, AfterAFailedChoiceAnotherMayBeChosenUntilOneStarts) {
+  shell.openAnswer = LaunchOutcome::FailedFor(QStringLiteral("Viewer"), QString());
+  shell.chooseAnswers = {LaunchOutcome::FailedFor(QStringLiteral("Other"), QStringLiteral("denied")),
+                         LaunchOutcome::StartedBy(QStringLiteral("Third"))};
+  Load("open.zip");
+  GoTo(2);
+  std::vector<QString> texts;
+  std::function<void(QWidget*)> yes = [&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    texts.push_back(box->text());
+    box->button(QMessageBox::Yes)->click();
+  };
+  // The second box is answered once the first has been.
+  std::optional<ModalAnswer> second;
+  ModalAnswer first([&](QWidget* w) {
+    yes(w);
+    second.emplace(yes);
+  });
+  form->ExecFile();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_TRUE(texts[0].contains(": the desktop gave no reason.")) << texts[0].toStdString();
+  EXPECT_TRUE(texts[1].startsWith("ERROR! \"Other\" could not be started")) << texts[1].toStdString();
+  EXPECT_EQ(shell.chosen.size(), 2u);
+}
+
+// ---- the desktop's own programs (the suite's private desktop) -----------------
+
+class DesktopOpenTest : public OpenEntryTest {
+ protected:
+  void LoadWithDesktop(const char* archive) {
+    form = std::make_unique<TForm1>(QStringList{QString::fromStdString(DataPath(archive))},
+                                    &desktop);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    grid = form->DrawGrid1;
+    grid->setFocus();
+  }
+  void GoToName(const std::string& name) {
+    QTest::keyClick(grid, Qt::Key_Home);
+    for (int i = 0; i < GetEntryCount() && GetEntryName(grid->Row() - 1) != name; ++i)
+      QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(GetEntryName(grid->Row() - 1), name);
+  }
+  ShellServices desktop;
+};
+
+TEST_F(DesktopOpenTest, EnterOpensTheEntryWithTheTypesDefaultProgram) {
+  LoadWithDesktop("open.zip");
+  GoTo(2);  // readme.txt: text/plain, whose default is Sample Viewer
+  QTest::keyClick(grid, Qt::Key_Return);
+  QTRY_VERIFY_WITH_TIMEOUT(test::Logged("viewer " + form->TempDir + "readme.txt"), 20000);
+}
+
+TEST_F(DesktopOpenTest, AFailedStartOffersTheChooserWhosePickOpensTheEntry) {
+  LoadWithDesktop("demo.zip");
+  GoToName("main.cpp");  // C++ source: Terminal Tool, which finds no terminal
+  test::OnlyPrivatePrograms path;
+  QString error;
+  QStringList listed;
+  auto pick = [&](QWidget* w) {
+    auto* chooser = qobject_cast<ProgramChooser*>(w);
+    ASSERT_NE(chooser, nullptr) << w->metaObject()->className();
+    for (int i = 0; i < chooser->Programs->count(); ++i)
+      listed << chooser->Programs->item(i)->text();
+    chooser->Programs->setCurrentRow(static_cast<int>(listed.indexOf("Sample Viewer")));
+    chooser->OpenButton->click();
+  };
+  std::optional<ModalAnswer> choose;  // armed once the error box is answered
+  ModalAnswer answer([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    error = box->text();
+    box->button(QMessageBox::Yes)->click();
+    choose.emplace(pick);
+  });
+  QTest::keyClick(grid, Qt::Key_Return);
+  ASSERT_TRUE(answer.fired());
+  ASSERT_TRUE(choose && choose->fired());
+  EXPECT_TRUE(error.startsWith("ERROR! \"Terminal Tool\" could not be started to open "
+                               "\"main.cpp\": "))
+      << error.toStdString();
+  ASSERT_FALSE(listed.isEmpty());
+  EXPECT_EQ(listed.first(), "Terminal Tool");
+  QTRY_VERIFY_WITH_TIMEOUT(test::Logged("viewer " + form->TempDir + "main.cpp"), 20000);
 }
 
 // ---- drag out and type-ahead ----------------------------------------------------

@@ -8,7 +8,12 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+
+#include "common/test_support.h"
 
 namespace vantelo::test {
 
@@ -68,14 +73,15 @@ int RecordingShell::FileIconIndex(const std::string& name, bool folder) {
   return ShellServices::FileIconIndex(name, folder);
 }
 
-bool RecordingShell::OpenWithAssociatedProgram(const QString& path) {
+ui::LaunchOutcome RecordingShell::OpenWithAssociatedProgram(const QString& path) {
   opened.push_back(path);
-  return true;
+  return openAnswer;
 }
 
-bool RecordingShell::ChooseProgramAndOpen(QWidget*, const QString& path) {
+ui::LaunchOutcome RecordingShell::ChooseProgramAndOpen(QWidget*, const QString& path) {
   chosen.push_back(path);
-  return true;
+  if (chooseAnswers.empty()) return ui::LaunchOutcome::StartedBy(QStringLiteral("Chosen"));
+  return chooseAnswers[std::min(chosen.size(), chooseAnswers.size()) - 1];
 }
 
 Qt::DropAction RecordingShell::StartFileDrag(QWidget*, QMimeData* data) {
@@ -126,5 +132,42 @@ void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseB
   QMouseEvent event(type, local, global, button, buttons, modifiers);
   QApplication::sendEvent(target, &event);
 }
+
+bool UsePrivateDesktop(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::copy(DataPath("desktop"), folder, fs::copy_options::recursive, error);
+  if (error) return false;
+  const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  return setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1) == 0 &&
+         setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1) == 0 &&
+         setenv("PATH", (folder + "/bin:" + path).c_str(), 1) == 0 &&
+         setenv("VANTELO_LAUNCH_LOG", (folder + "/launch.log").c_str(), 1) == 0;
+}
+
+std::string PrivateDesktopBin() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  return data != nullptr ? (std::filesystem::path(data).parent_path() / "bin").string() : "";
+}
+
+std::vector<std::string> LaunchLog() {
+  std::vector<std::string> lines;
+  const char* log = std::getenv("VANTELO_LAUNCH_LOG");
+  if (log == nullptr) return lines;
+  std::ifstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Logged(const std::string& line) {
+  const std::vector<std::string> lines = LaunchLog();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+OnlyPrivatePrograms::OnlyPrivatePrograms() : saved_(std::getenv("PATH") ? std::getenv("PATH") : "") {
+  setenv("PATH", PrivateDesktopBin().c_str(), 1);
+}
+
+OnlyPrivatePrograms::~OnlyPrivatePrograms() { setenv("PATH", saved_.c_str(), 1); }
 
 }  // namespace vantelo::test

@@ -49,15 +49,19 @@ std::function<void(QWidget*)> CloseMessageBox(BoxSeen* seen);
 class RecordingShell : public ui::ShellServices {
  public:
   int FileIconIndex(const std::string& name, bool folder) override;
-  bool OpenWithAssociatedProgram(const QString& path) override;
+  ui::LaunchOutcome OpenWithAssociatedProgram(const QString& path) override;
   bool HasAssociatedProgram(const QString&) override { return hasProgram; }
-  bool ChooseProgramAndOpen(QWidget*, const QString& path) override;
+  ui::LaunchOutcome ChooseProgramAndOpen(QWidget*, const QString& path) override;
   Qt::DropAction StartFileDrag(QWidget*, QMimeData* data) override;
   std::vector<QList<QUrl>> dragged;  // the files of each drag
   std::vector<std::pair<std::string, bool>> iconRequests;
   std::vector<QString> opened;
   bool hasProgram = true;        // the desktop's answer for every type
   std::vector<QString> chosen;   // files handed to a program the user chose
+  // The answers to opening: by the type's program, then by each choice in turn
+  // (after the last, every choice is the last answer). Default: started.
+  ui::LaunchOutcome openAnswer = ui::LaunchOutcome::StartedBy(QStringLiteral("Recorder"));
+  std::vector<ui::LaunchOutcome> chooseAnswers;
 };
 
 // One entry of a catalog-only archive (central directory and end record only:
@@ -71,6 +75,30 @@ struct FakeEntry {
   bool encrypted = false;
 };
 void WriteCatalogZip(const std::string& path, const std::vector<FakeEntry>& entries);
+
+// The fixture desktop (data/desktop, made by make-desktop-fixtures.sh) copied
+// to `folder` and made this process's: XDG_DATA_HOME, XDG_CONFIG_HOME, its
+// bin/ first on PATH, VANTELO_LAUNCH_LOG. Called by main() before anything
+// reads them.
+bool UsePrivateDesktop(const std::string& folder);
+// The private desktop's bin/ folder (vantelo-test-launch).
+std::string PrivateDesktopBin();
+// The lines the fixture programs have written so far ("viewer /tmp/.../x.txt").
+std::vector<std::string> LaunchLog();
+// Whether a fixture program has written `line`.
+bool Logged(const std::string& line);
+// PATH holds only the private desktop's bin/ while it lives: its programs are
+// found, a terminal program is not.
+class OnlyPrivatePrograms {
+ public:
+  OnlyPrivatePrograms();
+  ~OnlyPrivatePrograms();
+  OnlyPrivatePrograms(const OnlyPrivatePrograms&) = delete;
+  OnlyPrivatePrograms& operator=(const OnlyPrivatePrograms&) = delete;
+
+ private:
+  std::string saved_;
+};
 
 // Synthetic mouse events on a widget (the grid's viewport).
 void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos, Qt::MouseButton button,
