@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/engine.h"
@@ -28,9 +30,14 @@ void ProcessEntries(std::int32_t first, std::int32_t last);
 // Whether the engine decodes a compression method: stored (0) or Deflate (8).
 bool IsSupportedMethod(std::uint16_t method);
 
+// The name without its "." levels ("./docs/./a.txt" is "docs/a.txt"; a name of
+// "." levels only, "./", is ""). A last level "." stays: it is no file name.
+std::string DropCurrentFolderLevels(std::string_view name);
 // True when a stored name could reach outside the destination: an absolute
-// name ("/x", "\x"), a drive-letter name ("c:x") or a ".." component; with
-// Windows' rules (the default on Windows) also any name BreaksWindowsNameRules.
+// name ("/x", "\x"), a drive-letter name ("c:x"), a ".." component or a
+// last level "." (the folder itself, never a file); with Windows' rules (the
+// default on Windows) also any name BreaksWindowsNameRules. The rules see
+// the name with its "." levels dropped.
 bool IsUnsafeEntryPath(const char* name, bool windowsRules = platform::kWindowsNameRules);
 // A device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
 // extension) as any level, a level ending in a dot or a space, a colon, one of

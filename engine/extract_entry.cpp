@@ -144,7 +144,9 @@ bool IsSupportedMethod(std::uint16_t method) {
   return method == kMethodStored || method == kMethodDeflate;
 }
 
-bool IsUnsafeEntryPath(const char* name, bool windowsRules) {
+bool IsUnsafeEntryPath(const char* storedName, bool windowsRules) {
+  const std::string kept = DropCurrentFolderLevels(storedName);
+  const char* name = kept.c_str();
   if (name[0] == '/' || name[0] == '\\') return true;
   if (windowsRules && BreaksWindowsNameRules(name)) return true;
   const char first = name[0];
@@ -154,6 +156,7 @@ bool IsUnsafeEntryPath(const char* name, bool windowsRules) {
   for (const char* p = name;; ++p) {
     if (*p == '/' || *p == '\\' || *p == '\0') {
       if (p - start == 2 && start[0] == '.' && start[1] == '.') return true;
+      if (p - start == 1 && start[0] == '.') return true;  // only the last level is left "."
       if (*p == '\0') return false;
       start = p + 1;
     }
@@ -185,13 +188,15 @@ void ExtractCurrentEntry() {
   s.FilesDone += 1;
 
   // The catalog's decoded name (so a second byte 0x5C of a double-byte
-  // character is no separator); both separators become the native one.
+  // character is no separator) without its "." levels; both separators
+  // become the native one.
   const std::string& name = s.CurrentEntry->EntryPath;
-  std::string path = name;
+  std::string path = DropCurrentFolderLevels(name);
   const char separator = platform::NativeSeparator();
   for (char& c : path)
     if (c == '/' || c == '\\') c = separator;
   SplitEntryName(path.c_str(), s.EntryFolder, s.EntryFileName, s.EntryExt);
+  if (path.empty() && !name.empty()) s.EntryFileName = kFolderName;  // "./": the destination
   s.OutputName = s.UseFolderNames ? s.EntryFolder + s.EntryFileName : s.EntryFileName;
   const bool isFolder = s.EntryFileName == kFolderName;
 

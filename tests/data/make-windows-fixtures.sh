@@ -5,6 +5,10 @@
 #                      names, streams, trailing dots and spaces, wildcards,
 #                      controls) between names that are fine everywhere
 #   deep_path.zip      one file 330 characters deep, past Windows' old 260 limit
+# and with bsdtar:
+#   bsdtar_dot.zip     a folder packed from inside it: every name starts with
+#                      "./", the first entry is "./" itself (data descriptors);
+#                      bsdtar_dot.zip.list: its listing, by zip-oracle.py
 # The archives are committed; run this again only to change them.
 #   tests/data/make-windows-fixtures.sh     (from the project root)
 set -euo pipefail
@@ -27,3 +31,15 @@ deep = "/".join(f"level{k:02d}-" + "x" * 32 for k in range(8)) + "/deep.txt"
 with zipfile.ZipFile(f"{out}/deep_path.zip", "w", zipfile.ZIP_DEFLATED) as z:
     add(z, deep, b"deep down\n" * 100)
 PY
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/docs/deep"
+printf 'top\n' >"$work/top.txt"
+printf 'readme\n' >"$work/docs/ReadMe.TXT"
+printf 'deep\n' >"$work/docs/deep/x.bin"
+touch -d '2021-03-04 05:06:08' "$work/top.txt" "$work/docs/ReadMe.TXT" "$work/docs/deep/x.bin" \
+  "$work/docs/deep" "$work/docs" "$work"
+rm -f "$out/bsdtar_dot.zip"
+(cd "$work" && bsdtar --format zip -cf "$out/bsdtar_dot.zip" .)
+python3 "$(dirname "$0")/zip-oracle.py" "$out/bsdtar_dot.zip"

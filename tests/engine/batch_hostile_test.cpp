@@ -250,14 +250,49 @@ TEST(BatchHostile, FailuresToCreateAreErrorsAndBlockedNamesAreNotReplaced) {
 TEST(BatchHostile, WindowsNameRulesCatchDevicesStreamsAndNamesWindowsWouldChange) {
   for (const char* name : {"CON", "con.txt", "a/Aux.tar.gz/b", "lpt9", "COM1 .txt", "nul",
                            "CONIN$", "com\xC2\xB2", "dir./x", "x ", "ab:c", "q?", "a*b", "a|b",
-                           "a<b", "a>b", "a\"b", "tab\t", "x/./y"}) {
+                           "a<b", "a>b", "a\"b", "tab\t", "x/./y."}) {
     EXPECT_TRUE(IsUnsafeEntryPath(name, true)) << name;
     EXPECT_FALSE(IsUnsafeEntryPath(name, false)) << name;  // ordinary names elsewhere
   }
   for (const char* name : {"console", "com10", "lpt0.txt", "auxiliary/x", "x.y.z", "dir/", ".hidden",
-                           "n u l"})
+                           "n u l", "x/./y", "./x", ".\\x", "./", "././d/", ".//x", "./\\x"})
     EXPECT_FALSE(IsUnsafeEntryPath(name, true)) << name;
-  for (const char* name : {"../x", "/x", "c:x"}) EXPECT_TRUE(IsUnsafeEntryPath(name, false)) << name;
+  for (const char* name : {"../x", "/x", "c:x", "./../x", "x/./../../y", "./c:x", ".", "x/.",
+                           "./."})
+    EXPECT_TRUE(IsUnsafeEntryPath(name, false)) << name;
+}
+
+TEST(BatchHostile, CurrentFolderLevelsAreDroppedBeforeTheNameRules) {
+  EXPECT_EQ(DropCurrentFolderLevels("./docs/./a.txt"), "docs/a.txt");
+  EXPECT_EQ(DropCurrentFolderLevels(".\\docs\\.\\"), "docs\\");
+  EXPECT_EQ(DropCurrentFolderLevels("././"), "");
+  EXPECT_EQ(DropCurrentFolderLevels(".//x"), "x");
+  EXPECT_EQ(DropCurrentFolderLevels("/./x"), "/x");
+  EXPECT_EQ(DropCurrentFolderLevels("a//./b"), "a//b");
+  EXPECT_EQ(DropCurrentFolderLevels("../.hidden/x."), "../.hidden/x.");
+  EXPECT_EQ(DropCurrentFolderLevels("a/."), "a/.");
+}
+
+// bsdtar packing a folder from inside it names every entry "./...", the
+// folder itself "./": all of it lands in the destination, on every system.
+TEST(BatchHostile, NamesStartingWithTheCurrentFolderExtractEverywhere) {
+  ASSERT_EQ(OpenArchive(Fixture("bsdtar_dot.zip")), 0);
+  ASSERT_EQ(GetEntryCount(), 6);
+  EXPECT_EQ(GetEntryFolder(4), "./docs/");  // shown as stored
+  for (bool folderNames : {true, false}) {
+    SCOPED_TRACE(folderNames);
+    TempFolder dest;
+    EXPECT_EQ(ExtractAll(dest.dir(), "", true, folderNames, false, nullptr), 0) << GetLastMessage();
+    for (std::int32_t i = 0; i < GetEntryCount(); ++i) EXPECT_EQ(GetEntryStatus(i), kStatusOk) << i;
+    EXPECT_EQ(GetSkippedCount(), 0);
+    const std::vector<std::string> expected =
+        folderNames ? std::vector<std::string>{"docs", "docs/deep", "docs/deep/x.bin", "docs/readme.txt",
+                                               "top.txt"}
+                    : std::vector<std::string>{"docs", "docs/deep", "readme.txt", "top.txt", "x.bin"};
+    EXPECT_EQ(ListAll(dest.path()), expected);
+    EXPECT_EQ(ReadFileBytes(dest.file("top.txt")), "top\n");
+  }
+  CloseArchive();
 }
 
 // Device names, streams and names Windows would change are skipped there; other
