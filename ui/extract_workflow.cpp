@@ -1,10 +1,13 @@
-// The Extract button: the options dialog, the run with its progress window,
-// the summary box and the report window.
+// The Extract button: the options dialog with the destination and password
+// questions, the run with its progress window, the summary box (another
+// password for entries a wrong one kept back, the folder extracted into) and
+// the report window.
 #include "ui/extract_workflow.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QCheckBox>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +18,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/engine.h"
 #include "format/display_format.h"
@@ -22,9 +26,12 @@
 #include "platform/platform.h"
 #include "ui/dialogs/extract_options_dialog.h"
 #include "ui/dialogs/progress_dialog.h"
+#include "ui/destination_folder.h"
 #include "ui/dialogs/report_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
+#include "ui/password_question.h"
+#include "ui/shell_services.h"
 
 namespace vantelo::ui {
 
@@ -145,13 +152,18 @@ QString BoxText(const QString& text) {
 }
 
 std::vector<std::string> BuildReportLines(bool selectedOnly, std::uint32_t elapsedMs) {
+  return BuildReportLines(selectedOnly ? SelectedEntries() : AllEntries(), elapsedMs);
+}
+
+std::vector<std::string> BuildReportLines(const EntryFlags& candidates, std::uint32_t elapsedMs) {
   std::int32_t filesDone = 0;
   ZipSize bytesDone = 0;
   GetProgress(filesDone, bytesDone);
-  const std::int32_t n = GetEntryCount();
+  const auto n = static_cast<std::int32_t>(std::min<std::size_t>(
+      candidates.size(), static_cast<std::size_t>(std::max(GetEntryCount(), 0))));
   std::vector<std::string> lines;
   for (std::int32_t i = 0; i < n; ++i) {
-    if (selectedOnly && !GetEntrySelected(i)) continue;
+    if (!candidates[static_cast<std::size_t>(i)]) continue;
     lines.push_back(ReportLine(GetEntryFolder(i) + GetEntryName(i), GetEntryStatus(i)));
     if (static_cast<std::int32_t>(lines.size()) >= filesDone) break;
   }
@@ -187,75 +199,67 @@ void TForm1::sbExtractClick() {
   if (Freport == nullptr) Freport = new TFreport(this);
   if (FPgsInd->Running()) return;  // no second run from inside a run
 
-  // 1, 2. The options dialog, preset to the selection.
+  // 1, 2. The options dialog, preset to the selection and offering a folder
+  // for the archive first. A destination or a password question answered No
+  // or Cancel comes back to it with everything as it was.
   FExtrOpt->rgFiles->SetItemIndex(GetSelectedCount() == 0 ? 0 : 1);
+  const QString archive = PathFromEngine(ShownArchive.empty() ? ZipFileName : ShownArchive);
+  FExtrOpt->SetSuggestion(ArchiveSubfolder(archive),
+                          EntriesShareOneTopFolder() ? ArchiveFolder(archive) : QString());
   StayAbove(FExtrOpt, this);
-  const int result = FExtrOpt->exec();
-  if (result != mrOk && result != mrYes) return;
-
-  // 3. The destination history: only the first item is compared.
-  QComboBox* ddDir = FExtrOpt->ddDir;
-  const QString text = ddDir->currentText();
-  const QString first = ddDir->count() > 0 ? ddDir->itemText(0) : QString();
-  if (text != first) {
-    ddDir->insertItem(0, text);
-    ddDir->setCurrentIndex(0);
+  BatchSettings run;
+  MadeFolders made;
+  for (;;) {
+    const int result = FExtrOpt->exec();
+    if (result != mrOk && result != mrYes) return;
+    if (PrepareRun(result == mrYes, run, made)) break;
   }
+  // 3. The destination history: a destination extracted into goes on top
+  // unless it is the newest one already.
+  if (!run.testOnly) FExtrOpt->RememberDestination(FExtrOpt->ddDir->currentText());
 
-  // 4, 5. Destination and kind of run.
-  std::string destination = EnginePath(text);
-  const bool testOnly = result == mrYes;
-  FPgsInd->setWindowTitle((testOnly ? QStringLiteral("Testing ")
-                                    : QStringLiteral("Extracting from ")) +
-                          PathFromEngine(ZipFileName));
-  if (!testOnly && !destination.empty()) {
-    const char separator = platform::NativeSeparator();
-    if (destination.back() != separator) destination += separator;
-    if (!platform::DirectoryExists(destination)) {
-      ShowErrorBox(this, QStringLiteral("ERROR! Directory ") + PathFromEngine(destination) +
-                             QStringLiteral(" does not exist!"));
+  for (;;) {
+    // 4 - 8. The run.
+    const std::int32_t errorNo = RunBatch(run);
+    // A failed run takes back the folders made for it while they are empty.
+    if (errorNo != 0) made.RemoveEmpty();
+
+    // 9. The summary; after a run that ended, it also offers another password
+    // for the entries a wrong one kept back, and the folder extracted into.
+    const QString summary = SummaryText(errorNo, GetLastMessage(), GetSkippedCount(), ElapsedTime);
+    std::vector<ExtraAnswer> extras;
+    QString detail;
+    EntryFlags badPassword;
+    if (errorNo == 0) {
+      badPassword = EntriesWithBadPassword(run.entries);
+      if (CountOf(badPassword) > 0) {
+        detail = BadPasswordLine(CountOf(badPassword));
+        extras.push_back({QString::fromLatin1(kOtherPasswordButton), kAnswerOtherPassword});
+      }
+      if (!run.testOnly) extras.push_back({QString::fromLatin1(kOpenFolderButton), kAnswerOpenFolder});
+    }
+    const int answer = AskYesNo(this, errorNo != 0, BoxText(summary), extras, detail);
+    if (answer == kAnswerOtherPassword) {
+      QString password;
+      if (!AskPassword(this, detail + QStringLiteral(" Another password:"), &password)) return;
+      FExtrOpt->edPswd->setText(password);
+      run.password = password.toStdString();
+      run.entries = badPassword;
+      run.selectedOnly = true;
+      continue;
+    }
+    if (answer == kAnswerOpenFolder) {
+      const QString folder =
+          run.destination.empty() ? QDir::currentPath() : QDir::cleanPath(PathFromEngine(run.destination));
+      if (SysImages != nullptr) SysImages->OpenFolder(folder);
       return;
     }
+    if (answer != mrYes) return;
+    break;
   }
-
-  // 6, 7. The run, with the progress window up from its start to its end.
-  StartTick = platform::TickCount();
-  const bool all = FExtrOpt->rgFiles->ItemIndex() != 1;
-  SelectedBytes = all ? GetTotalSize() : GetSelectedSize();
-  FPgsInd->stselfiles->setText(QStringLiteral("Selected files: ") +
-                               Grouped(all ? GetEntryCount() : GetSelectedCount()));
-  FPgsInd->stselbytes->setText(QStringLiteral("Selected bytes: ") + Grouped(SelectedBytes));
-  const std::string password = FExtrOpt->edPswd->text().toStdString();
-  const bool overwrite = FExtrOpt->cbOver->isChecked();
-  const bool useFolderNames = FExtrOpt->cbUse->isChecked();
-  std::int32_t errorNo = 0;
-  {
-    RunInputGuard guard(FPgsInd);
-    BatchRunning = true;
-    setCursor(Qt::BusyCursor);
-    StayAbove(FPgsInd, this);
-    CentreOnScreen(FPgsInd, this);
-    FPgsInd->show();
-    FPgsInd->raise();
-    FPgsInd->repaint();
-    QCoreApplication::processEvents();  // let it appear before the engine takes over
-    const TProgressProc progress = [this] { ShowProgress(); };
-    errorNo = all ? ExtractAll(destination, password, overwrite, useFolderNames, testOnly, progress)
-                  : ExtractSelected(destination, password, overwrite, useFolderNames, testOnly,
-                                    progress);
-    BatchRunning = false;
-    // 8.
-    ElapsedTime = platform::TickCount() - StartTick;
-    FPgsInd->hide();
-    unsetCursor();
-  }
-
-  // 9. The summary.
-  const QString summary = SummaryText(errorNo, GetLastMessage(), GetSkippedCount(), ElapsedTime);
-  if (AskYesNo(this, errorNo != 0, BoxText(summary)) != mrYes) return;
 
   // 10. The report.
-  ReportLines = BuildReportLines(!all, ElapsedTime);
+  ReportLines = BuildReportLines(run.entries, ElapsedTime);
   // The private temporary folder may have gone (a temp cleaner): make it
   // again rather than write anywhere else, and delete the report at exit.
   if (!EnsureTempDir()) {
@@ -280,6 +284,88 @@ void TForm1::sbExtractClick() {
   Freport->Shell = SysImages;
   StayAbove(Freport, this);
   Freport->exec();
+}
+
+bool TForm1::PrepareRun(bool testOnly, BatchSettings& run, MadeFolders& made) {
+  const QString text = FExtrOpt->ddDir->currentText();
+  run.destination = EnginePath(text);
+  run.testOnly = testOnly;
+  run.overwrite = FExtrOpt->cbOver->isChecked();
+  run.useFolderNames = FExtrOpt->cbUse->isChecked();
+  run.selectedOnly = FExtrOpt->rgFiles->ItemIndex() == 1;
+  run.entries = run.selectedOnly ? SelectedEntries() : AllEntries();
+  FPgsInd->setWindowTitle((testOnly ? QStringLiteral("Testing ")
+                                    : QStringLiteral("Extracting from ")) +
+                          PathFromEngine(ZipFileName));
+
+  // An extraction needs its folder: the suggested one is made on demand, any
+  // other missing one after a question. Something else under that name, or a
+  // folder that cannot be made, gets the error and the dialog again. A test
+  // leaves the destination as it is.
+  if (!testOnly && !run.destination.empty()) {
+    const char separator = platform::NativeSeparator();
+    if (run.destination.back() != separator) run.destination += separator;
+    if (!platform::DirectoryExists(run.destination)) {
+      const std::string bare = run.destination.substr(0, run.destination.size() - 1);
+      const bool suggested = QDir::cleanPath(text) == QDir::cleanPath(FExtrOpt->Suggestion());
+      const bool taken = !bare.empty() && platform::PathExists(bare);
+      if (!taken && !suggested &&
+          AskQuestion(this, QStringLiteral("Create Folder"),
+                      QStringLiteral("The folder ") + text +
+                          QStringLiteral(" does not exist. Create it?")) != mrYes)
+        return false;
+      if (taken || !made.Make(run.destination)) {
+        ShowErrorBox(this, QStringLiteral("ERROR! Directory ") + PathFromEngine(run.destination) +
+                               QStringLiteral(" does not exist!"));
+        return false;
+      }
+    }
+  }
+
+  // Encrypted entries and no password: ask for it now rather than skip them.
+  if (FExtrOpt->edPswd->text().isEmpty() && AnyEncrypted(run.entries)) {
+    QString password;
+    if (!AskPassword(this, EncryptedEntriesQuestion(), &password)) {
+      made.RemoveEmpty();
+      return false;
+    }
+    FExtrOpt->edPswd->setText(password);
+  }
+  run.password = FExtrOpt->edPswd->text().toStdString();
+  return true;
+}
+
+std::int32_t TForm1::RunBatch(const BatchSettings& run) {
+  // 6, 7. The run, with the progress window up from its start to its end. A
+  // run over a set of entries of its own works on them as the selected ones.
+  std::optional<SelectionSwap> swap;
+  if (run.selectedOnly) swap.emplace(run.entries);
+  StartTick = platform::TickCount();
+  SelectedBytes = run.selectedOnly ? GetSelectedSize() : GetTotalSize();
+  FPgsInd->stselfiles->setText(QStringLiteral("Selected files: ") +
+                               Grouped(run.selectedOnly ? GetSelectedCount() : GetEntryCount()));
+  FPgsInd->stselbytes->setText(QStringLiteral("Selected bytes: ") + Grouped(SelectedBytes));
+  RunInputGuard guard(FPgsInd);
+  BatchRunning = true;
+  setCursor(Qt::BusyCursor);
+  StayAbove(FPgsInd, this);
+  CentreOnScreen(FPgsInd, this);
+  FPgsInd->show();
+  FPgsInd->raise();
+  FPgsInd->repaint();
+  QCoreApplication::processEvents();  // let it appear before the engine takes over
+  const TProgressProc progress = [this] { ShowProgress(); };
+  const std::int32_t errorNo =
+      run.selectedOnly ? ExtractSelected(run.destination, run.password, run.overwrite,
+                                         run.useFolderNames, run.testOnly, progress)
+                       : ExtractAll(run.destination, run.password, run.overwrite,
+                                    run.useFolderNames, run.testOnly, progress);
+  BatchRunning = false;
+  // 8.
+  ElapsedTime = platform::TickCount() - StartTick;
+  FPgsInd->hide();
+  unsetCursor();
+  return errorNo;
 }
 
 void TForm1::ShowProgress() {

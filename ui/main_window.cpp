@@ -1,5 +1,6 @@
 // The main window: building it, FormCreate, FormDestroy, Open, Close,
-// About, LoadGrid, EmptyGrid and a file dropped on the window.
+// About, LoadGrid, EmptyGrid, the title naming the open archive and a file
+// dropped on the window.
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -228,9 +229,7 @@ void TForm1::NameControls() {
                                    "last clicked one to this one; holding Shift does the same"));
   // The description is the tool tip, which names the archive's code page.
   SetAccessibleText(cbNames, QStringLiteral("Names"), QString());
-  SetAccessibleText(DrawGrid1, QStringLiteral("Archive entries"),
-                    QStringLiteral("The entries of the open archive. Arrow keys move the cursor, "
-                                   "Space selects or deselects the entry under it, Enter opens it"));
+  SetAccessibleText(DrawGrid1, QStringLiteral("Archive entries"), GridDescription(QString()));
   // The panels' names are their changing texts; the descriptions say what they count.
   SetAccessibleText(StatusBar1->Panel(0), QString(), QStringLiteral("Entries in the archive"));
   SetAccessibleText(StatusBar1->Panel(1), QString(), QStringLiteral("Selected entries"));
@@ -337,15 +336,37 @@ void TForm1::OpenZipFile() {
     ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
     if (shownName.empty()) {
       CloseArchive();
+      ShownArchive.clear();
       EmptyGrid();
-      return;
+    } else {
+      ReopenShownArchive(shownName, shownSelection);
     }
-    ReopenShownArchive(shownName, shownSelection);
+    ShowArchiveName();
     return;
   }
   ShownArchive = ZipFileName;
   EmptyGrid();
   LoadGrid();
+  ShowArchiveName();
+}
+
+QString TForm1::GridDescription(const QString& archiveName) {
+  const QString keys = QStringLiteral(
+      "Arrow keys move the cursor, Space selects or deselects the entry under it, Enter opens it");
+  if (archiveName.isEmpty()) return QStringLiteral("The entries of the open archive. ") + keys;
+  return QStringLiteral("The entries of ") + archiveName + QStringLiteral(". ") + keys;
+}
+
+void TForm1::ShowArchiveName() {
+  const QString name =
+      ShownArchive.empty() ? QString() : QFileInfo(PathFromEngine(ShownArchive)).fileName();
+  // "[*]" in a title is Qt's placeholder for the modified mark; doubled it
+  // shows as written.
+  QString shown = name;
+  shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+  const QString caption = QString::fromLatin1(kMainCaption);
+  setWindowTitle(name.isEmpty() ? caption : shown + QStringLiteral(" - ") + caption);
+  DrawGrid1->setAccessibleDescription(GridDescription(name));
 }
 
 void TForm1::ReopenShownArchive(const std::string& name, const std::vector<bool>& selection) {
@@ -440,6 +461,7 @@ void TForm1::sbCloseClick() {
   CloseArchive();
   ShownArchive.clear();
   EmptyGrid();
+  ShowArchiveName();
 }
 
 void TForm1::sbHelpClick() {

@@ -51,6 +51,8 @@ class TFPgsInd;
 class TFreport;
 class TFExtrOpt;
 class TFAbout;
+class MadeFolders;
+struct BatchSettings;
 
 // Grid columns: titles, initial widths, right alignment.
 inline constexpr int kColCount = 8;
@@ -160,6 +162,10 @@ class TForm1 : public QMainWindow {
   // A failed open keeps the archive shown before (opened again, its selection
   // restored); with none shown the window is left empty.
   void OpenZipFile();
+  // The window title ("demo.zip - " + the caption; the caption alone with no
+  // archive) and the grid's accessible description name the archive shown.
+  void ShowArchiveName();
+  static QString GridDescription(const QString& archiveName);
   // A file dropped on the window opens as if chosen with the Open button,
   // unless a batch runs (then the drop is refused).
   bool AcceptsDrops() const;
@@ -193,6 +199,12 @@ class TForm1 : public QMainWindow {
   // Extraction workflow (extract_workflow.cpp)
   void sbExtractClick();
   void ShowProgress();
+  // The run the options dialog asks for, once its destination folder is there
+  // (made when missing) and a password was asked for when encrypted entries
+  // need one; false to show the dialog again.
+  bool PrepareRun(bool testOnly, BatchSettings& run, MadeFolders& made);
+  // One batch with the progress window; its error number.
+  std::int32_t RunBatch(const BatchSettings& run);
 
   // The names' code page drop-down (name_charset.cpp)
   void BuildNamesGroup(QBoxLayout* bar);

@@ -1,6 +1,10 @@
 #include "ui/message_boxes.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
 
 namespace vantelo::ui {
 
@@ -21,11 +25,34 @@ void ShowPlainBox(QWidget* parent, const QString& title, const QString& text) {
   Run(parent, QMessageBox::NoIcon, title, text, QMessageBox::Ok);
 }
 
+int AskQuestion(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setObjectName(QStringLiteral("MessageBox"));
+  box.setTextFormat(Qt::PlainText);  // the text names a folder as typed
+  return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
+}
+
 int AskYesNo(QWidget* parent, bool error, const QString& text) {
-  const int answer = Run(parent, error ? QMessageBox::Critical : QMessageBox::Information,
-                         error ? QStringLiteral("Error") : QStringLiteral("Information"), text,
-                         QMessageBox::Yes | QMessageBox::No);
-  return answer == QMessageBox::Yes ? mrYes : mrNo;
+  return AskYesNo(parent, error, text, {}, QString());
+}
+
+int AskYesNo(QWidget* parent, bool error, const QString& text,
+             const std::vector<ExtraAnswer>& extras, const QString& detail) {
+  QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Information,
+                  error ? QStringLiteral("Error") : QStringLiteral("Information"), text,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setObjectName(QStringLiteral("MessageBox"));
+  box.setTextFormat(Qt::PlainText);  // engine messages can hold entry names
+  if (!detail.isEmpty()) box.setInformativeText(detail);
+  std::vector<std::pair<QAbstractButton*, int>> buttons;
+  for (const ExtraAnswer& extra : extras)
+    buttons.emplace_back(box.addButton(extra.caption, QMessageBox::ActionRole), extra.result);
+  // Esc and the window's close button are No, as in the plain question.
+  box.setEscapeButton(QMessageBox::No);
+  box.exec();
+  for (const auto& [button, result] : buttons)
+    if (box.clickedButton() == button) return result;
+  return box.clickedButton() == box.button(QMessageBox::Yes) ? mrYes : mrNo;
 }
 
 }  // namespace vantelo::ui

@@ -4,12 +4,20 @@
 
 #include <QString>
 
+#include <vector>
+
 class QWidget;
 
 namespace vantelo::ui {
 
 // Modal results of the dialogs.
-enum ModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+enum ModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrRetry = 4, mrYes = 6, mrNo = 7 };
+
+// A button of a question beside Yes and No, and the result it gives.
+struct ExtraAnswer {
+  QString caption;
+  int result;
+};
 
 // The error box: title "Error", error icon, one OK button.
 void ShowErrorBox(QWidget* parent, const QString& text);
@@ -18,5 +26,12 @@ void ShowPlainBox(QWidget* parent, const QString& title, const QString& text);
 // A question with Yes and No, as an error box (title "Error") or an information
 // box (title "Information"); returns mrYes or mrNo (closing the box gives mrNo).
 int AskYesNo(QWidget* parent, bool error, const QString& text);
+// A question with Yes and No under the given title and the question icon;
+// returns mrYes or mrNo (Esc and closing the box give mrNo).
+int AskQuestion(QWidget* parent, const QString& title, const QString& text);
+// The same question with more buttons after Yes and No, each ending the box with
+// its result, and `detail` (when not empty) as a second paragraph below the text.
+int AskYesNo(QWidget* parent, bool error, const QString& text,
+             const std::vector<ExtraAnswer>& extras, const QString& detail);
 
 }  // namespace vantelo::ui

@@ -1,6 +1,5 @@
 #include "ui/settings_store.h"
 
-#include <QAbstractItemModel>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QSettings>
@@ -18,12 +17,6 @@ const char kApplication[] = "Vantelo";
 const char kOpenFolderKey[] = "OpenDialog/Folder";
 const char kDestinationsKey[] = "ExtractOptions/Destinations";
 const char kNameCharsetKey[] = "Names/Charset";
-
-QStringList Items(const QComboBox& box) {
-  QStringList items;
-  for (int i = 0; i < box.count(); ++i) items << box.itemText(i);
-  return items;
-}
 
 }  // namespace
 
@@ -59,20 +52,16 @@ void RestoreOpenFolder(TForm1& form) {
 }
 
 void RestoreDestinationHistory(TFExtrOpt& dialog) {
-  QComboBox* box = dialog.ddDir;
-  if (box->count() == 0) {
+  if (dialog.History().isEmpty()) {
     const QStringList saved = LoadDestinationHistory();
-    box->addItems(saved);
-    if (!saved.isEmpty()) box->setCurrentIndex(0);
+    dialog.SetHistory(saved);
+    if (!saved.isEmpty()) dialog.ddDir->setEditText(saved.first());
   }
-  // Every change of the list is written at once: the Extract button inserts
-  // at the top, and nothing else should be lost if the program ends abruptly.
-  QAbstractItemModel* model = box->model();
-  auto save = [box] { SaveDestinationHistory(Items(*box)); };
-  QObject::connect(model, &QAbstractItemModel::rowsInserted, box, save);
-  QObject::connect(model, &QAbstractItemModel::rowsRemoved, box, save);
-  QObject::connect(model, &QAbstractItemModel::dataChanged, box, save);
-  QObject::connect(model, &QAbstractItemModel::modelReset, box, save);
+  // Every change of the history is written at once: nothing should be lost if
+  // the program ends abruptly.
+  TFExtrOpt* owner = &dialog;
+  QObject::connect(owner, &TFExtrOpt::HistoryChanged, owner,
+                   [owner] { SaveDestinationHistory(owner->History()); });
 }
 
 QString LoadNameCharset() {
@@ -102,8 +91,7 @@ void RestoreSettings(VanteloWindows& windows) {
 void SaveSettings(const VanteloWindows& windows) {
   if (windows.Form1 && !windows.Form1->OpenZipDlg.FileName.isEmpty())
     SaveOpenFolder(QFileInfo(windows.Form1->OpenZipDlg.FileName).absolutePath());
-  if (windows.FExtrOpt)
-    SaveDestinationHistory(Items(*windows.FExtrOpt->ddDir));
+  if (windows.FExtrOpt) SaveDestinationHistory(windows.FExtrOpt->History());
 }
 
 }  // namespace vantelo::ui

@@ -16,7 +16,8 @@ class TForm1;
 class TFExtrOpt;
 
 // At most this many destinations are kept between runs (the newest first);
-// within a run the history grows as the Extract button's rule says.
+// within a run the history grows as the Extract button's rule says, and its
+// entries can be removed.
 inline constexpr int kMaxSavedDestinations = 25;
 
 QString LoadOpenFolder();
@@ -27,8 +28,8 @@ void SaveDestinationHistory(const QStringList& destinations);
 // The Open dialog's folder: the start folder on first use when the saved one
 // still exists; from then on every chosen file saves its folder.
 void RestoreOpenFolder(TForm1& form);
-// The destination history: the saved list fills the dialog's destination box
-// (its newest item becomes the box's text) and every change of the list is saved.
+// The destination history: the saved list becomes the dialog's history (its
+// newest item the box's text) and every change of the history is saved.
 void RestoreDestinationHistory(TFExtrOpt& dialog);
 
 // The "Names" drop-down's choice: an engine charset id, "" for Automatic.

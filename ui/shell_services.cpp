@@ -1,6 +1,7 @@
 #include "ui/shell_services.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDesktopServices>
 #include <QDrag>
 #include <QWidget>
 #include <QMimeData>
@@ -12,6 +13,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <memory>
 
@@ -155,6 +157,10 @@ void ShellServices::DrawIcon(QPainter& painter, int index, const QPoint& topLeft
   const QIcon icon = Icon(index);
   if (icon.isNull()) return;
   icon.paint(&painter, QRect(topLeft, QSize(IconSize, IconSize)));
+}
+
+bool ShellServices::OpenFolder(const QString& folder) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 Qt::DropAction ShellServices::StartFileDrag(QWidget* source, QMimeData* data) {

@@ -7,7 +7,7 @@
 //   is always drawn.
 // - Opening a file with its associated program (ShellExecuteA), or one the user
 //   chooses: the desktop's programs for the file's type, through GIO
-//   (desktop_programs.h).
+//   (desktop_programs.h). Showing a folder in the file manager: QDesktopServices.
 // - Printing a text document on the default printer: QPrinter.
 //
 // Every method is virtual so that tests can substitute a recording fake.
@@ -53,6 +53,8 @@ class ShellServices {
   // The MIME type a file is opened as: from its name, and from its first bytes
   // when the name says nothing.
   static QString FileMimeType(const QString& path);
+  // Shows a folder in the desktop's file manager; whether the desktop accepted it.
+  virtual bool OpenFolder(const QString& folder);
   // Whether the desktop has a program for the file's type (its MIME type or
   // one it derives from).
   virtual bool HasAssociatedProgram(const QString& path);

@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -237,6 +238,7 @@ TEST_F(DesktopIntegrationTest, DropDuringARealTestRunIsNotOpened) {
       EXPECT_TRUE(msg->text().contains("Would you like a report?")) << msg->text().toStdString();
       msg->button(QMessageBox::No)->click();
     });
+    w.FExtrOpt->edPswd->setText(QStringLiteral("vantelo"));  // no password question
     w.FExtrOpt->BitBtn3->click();  // Test
   });
   w.Form1->sbExtractClick();
@@ -307,9 +309,9 @@ TEST_F(DesktopIntegrationTest, DestinationHistorySurvivesARestart) {
     QComboBox* box = w.FExtrOpt->ddDir;
     EXPECT_EQ(box->count(), 0);
     // The Extract button's rule inserts at the top; repeats further down stay.
-    box->insertItem(0, QStringLiteral("/data/one"));
-    box->insertItem(0, QStringLiteral("/data/Two"));
-    box->insertItem(0, QStringLiteral("/data/one"));
+    w.FExtrOpt->RememberDestination(QStringLiteral("/data/one"));
+    w.FExtrOpt->RememberDestination(QStringLiteral("/data/Two"));
+    w.FExtrOpt->RememberDestination(QStringLiteral("/data/one"));
     EXPECT_EQ(LoadDestinationHistory(),
               QStringList({"/data/one", "/data/Two", "/data/one"}));  // saved at each change
   }
@@ -327,28 +329,36 @@ TEST_F(DesktopIntegrationTest, DestinationHistorySurvivesARestart) {
   EXPECT_EQ(LoadDestinationHistory(), many.mid(0, kMaxSavedDestinations));
 }
 
-TEST_F(DesktopIntegrationTest, DestinationOfARealTestRunIsSaved) {
+// Only a destination extracted into is remembered: a test run leaves it out.
+TEST_F(DesktopIntegrationTest, DestinationOfARealExtractionIsSavedAndATestRunsIsNot) {
   VanteloWindows w = CreateWindows({QString::fromStdString(DataPath("demo.zip"))}, nullptr, false);
   RestoreSettings(w);
-  QComboBox* box = w.FExtrOpt->ddDir;
-  QPushButton* test = w.FExtrOpt->BitBtn3;
-  std::unique_ptr<ModalAnswer> summary;
-  bool summarySeen = false;
-  ModalAnswer options([&](QWidget* widget) {
-    ASSERT_EQ(widget, w.FExtrOpt.get());
-    box->setEditText(QStringLiteral("/nowhere/tested"));
-    summary = std::make_unique<ModalAnswer>([&](QWidget* next) {
-      auto* msg = qobject_cast<QMessageBox*>(next);
-      ASSERT_NE(msg, nullptr);
-      summarySeen = true;
-      msg->button(QMessageBox::No)->click();  // no report
+  test::TempFolder out;
+  const QString into = QString::fromStdString(out.path().string());
+  auto run = [&](const QString& destination, QPushButton* button) {
+    std::unique_ptr<ModalAnswer> summary;
+    bool summarySeen = false;
+    ModalAnswer options([&](QWidget* widget) {
+      ASSERT_EQ(widget, w.FExtrOpt.get());
+      w.FExtrOpt->ddDir->setEditText(destination);
+      w.FExtrOpt->edPswd->setText(QStringLiteral("vantelo"));
+      summary = std::make_unique<ModalAnswer>([&](QWidget* next) {
+        auto* msg = qobject_cast<QMessageBox*>(next);
+        ASSERT_NE(msg, nullptr);
+        summarySeen = true;
+        msg->button(QMessageBox::No)->click();  // no report
+      });
+      button->click();
     });
-    test->click();
-  });
-  w.Form1->sbExtractClick();
-  ASSERT_TRUE(options.fired());
-  QTRY_VERIFY(summarySeen);
-  EXPECT_EQ(LoadDestinationHistory(), QStringList({"/nowhere/tested"}));
+    w.Form1->sbExtractClick();
+    ASSERT_TRUE(options.fired());
+    QTRY_VERIFY(summarySeen);
+  };
+  run(into, w.FExtrOpt->BitBtn1);  // Extract
+  EXPECT_EQ(LoadDestinationHistory(), QStringList({into}));
+  EXPECT_TRUE(std::filesystem::exists(out.path() / "vantelo demo" / "secret.txt"));
+  run(QStringLiteral("/nowhere/tested"), w.FExtrOpt->BitBtn3);  // Test
+  EXPECT_EQ(LoadDestinationHistory(), QStringList({into}));
 }
 
 TEST(DesktopProgram, HelpAndVersionExitWithoutAWindow) {

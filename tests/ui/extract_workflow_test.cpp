@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,91 +43,19 @@
 #include "ui/main_window.h"
 #include "ui/shell_services.h"
 #include "ui/widgets/draw_grid.h"
+#include "workflow_script.h"
 
 namespace vantelo::ui {
 namespace {
 
+using test::Answer;
+using test::Box;
+using test::MakeZip;
+using test::ModalScript;
+using test::Options;
 using test::ReadFileBytes;
 using test::RunCommand;
 using test::TempFolder;
-
-// Answers the modal windows of one workflow in order: each action gets the
-// next modal widget that appears and must close it.
-class ModalScript {
- public:
-  using Action = std::function<void(QWidget*)>;
-  ModalScript& Then(Action action) {
-    actions_.push_back(std::move(action));
-    return *this;
-  }
-  void Start() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start(5);
-  }
-  std::size_t Handled() const { return next_; }
-
- private:
-  void Poll() {
-    if (next_ >= actions_.size()) return;
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible() || modal == last_.data()) return;
-    last_ = modal;
-    actions_[next_++](modal);
-  }
-  std::vector<Action> actions_;
-  std::size_t next_ = 0;
-  QPointer<QWidget> last_;
-  QTimer timer_;
-};
-
-struct Box {
-  QString text, title;
-  int icon = -1;
-};
-
-// Records a message box and presses the button with the given role.
-ModalScript::Action Answer(Box* seen, QMessageBox::StandardButton button) {
-  return [seen, button](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    ASSERT_NE(box, nullptr) << "expected a message box, got " << w->metaObject()->className();
-    if (seen != nullptr) *seen = {box->text(), box->windowTitle(), box->icon()};
-    QAbstractButton* b = box->button(button);
-    if (b == nullptr) b = box->buttons().first();
-    b->click();
-  };
-}
-
-// Fills the options dialog and presses Extract (mrOk) or Test (mrYes).
-ModalScript::Action Options(const QString& destination, bool test, int files = -1,
-                            bool overwrite = true, const QString& password = {},
-                            int* presetSeen = nullptr) {
-  return [=](QWidget* w) {
-    auto* d = qobject_cast<TFExtrOpt*>(w);
-    ASSERT_NE(d, nullptr);
-    if (presetSeen != nullptr) *presetSeen = d->rgFiles->ItemIndex();
-    d->ddDir->setEditText(destination);
-    d->edPswd->setText(password);
-    if (files >= 0) d->rgFiles->SetItemIndex(files);
-    d->cbOver->setChecked(overwrite);
-    QTest::mouseClick(test ? d->BitBtn3 : d->BitBtn1, Qt::LeftButton);
-  };
-}
-
-// Makes a ZIP of stored entries with Python's zipfile: "name:size", or a
-// folder "name/".
-void MakeZip(const std::string& path, const std::vector<std::string>& entries) {
-  std::string command =
-      "python3 -c 'import sys, zipfile\n"
-      "z = zipfile.ZipFile(sys.argv[1], \"w\", zipfile.ZIP_STORED)\n"
-      "for item in sys.argv[2:]:\n"
-      "    name, _, size = item.rpartition(\":\") if \":\" in item else (item, \"\", \"0\")\n"
-      "    data = (b\"Vantelo report text \" * (int(size) // 20 + 1))[:int(size)]\n"
-      "    z.writestr(name, data)\n"
-      "z.close()' '" +
-      path + "'";
-  for (const std::string& s : entries) command += " '" + s + "'";
-  ASSERT_EQ(RunCommand(command), 0) << command;
-}
 
 // Tick sources: a clock that stands still (no progress calls, elapsed 0) and
 // one that jumps a second at every reading (every input refill is "late", so
@@ -176,7 +105,8 @@ class ExtractWorkflowTest : public ::testing::Test {
   TFExtrOpt& Opt() { return *windows_.FExtrOpt; }
   TFPgsInd& Pgs() { return *windows_.FPgsInd; }
   TFreport& Rep() { return *windows_.Freport; }
-  QStringList History() {
+  QStringList History() { return Opt().History(); }
+  QStringList ListItems() {
     QStringList items;
     for (int i = 0; i < Opt().ddDir->count(); ++i) items << Opt().ddDir->itemText(i);
     return items;
@@ -277,7 +207,7 @@ TEST_F(ExtractWorkflowTest, CancelChangesNothing) {
   s.Start();
   f.sbExtractClick();
   EXPECT_EQ(s.Handled(), 1u);
-  EXPECT_EQ(Opt().ddDir->count(), 0);  // no history entry
+  EXPECT_EQ(History(), QStringList());  // no history entry
   EXPECT_EQ(Pgs().windowTitle(), caption);
   EXPECT_EQ(Status(0), "");  // no batch ran
   EXPECT_FALSE(std::filesystem::exists(tmp_.path() / "a.txt"));
@@ -288,29 +218,118 @@ TEST_F(ExtractWorkflowTest, DestinationHistoryComparesOnlyTheFirstItem) {
   const std::string zip = tmp_.file("a.zip");
   MakeZip(zip, {"a.txt:10"});
   TForm1& f = Open(zip);
-  auto run = [&](const QString& destination) {
+  TempFolder out;
+  for (const char* name : {"one", "Two", "ONE"}) std::filesystem::create_directory(out.path() / name);
+  const QString base = QString::fromStdString(out.path().string()) + "/";
+  auto run = [&](const QString& destination, bool test = false) {
     ModalScript s;
-    s.Then(Options(destination, /*test=*/true)).Then(Answer(nullptr, QMessageBox::No));
+    s.Then(Options(destination, test)).Then(Answer(nullptr, QMessageBox::No));
     s.Start();
     f.sbExtractClick();
     EXPECT_EQ(s.Handled(), 2u);
   };
-  run(QString());  // empty text, empty list: nothing added
+  {
+    // Empty text, empty list: nothing added (the run extracts into the current folder).
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(out.path().string()));
+    run(QString());
+    QDir::setCurrent(cwd);
+  }
   EXPECT_EQ(History(), QStringList());
-  run("/tmp/one");
-  EXPECT_EQ(History(), QStringList({"/tmp/one"}));
-  run("/tmp/one");  // same as the first item
-  EXPECT_EQ(History(), QStringList({"/tmp/one"}));
-  run("/tmp/Two");
-  EXPECT_EQ(History(), QStringList({"/tmp/Two", "/tmp/one"}));
-  run("/tmp/one");  // equal to the second item: a second copy on top
-  EXPECT_EQ(History(), QStringList({"/tmp/one", "/tmp/Two", "/tmp/one"}));
-  run("/tmp/ONE");  // case counts
-  EXPECT_EQ(History().first(), "/tmp/ONE");
-  EXPECT_EQ(Opt().ddDir->currentText(), "/tmp/ONE");
+  run(base + "one");
+  EXPECT_EQ(History(), QStringList({base + "one"}));
+  run(base + "one");  // same as the first item
+  EXPECT_EQ(History(), QStringList({base + "one"}));
+  run(base + "Two");
+  EXPECT_EQ(History(), QStringList({base + "Two", base + "one"}));
+  run(base + "one");  // equal to the second item: a second copy on top
+  EXPECT_EQ(History(), QStringList({base + "one", base + "Two", base + "one"}));
+  run(base + "ONE");  // case counts
+  EXPECT_EQ(History().first(), base + "ONE");
+  EXPECT_EQ(Opt().ddDir->currentText(), base + "ONE");
+  run(base + "tested", /*test=*/true);  // a test uses no destination: not remembered
+  EXPECT_EQ(History().first(), base + "ONE");
+  EXPECT_EQ(History().size(), 4);
+  // The list offers the archive's new folder first, then the history.
+  EXPECT_EQ(ListItems(), QStringList({QString::fromStdString(tmp_.file("a")), base + "ONE",
+                                      base + "one", base + "Two", base + "one"}));
 }
 
-TEST_F(ExtractWorkflowTest, MissingDestinationOrAFileGivesTheErrorAndRunsNothing) {
+TEST_F(ExtractWorkflowTest, MissingFolderIsMadeAfterTheQuestionAndThenRemembered) {
+  const std::string zip = tmp_.file("a.zip");
+  MakeZip(zip, {"d/a.txt:10"});
+  TForm1& f = Open(zip);
+  // A typed name with markup in it is shown as typed.
+  const QString typed = QString::fromStdString(tmp_.file("new/<b>deeper"));
+  Box question, summary;
+  ModalScript s;
+  s.Then(Options(typed, false))
+      .Then([&](QWidget* w) {
+        EXPECT_TRUE(History().isEmpty());  // not remembered before it is used
+        Answer(&question, QMessageBox::Yes)(w);
+      })
+      .Then(Answer(&summary, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 3u);
+  EXPECT_EQ(question.text, "The folder " + typed + " does not exist. Create it?");
+  EXPECT_EQ(question.icon, QMessageBox::Question);
+  EXPECT_EQ(question.format, Qt::PlainText);
+  EXPECT_EQ(summary.text, "All is Ok!     Elapsed time 0 ms\n Would you like a report?");
+  EXPECT_EQ(ReadFileBytes(tmp_.file("new/<b>deeper/d/a.txt")).size(), 10u);
+  EXPECT_EQ(History(), QStringList({typed}));
+}
+
+TEST_F(ExtractWorkflowTest, MissingFolderAnsweredNoComesBackToTheDialogAsTyped) {
+  const std::string zip = tmp_.file("a.zip");
+  MakeZip(zip, {"a.txt:10"});
+  TForm1& f = Open(zip);
+  const QString typed = QString::fromStdString(tmp_.file("missing"));
+  QString textAgain, passwordAgain;
+  int filesAgain = -1;
+  bool overwriteAgain = true;
+  ModalScript s;
+  s.Then(Options(typed, false, /*files=*/1, /*overwrite=*/false, "pw"))
+      .Then(Answer(nullptr, QMessageBox::No))
+      .Then([&](QWidget* w) {
+        auto* d = qobject_cast<TFExtrOpt*>(w);
+        ASSERT_NE(d, nullptr);
+        textAgain = d->ddDir->currentText();
+        passwordAgain = d->edPswd->text();
+        filesAgain = d->rgFiles->ItemIndex();
+        overwriteAgain = d->cbOver->isChecked();
+        d->BitBtn2->click();
+      });
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 3u);
+  EXPECT_EQ(textAgain, typed);
+  EXPECT_EQ(passwordAgain, "pw");
+  EXPECT_EQ(filesAgain, 1);
+  EXPECT_FALSE(overwriteAgain);
+  EXPECT_FALSE(std::filesystem::exists(typed.toStdString()));
+  EXPECT_EQ(Status(0), "");
+  EXPECT_TRUE(History().isEmpty());
+}
+
+TEST_F(ExtractWorkflowTest, FailedRunTakesBackTheFoldersItMade) {
+  // The first entry's method is refused before anything is written.
+  TForm1& f = Open(test::DataPath("extract/7zz_bzip2.zip"));
+  const QString typed = QString::fromStdString(tmp_.file("made/for/it"));
+  Box summary;
+  ModalScript s;
+  s.Then(Options(typed, false))
+      .Then(Answer(nullptr, QMessageBox::Yes))
+      .Then(Answer(&summary, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 3u);
+  EXPECT_EQ(summary.title, "Error");
+  EXPECT_FALSE(std::filesystem::exists(tmp_.path() / "made"));
+  EXPECT_TRUE(std::filesystem::exists(tmp_.path()));
+}
+
+TEST_F(ExtractWorkflowTest, AFileOrAFolderThatCannotBeMadeGivesTheErrorAndTheDialogAgain) {
   const std::string zip = tmp_.file("a.zip");
   MakeZip(zip, {"a.txt:10"});
   TForm1& f = Open(zip);
@@ -318,22 +337,31 @@ TEST_F(ExtractWorkflowTest, MissingDestinationOrAFileGivesTheErrorAndRunsNothing
   const QString base = QString::fromStdString(tmp_.path().string());
   struct Case {
     QString typed, shown;
-  } cases[] = {{base + "/missing", base + "/missing/"},
-               {base + "/missing/", base + "/missing/"},
-               {base + "/plain", base + "/plain/"}};
+    bool asked;  // a folder that is not there yet is offered first
+  } cases[] = {{base + "/plain", base + "/plain/", false},
+               {base + "/plain/", base + "/plain/", false},
+               {base + "/plain/below", base + "/plain/below/", true}};
   for (const Case& c : cases) {
     Box box;
+    bool dialogAgain = false;
     ModalScript s;
-    s.Then(Options(c.typed, false)).Then(Answer(&box, QMessageBox::Ok));
+    s.Then(Options(c.typed, false));
+    if (c.asked) s.Then(Answer(nullptr, QMessageBox::Yes));
+    s.Then(Answer(&box, QMessageBox::Ok)).Then([&](QWidget* w) {
+      dialogAgain = qobject_cast<TFExtrOpt*>(w) != nullptr;
+      QTest::keyClick(w, Qt::Key_Escape);
+    });
     s.Start();
     f.sbExtractClick();
-    EXPECT_EQ(s.Handled(), 2u);
+    EXPECT_EQ(s.Handled(), c.asked ? 4u : 3u);
     EXPECT_EQ(box.title, "Error");
     EXPECT_EQ(box.icon, QMessageBox::Critical);
     EXPECT_EQ(box.text, "ERROR! Directory " + c.shown + " does not exist!");
+    EXPECT_TRUE(dialogAgain);
     EXPECT_EQ(Status(0), "");  // the engine was not called
-    EXPECT_EQ(History().first(), c.typed);  // the list was updated before the check
+    EXPECT_TRUE(History().isEmpty());  // an unused destination is not remembered
   }
+  EXPECT_EQ(ReadFileBytes(tmp_.file("plain")), "x");
   EXPECT_EQ(Pgs().windowTitle(), "Extracting from " + QString::fromStdString(zip));
   EXPECT_FALSE(Pgs().isVisible());
 }

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -352,6 +353,36 @@ TEST_F(MainWindowTest, CloseEmptiesTheWindowAndClosesTheArchive) {
   f.sbCloseClick();  // without an archive: no message
   EXPECT_FALSE(guard.fired());
   ExpectEmpty(f);
+}
+
+// The title and the grid's description name the archive shown, and only that one.
+TEST_F(MainWindowTest, TitleAndGridDescriptionNameTheOpenArchive) {
+  const QString caption = QString::fromLatin1(kMainCaption);
+  TForm1 f({QData("demo.zip")});
+  EXPECT_EQ(f.windowTitle(), "demo.zip - " + caption);
+  EXPECT_TRUE(f.DrawGrid1->accessibleDescription().startsWith("The entries of demo.zip. "))
+      << f.DrawGrid1->accessibleDescription().toStdString();
+  {
+    BoxSeen seen;
+    ModalAnswer answer(CloseMessageBox(&seen));
+    f.ZipFileName = DataPath("bad_notzip.txt");
+    f.OpenZipFile();
+    ASSERT_TRUE(answer.fired());
+  }
+  EXPECT_EQ(f.windowTitle(), "demo.zip - " + caption);  // still the one shown
+  f.sbCloseClick();
+  EXPECT_EQ(f.windowTitle(), caption);
+  EXPECT_TRUE(f.DrawGrid1->accessibleDescription().startsWith("The entries of the open archive. "));
+
+  // A name holding Qt's modified-mark placeholder or markup shows as it is.
+  test::TempFolder dir;
+  const std::string odd = dir.file("odd[*]<b>name.zip");
+  std::filesystem::copy_file(DataPath("demo.zip"), odd);
+  f.ZipFileName = odd;
+  f.OpenZipFile();
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  EXPECT_EQ(f.windowHandle()->title(), "odd[*]<b>name.zip - " + caption);
 }
 
 // ---- keyboard ----------------------------------------------------------------------

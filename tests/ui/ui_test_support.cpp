@@ -78,6 +78,11 @@ ui::LaunchOutcome RecordingShell::OpenWithAssociatedProgram(const QString& path)
   return openAnswer;
 }
 
+bool RecordingShell::OpenFolder(const QString& folder) {
+  openedFolders.push_back(folder);
+  return true;
+}
+
 ui::LaunchOutcome RecordingShell::ChooseProgramAndOpen(QWidget*, const QString& path) {
   chosen.push_back(path);
   if (chooseAnswers.empty()) return ui::LaunchOutcome::StartedBy(QStringLiteral("Chosen"));

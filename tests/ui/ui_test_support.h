@@ -50,12 +50,14 @@ class RecordingShell : public ui::ShellServices {
  public:
   int FileIconIndex(const std::string& name, bool folder) override;
   ui::LaunchOutcome OpenWithAssociatedProgram(const QString& path) override;
+  bool OpenFolder(const QString& folder) override;
   bool HasAssociatedProgram(const QString&) override { return hasProgram; }
   ui::LaunchOutcome ChooseProgramAndOpen(QWidget*, const QString& path) override;
   Qt::DropAction StartFileDrag(QWidget*, QMimeData* data) override;
   std::vector<QList<QUrl>> dragged;  // the files of each drag
   std::vector<std::pair<std::string, bool>> iconRequests;
   std::vector<QString> opened;
+  std::vector<QString> openedFolders;
   bool hasProgram = true;        // the desktop's answer for every type
   std::vector<QString> chosen;   // files handed to a program the user chose
   // The answers to opening: by the type's program, then by each choice in turn

@@ -1,5 +1,6 @@
 #include "ui/dialogs/extract_options_dialog.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,14 +8,19 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "ui/accessible_text.h"
 #include "ui/message_boxes.h"
@@ -22,6 +28,16 @@
 namespace vantelo::ui {
 
 namespace {
+
+// Item data of the destination list: the index in the history, or this for
+// the suggested destination.
+constexpr int kSuggestedItem = -1;
+
+bool IsEnterKey(const QKeyEvent* key) {
+  return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+         (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 // Shows every password character as "*" whatever the widget style would use.
 class StarPasswordStyle : public QProxyStyle {
  public:
@@ -86,6 +102,11 @@ TFExtrOpt::TFExtrOpt(QWidget* parent) : QDialog(parent) {
   // Completion from the history must never change the case of what was typed.
   if (QCompleter* c = ddDir->completer()) c->setCaseSensitivity(Qt::CaseSensitive);
   Label1->setBuddy(ddDir);
+  // Enter reaches the box or its edit field first: both are watched, so an
+  // inline completion cannot swallow it. Delete is watched in the open list.
+  ddDir->installEventFilter(this);
+  ddDir->lineEdit()->installEventFilter(this);
+  ddDir->view()->installEventFilter(this);
 
   btnBrowse = new QToolButton(this);
   btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
@@ -116,6 +137,11 @@ TFExtrOpt::TFExtrOpt(QWidget* parent) : QDialog(parent) {
   cbUse = new QCheckBox(QStringLiteral("Use Folder Names"), GroupBox1);
   cbUse->setObjectName(QStringLiteral("cbUse"));
   cbUse->setChecked(true);
+  connect(cbUse, &QCheckBox::toggled, this, [this](bool checked) {
+    // The suggestion before the change is the one for the other state.
+    const QString before = checked || beside_.isEmpty() ? intoSubfolder_ : beside_;
+    FollowSuggestion(before);
+  });
   auto* options = new QVBoxLayout(GroupBox1);
   options->setSpacing(4);
   options->addWidget(cbOver);
@@ -195,6 +221,88 @@ TFExtrOpt::TFExtrOpt(QWidget* parent) : QDialog(parent) {
 TFExtrOpt::~TFExtrOpt() = default;
 
 void TFExtrOpt::reject() { done(mrCancel); }
+
+void TFExtrOpt::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Every opening starts in the destination box, whatever had the focus when
+  // the dialog closed, and the focused control always shows its focus frame
+  // (styles draw it only after the keyboard moved the focus).
+  setAttribute(Qt::WA_KeyboardFocusChange, true);
+  ddDir->setFocus(Qt::OtherFocusReason);
+  ddDir->lineEdit()->selectAll();
+}
+
+bool TFExtrOpt::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if ((watched == ddDir || watched == ddDir->lineEdit()) && IsEnterKey(key)) {
+    BitBtn1->click();
+    return true;
+  }
+  if (watched == ddDir->view() && key->key() == Qt::Key_Delete) {
+    const int row = ddDir->view()->currentIndex().row();
+    const int index = row >= 0 ? ddDir->itemData(row).toInt() : kSuggestedItem;
+    if (index != kSuggestedItem) {
+      ForgetDestination(index);
+      if (ddDir->count() > 0)
+        ddDir->view()->setCurrentIndex(ddDir->model()->index(std::min(row, ddDir->count() - 1), 0));
+    }
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TFExtrOpt::SetHistory(const QStringList& destinations) {
+  history_ = destinations;
+  RebuildList();
+  emit HistoryChanged();
+}
+
+void TFExtrOpt::RememberDestination(const QString& destination) {
+  const QString first = history_.isEmpty() ? QString() : history_.first();
+  if (destination == first) return;
+  history_.prepend(destination);
+  RebuildList();
+  emit HistoryChanged();
+}
+
+void TFExtrOpt::ForgetDestination(int index) {
+  if (index < 0 || index >= history_.size()) return;
+  history_.removeAt(index);
+  RebuildList();
+  emit HistoryChanged();
+}
+
+void TFExtrOpt::SetSuggestion(const QString& intoSubfolder, const QString& beside) {
+  const QString before = Suggestion();
+  intoSubfolder_ = intoSubfolder;
+  beside_ = beside;
+  FollowSuggestion(before);
+}
+
+QString TFExtrOpt::Suggestion() const {
+  return cbUse->isChecked() && !beside_.isEmpty() ? beside_ : intoSubfolder_;
+}
+
+void TFExtrOpt::FollowSuggestion(const QString& before) {
+  const QString text = ddDir->currentText();
+  RebuildList();
+  if (text.isEmpty() || text == before) ddDir->setEditText(Suggestion());
+}
+
+void TFExtrOpt::RebuildList() {
+  const QString text = ddDir->currentText();
+  const QSignalBlocker quiet(ddDir);
+  ddDir->clear();
+  const QString suggested = Suggestion();
+  if (!suggested.isEmpty()) {
+    ddDir->addItem(suggested, kSuggestedItem);
+    ddDir->setItemData(0, QStringLiteral("A new folder for the archive's entries"), Qt::ToolTipRole);
+  }
+  for (int i = 0; i < history_.size(); ++i)
+    if (history_[i] != suggested) ddDir->addItem(history_[i], i);
+  ddDir->setEditText(text);
+}
 
 void TFExtrOpt::BrowseClick() {
   const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Extract To"),

@@ -4,10 +4,17 @@
 //
 // Modal results: Extract = mrOk (1), Test = mrYes (6), Cancel, Esc and closing
 // the window = mrCancel (2).
+//
+// The destination box's list shows the destination suggested for the open
+// archive first, then the remembered destinations (History, newest first);
+// Delete on a remembered one in the open list forgets it. The dialog opens
+// with the focus in the destination box, and Enter there always presses
+// Extract (an inline completion from the list is taken as shown).
 #pragma once
 
 #include <QDialog>
 #include <QGroupBox>
+#include <QStringList>
 
 class QButtonGroup;
 class QCheckBox;
@@ -58,8 +65,41 @@ class TFExtrOpt : public QDialog {
   // Esc and the window's close button end the dialog with mrCancel.
   void reject() override;
 
+  // The remembered destinations, newest first.
+  const QStringList& History() const { return history_; }
+  void SetHistory(const QStringList& destinations);
+  // A destination that was used: it goes on top unless it equals the newest
+  // one (only the first item is compared, so repeats further down stay).
+  void RememberDestination(const QString& destination);
+  // Forgets the remembered destination at `index` of History.
+  void ForgetDestination(int index);
+
+  // The destinations suggested for the open archive: `intoSubfolder` is a new
+  // folder named after it; `beside`, when not empty, the archive's own folder,
+  // offered instead while "Use Folder Names" is checked (the entries bring one
+  // top-level folder of their own). The box's text becomes the suggestion when
+  // it is empty or still holds the previous suggestion.
+  void SetSuggestion(const QString& intoSubfolder, const QString& beside);
+  // The suggestion that fits the options as they are now ("" when none).
+  QString Suggestion() const;
+
+ signals:
+  void HistoryChanged();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void BrowseClick();
+  // The box's list from the suggestion and the history; the typed text stays.
+  void RebuildList();
+  // The suggestion changed (another archive, or "Use Folder Names" toggled).
+  void FollowSuggestion(const QString& before);
+
+  QStringList history_;
+  QString intoSubfolder_;
+  QString beside_;
 };
 
 }  // namespace vantelo::ui
