@@ -301,6 +301,9 @@ void TFExtrOpt::RebuildList() {
   }
   for (int i = 0; i < history_.size(); ++i)
     if (history_[i] != suggested) ddDir->addItem(history_[i], i);
+  // The list opens at the item the text names, when one does.
+  const int current = ddDir->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (current >= 0) ddDir->setCurrentIndex(current);
   ddDir->setEditText(text);
 }
 
