@@ -19,8 +19,13 @@ namespace vantelo::platform {
 
 // Guesses the one legacy code page all `names` were written in, from their
 // bytes taken together. The answer is one of the ids above, or "" when the
-// detector has no usable answer (the caller then falls back to its default).
+// detector has no usable answer (the caller then falls back to its default);
+// on Windows the system's OEM code page stands in for "".
 std::string DetectLegacyCharset(const std::vector<std::string>& names);
+
+// Whether this build has a code-page detector (uchardet); without one the
+// guess above is only the fallback.
+bool HasCodePageDetector();
 
 // `bytes` in `charset`, converted to UTF-8. Empty when the charset is not known
 // here or the bytes are not valid text in it.

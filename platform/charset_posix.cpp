@@ -1,35 +1,14 @@
-// Character sets on POSIX: uchardet guesses, iconv converts.
+// Character sets on POSIX: the detector (uchardet) guesses, iconv converts.
 #include <errno.h>
 #include <iconv.h>
-#include <uchardet/uchardet.h>
-
-#include <strings.h>
 
 #include <memory>
-#include <type_traits>
 
 #include "platform/charset.h"
+#include "platform/charset_detector.h"
 
 namespace vantelo::platform {
 namespace {
-
-// uchardet's answers for the code pages Windows and DOS programs write names
-// in, mapped to the engine's ids. ISO-8859-1/-2 stand for their Windows
-// relatives: no Windows archiver writes the ISO sets, and the detector cannot
-// tell them apart on a few short names. Anything else (KOI8-R, Mac and ISO
-// sets of other scripts, EUC-JP...) is not what a ZIP writer uses: no answer.
-struct DetectorName {
-  const char* detector;
-  const char* id;
-};
-constexpr DetectorName kDetectorNames[] = {
-    {"IBM437", "CP437"},        {"IBM850", "CP850"},        {"IBM852", "CP852"},
-    {"IBM866", "CP866"},        {"WINDOWS-1250", "CP1250"}, {"ISO-8859-2", "CP1250"},
-    {"WINDOWS-1251", "CP1251"}, {"WINDOWS-1252", "CP1252"}, {"ISO-8859-1", "CP1252"},
-    {"ISO-8859-15", "CP1252"},  {"SHIFT_JIS", "CP932"},     {"GB18030", "CP936"},
-    {"GB2312", "CP936"},        {"GBK", "CP936"},           {"BIG5", "CP950"},
-    {"EUC-KR", "CP949"},        {"UHC", "CP949"},
-};
 
 struct IconvCloser {
   void operator()(iconv_t* cd) const {
@@ -59,22 +38,7 @@ iconv_t* CachedConverter(const std::string& charset) {
 
 }  // namespace
 
-std::string DetectLegacyCharset(const std::vector<std::string>& names) {
-  std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> detector(
-      uchardet_new(), uchardet_delete);
-  if (!detector) return {};
-  for (const std::string& name : names) {
-    // One name a line, so no character seems to run from one name into the next.
-    if (uchardet_handle_data(detector.get(), name.data(), name.size()) != 0) return {};
-    if (uchardet_handle_data(detector.get(), "\n", 1) != 0) return {};
-  }
-  uchardet_data_end(detector.get());
-  const char* answer = uchardet_get_charset(detector.get());
-  if (answer == nullptr) return {};
-  for (const DetectorName& d : kDetectorNames)
-    if (strcasecmp(answer, d.detector) == 0) return d.id;
-  return {};
-}
+std::string DetectLegacyCharset(const std::vector<std::string>& names) { return GuessCodePage(names); }
 
 std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::string& charset) {
   iconv_t* cd = CachedConverter(charset);

@@ -1,7 +1,8 @@
-// Character sets on Windows: the system's own conversion functions. Windows
-// has no code-page detector; the guess for legacy names is the system's OEM
-// code page, which is what Windows' own tools and DOS-era archivers use for
-// names without the UTF-8 flag.
+// Character sets on Windows: the system's own conversion functions, and the
+// same detector as elsewhere (uchardet, when the build has it). When it
+// recognizes nothing, the guess for legacy names is the system's OEM code
+// page, which is what Windows' own tools and DOS-era archivers use for names
+// without the UTF-8 flag.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -10,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/charset.h"
+#include "platform/charset_detector.h"
 #include "platform/win32_text.h"
 
 namespace vantelo::platform {
@@ -30,8 +32,9 @@ UINT CodePageOf(const std::string& charset) {
 
 }  // namespace
 
-std::string DetectLegacyCharset(const std::vector<std::string>&) {
-  return "CP" + std::to_string(::GetOEMCP());
+std::string DetectLegacyCharset(const std::vector<std::string>& names) {
+  std::string guess = GuessCodePage(names);
+  return guess.empty() ? "CP" + std::to_string(::GetOEMCP()) : guess;
 }
 
 std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::string& charset) {

@@ -11,6 +11,7 @@
 #include "common/extract_manifest.h"
 #include "cli/cli.h"
 #include "common/test_support.h"
+#include "platform/charset.h"
 
 namespace vantelo {
 namespace {
@@ -260,12 +261,9 @@ TEST(CliBatch, UsageErrors) {
   }
 }
 
-// Windows has no code-page detector: there the code page of legacy names is named.
-#ifdef _WIN32
-constexpr bool kNoDetector = true;
-#else
-constexpr bool kNoDetector = false;
-#endif
+// Without a code-page detector (a Windows build without uchardet) the code
+// page of legacy names is named.
+const bool kNoDetector = !platform::HasCodePageDetector();
 
 TEST(CliBatch, DecodedNamesAgreeInTheReportAndOnDisk) {
   struct Case {

@@ -18,6 +18,8 @@
 #   cp852.zip, cp1250.zip, gbk.zip, big5.zip, cp949.zip   Czech, Chinese, Korean names
 #   bad_utf8.zip      flag bit 11 on a name that is not UTF-8 ("bad\xff\xfe.txt")
 #   long_cp932.zip    a CP932 path of 505 stored bytes (755 bytes as UTF-8)
+#   cp866.zip.list, gbk.zip.list, cp932.zip.list   their listings, by zip-oracle.py
+#                     reading the names in the code page they were written in
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=$here/names
@@ -110,3 +112,6 @@ long_name = "/".join([part] * 5)
 assert len(long_name.encode("cp932")) == 504 and len(long_name.encode("utf-8")) == 754
 legacy(f"{out}/long_cp932.zip", [long_name + "!"], "cp932")
 EOF
+for codec in cp866 gbk cp932; do
+  python3 "$here/zip-oracle.py" --charset "$codec" "$out/$codec.zip"
+done

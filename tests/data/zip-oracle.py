@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 """Writes ARCHIVE.list beside each archive: what `vantelo-cli list` must print,
-computed independently from Python's zipfile reading of the central directory."""
+computed independently from Python's zipfile reading of the central directory.
+  zip-oracle.py [--charset CODEC] ARCHIVE...
+With --charset, names not flagged as UTF-8 are read in that Python codec (the
+code page the archive was written in) and the listing is UTF-8; without it the
+stored bytes are listed as they are."""
 import sys
 import zipfile
 
@@ -27,13 +31,20 @@ def ratio(packed, size):
     return "%d%%" % round(packed * 100 / size)  # Python rounds half to even
 
 
-for path in sys.argv[1:]:
+paths = sys.argv[1:]
+charset = None
+if paths[:1] == ["--charset"]:
+    charset, paths = paths[1], paths[2:]
+
+for path in paths:
     lines = ["Name\tDate\tTime\tSize\tRatio\tPacked\tPath"]
     with zipfile.ZipFile(path) as z:
         for info in z.infolist():
             # zipfile decodes names as cp437 unless flagged UTF-8; the engine takes raw bytes.
             raw = info.orig_filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
-            folder, name, _ = split_name(raw.decode("latin-1"))
+            legacy = charset and not info.flag_bits & 0x800
+            text = raw.decode(charset if legacy else "utf-8") if charset else raw.decode("latin-1")
+            folder, name, _ = split_name(text)
             y, mo, d, h, mi, s = info.date_time
             lines.append("\t".join([
                 name + ("+" if info.flag_bits & 1 else ""),
@@ -44,5 +55,5 @@ for path in sys.argv[1:]:
                 format(info.compress_size, ","),
                 folder,
             ]))
-    with open(path + ".list", "w", encoding="latin-1", newline="\n") as f:
+    with open(path + ".list", "w", encoding="utf-8" if charset else "latin-1", newline="\n") as f:
         f.write("\n".join(lines) + "\n")

@@ -48,13 +48,20 @@ constexpr bool kCanRunPython = false;
 constexpr bool kCanRunPython = true;
 #endif
 
-// Windows has no code-page detector: unmarked names are read in the system's
-// OEM code page unless one is chosen, so tests of detection choose it there.
+// A Windows build may lack the code-page detector (when uchardet could not be
+// built for it): unmarked names are then read in the system's OEM code page
+// unless one is chosen, so tests of detection choose it there.
+bool DetectsCodePages() { return platform::HasCodePageDetector(); }
+
+// The code page of unmarked names the detector does not recognize: CP437, the
+// ZIP default, or on Windows the system's OEM code page.
+std::string UndetectedCharset() {
 #ifdef _WIN32
-constexpr bool kDetectsCodePages = false;
+  return platform::DetectLegacyCharset({});
 #else
-constexpr bool kDetectsCodePages = true;
+  return "CP437";
 #endif
+}
 
 class CatalogTest : public ::testing::Test {
  protected:
@@ -341,7 +348,7 @@ TEST_F(CatalogTest, NamesAreReadInEveryEncodingWritersUse) {
       // Only stale.txt is unmarked: its field's CRC does not match.
       {"unicode_field.zip", "UTF-8", Concat({kGerman, kCyrillic, kJapanese, {"stale.txt"}})},
       {"cp437.zip", "CP437", Concat({kGerman, {"╔═box═╗.txt", "üÄ.txt"}})},
-      {"cp850.zip", "CP437", kGerman},  // undetected: the default reads these letters alike
+      {"cp850.zip", "", kGerman},  // undetected: the fallback (437 or 850) reads these letters alike
       {"cp1252.zip", "CP1252", kGerman},
       {"cp866.zip", "CP866", kCyrillic},
       {"cp1251.zip", "CP1251", kCyrillic},
@@ -355,14 +362,14 @@ TEST_F(CatalogTest, NamesAreReadInEveryEncodingWritersUse) {
       {"cp949.zip", "CP949", {"폴더/", "폴더/보고서.txt", "한국어 파일.doc", "사진/여름.jpg"}},
   };
   for (const NameFixture& f : fixtures) {
-    if (!kDetectsCodePages && std::string(f.charset) != "UTF-8") continue;
+    if (!DetectsCodePages() && std::string(f.charset) != "UTF-8") continue;
     ASSERT_EQ(OpenArchive(DataPath(std::string("names/") + f.file)), 0) << f.file;
     EXPECT_EQ(ListedNames(), AsciiLowered(f.names)) << f.file;
-    EXPECT_EQ(GetArchiveNameCharset(), f.charset) << f.file;
+    EXPECT_EQ(GetArchiveNameCharset(), *f.charset ? f.charset : UndetectedCharset()) << f.file;
   }
-  if (!kDetectsCodePages) {
+  if (!DetectsCodePages()) {
     ASSERT_EQ(OpenArchive(DataPath("names/cp437.zip")), 0);
-    EXPECT_EQ(GetArchiveNameCharset(), platform::DetectLegacyCharset({}));  // the OEM code page
+    EXPECT_EQ(GetArchiveNameCharset(), UndetectedCharset());  // the OEM code page
     ASSERT_TRUE(SetNameCharset("CP932"));
   }
   // Split after decoding: 表 is 95 5C and ォ 83 48 in CP932; neither second
@@ -372,12 +379,15 @@ TEST_F(CatalogTest, NamesAreReadInEveryEncodingWritersUse) {
   EXPECT_EQ(GetEntryName(1), "表.txt");
   EXPECT_EQ(GetEntryExt(1), "txt");
   ASSERT_TRUE(SetNameCharset(""));
+  if (!DetectsCodePages())
+    GTEST_SKIP() << "no code-page detector in this build (uchardet for Windows could not be "
+                    "built): only the UTF-8 rows of the table and the fallback were checked";
 }
 
 TEST_F(CatalogTest, ChosenCharsetOverridesDetectionAndReReadsTheOpenArchive) {
   ASSERT_TRUE(SetNameCharset(""));
   ASSERT_EQ(OpenArchive(DataPath("names/cp866.zip")), 0);
-  if (kDetectsCodePages) ASSERT_EQ(GetEntryName(2), "Привет мир.doc");
+  if (DetectsCodePages()) ASSERT_EQ(GetEntryName(2), "Привет мир.doc");
   ASSERT_TRUE(SetNameCharset("cp1251"));
   EXPECT_EQ(GetNameCharset(), "CP1251");
   EXPECT_EQ(GetArchiveNameCharset(), "CP1251");
@@ -408,7 +418,7 @@ TEST_F(CatalogTest, UndecodableNamesBecomeVisibleEscapes) {
 }
 
 TEST_F(CatalogTest, TheNameLimitCountsStoredBytesNotDecodedOnes) {
-  ASSERT_TRUE(SetNameCharset(kDetectsCodePages ? "" : "CP932"));
+  ASSERT_TRUE(SetNameCharset(DetectsCodePages() ? "" : "CP932"));
   // 505 stored bytes of CP932, 755 bytes once decoded.
   ASSERT_EQ(OpenArchive(DataPath("names/long_cp932.zip")), 0) << GetLastMessage();
   std::string kanji;
