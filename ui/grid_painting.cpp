@@ -1,6 +1,10 @@
 // Painting the entry grid: DrawGrid1DrawCell, GetCellText, GetIconIndex, and the
-// grid's data source over the same texts.
+// grid's data source over the same texts. Every colour comes from the grid's
+// palette (base and alternate base, text, highlight, button for the title
+// row), so light, dark and high-contrast themes all read.
+#include <QFontMetrics>
 #include <QPainter>
+#include <QPolygon>
 
 #include <algorithm>
 
@@ -13,16 +17,33 @@
 namespace vantelo::ui {
 
 namespace {
-const QColor kSelectedBrush(0, 0, 255);
-const QColor kCursorFrame(0, 0, 255);
 constexpr int kTextPadding = 5;  // 2 pixels before a text, 3 after a right-aligned one
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+constexpr int kSortMarkWidth = 7;  // the title's triangle that shows the sort order
+constexpr int kSortMarkRoom = kSortMarkWidth + 8;
+
+// The sort order's mark at the right of a title cell: a triangle pointing up
+// for ascending, down for descending.
+void DrawSortMark(QPainter& canvas, const QRect& cell, bool descending, const QColor& colour) {
+  const int x = cell.right() - 4 - kSortMarkWidth;
+  const int y = cell.top() + (cell.height() - 4) / 2;
+  QPolygon mark;
+  if (descending) mark << QPoint(x, y) << QPoint(x + kSortMarkWidth - 1, y) << QPoint(x + 3, y + 3);
+  else mark << QPoint(x + 3, y) << QPoint(x + kSortMarkWidth - 1, y + 3) << QPoint(x, y + 3);
+  canvas.save();
+  canvas.setPen(colour);
+  canvas.setBrush(colour);
+  canvas.drawPolygon(mark);
+  canvas.restore();
+}
 }  // namespace
 
 void TForm1::GetCellText(int col, int row, std::string& text, bool& selected) {
-  const std::int32_t index = row - 1;
-  selected = GetEntrySelected(index);
+  const std::int32_t index = EntryOfRow(row);
   text.clear();
+  selected = false;
+  if (index < 0) return;  // no entry behind the row
+  selected = GetEntrySelected(index);
   switch (col) {
     case 1:
       text = GetEntryName(index);
@@ -41,7 +62,8 @@ void TForm1::GetCellText(int col, int row, std::string& text, bool& selected) {
 QString TForm1::CellDisplayText(int col, int row) {
   if (col < 0 || col >= kColCount || row < 0) return {};
   if (row == 0) return QString::fromLatin1(ColTitles[col]);
-  if (row - 1 >= GetEntryCount()) return {};
+  if (EntryOfRow(row) < 0) return {};
+  if (col == 0) return FileTypeText(row);  // the icon, in words
   std::string text;
   bool selected = false;
   GetCellText(col, row, text, selected);
@@ -49,19 +71,48 @@ QString TForm1::CellDisplayText(int col, int row) {
 }
 
 bool TForm1::RowIsSelected(int row) {
-  return row >= 1 && row - 1 < GetEntryCount() && GetEntrySelected(row - 1);
+  const std::int32_t index = EntryOfRow(row);
+  return index >= 0 && GetEntrySelected(index);
+}
+
+QString TForm1::FileTypeText(int row) {
+  const std::int32_t index = EntryOfRow(row);
+  if (index < 0) return QString();
+  const std::string name = GetEntryName(index);
+  const bool folder = name == kFolderName;
+  if (SysImages == nullptr) return folder ? QStringLiteral("Folder") : QStringLiteral("File");
+  return SysImages->TypeTitle(name, folder);
+}
+
+int TForm1::ColumnFitWidth(int col) {
+  if (col < 0 || col >= kColCount) return 0;
+  QFont bold = DrawGrid1->font();
+  bold.setBold(true);
+  // The title, with room for the sort order's mark.
+  int width = 2 + QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(ColTitles[col])) +
+              kSortMarkRoom;
+  if (col == 0) return std::max(width, ShellServices::IconSize + 4);
+  const QFontMetrics fm(DrawGrid1->font());
+  std::string text;
+  bool selected = false;
+  for (int row = 1; row < DrawGrid1->RowCount(); ++row) {
+    GetCellText(col, row, text, selected);
+    width = std::max(width, fm.horizontalAdvance(EngineText(text)) + kTextPadding + 1);
+  }
+  return width;
 }
 
 QString TForm1::CellHint(int /*col*/, int row) {
-  const std::int32_t index = row - 1;
-  if (row < 1 || index >= GetEntryCount()) return QString();
+  const std::int32_t index = EntryOfRow(row);
+  if (index < 0) return QString();
   const QString name = EngineText(GetEntryName(index));
   const QString folder = EngineText(GetEntryFolder(index));
   return folder.isEmpty() ? name : name + QStringLiteral("\n") + folder;
 }
 
 std::int32_t TForm1::GetIconIndex(int row) {
-  const std::int32_t index = row - 1;
+  const std::int32_t index = EntryOfRow(row);
+  if (index < 0) return 0;
   const std::string name = GetEntryName(index);
   std::int32_t value = 0;
   if (name == kFolderName) {
@@ -80,36 +131,42 @@ std::int32_t TForm1::GetIconIndex(int row) {
 void TForm1::DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& rect) {
   const int L = rect.left(), T = rect.top();
   const int R = rect.left() + rect.width(), B = rect.top() + rect.height();
-  // 1. The window's font and face colour.
+  const QPalette& colours = DrawGrid1->palette();
+  // 1. The window's font.
   QFont f = font();
   canvas.setFont(f);
-  canvas.setPen(palette().color(QPalette::WindowText));
-  canvas.setBrush(palette().color(QPalette::Window));
 
-  // 2. The title row: bold black on the face colour, boxed in black.
+  // 2. The title row: bold button text on the button colour, boxed in the
+  // same text colour; the sort column's title shows the order.
   if (row == 0) {
+    const QColor ink = colours.color(QPalette::ButtonText);
     f.setBold(true);
     canvas.setFont(f);
-    canvas.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    canvas.setPen(QPen(ink, 1, Qt::SolidLine));
+    canvas.setBrush(colours.color(QPalette::Button));
     canvas.drawRect(QRect(L, T, R - L - 1, B - T - 1));
     if (col >= 0 && col < kColCount)
       canvas.drawText(QRect(L + 2, T + 1, R - L, B - T), kTextFlags, QString::fromLatin1(ColTitles[col]));
+    if (col == Rows.SortColumn()) DrawSortMark(canvas, rect, Rows.Descending(), ink);
     return;
   }
 
-  // 3. A data row. A row whose entry is gone (never asked of the engine) stays blank.
-  if (row - 1 >= GetEntryCount()) {
-    canvas.fillRect(rect, Qt::white);
+  // 3. A data row: every other one on the alternate base, so that wide rows
+  // are easy to follow. A row whose entry is gone (never asked of the engine)
+  // stays blank.
+  const QColor base = colours.color(row % 2 == 1 ? QPalette::Base : QPalette::AlternateBase);
+  if (EntryOfRow(row) < 0) {
+    canvas.fillRect(rect, base);
     return;
   }
   std::string text;
   bool selected = false;
   GetCellText(col, row, text, selected);
-  QColor textColour = palette().color(QPalette::WindowText);
-  QColor brush = Qt::white;
+  QColor textColour = colours.color(QPalette::Text);
+  QColor brush = base;
   if (selected) {
-    brush = kSelectedBrush;
-    textColour = palette().color(QPalette::HighlightedText);
+    brush = colours.color(QPalette::Highlight);
+    textColour = colours.color(QPalette::HighlightedText);
   }
   canvas.fillRect(rect, brush);
   if (col == 0) {
@@ -130,9 +187,9 @@ void TForm1::DrawGrid1DrawCell(QPainter& canvas, int col, int row, const QRect& 
     canvas.drawText(QRect(x, T, std::max(R - x, 1), B - T), kTextFlags, shown);
   }
 
-  // The cursor row: one blue frame around the whole row.
+  // The cursor row: one frame in the highlight colour around the whole row.
   if (row == DrawGrid1->Row()) {
-    canvas.setPen(QPen(kCursorFrame, 1, Qt::SolidLine));
+    canvas.setPen(QPen(colours.color(QPalette::Highlight), 1, Qt::SolidLine));
     canvas.drawLine(L, T, R - 1, T);
     canvas.drawLine(L, B - 1, R - 1, B - 1);
     if (col == 0) canvas.drawLine(L, T, L, B - 1);

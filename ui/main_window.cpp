@@ -14,10 +14,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
-#include <QComboBox>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
@@ -166,16 +166,18 @@ void TForm1::BuildWindow() {
   bar->addWidget(GroupBox3, 0);
   BuildNamesGroup(bar);
   column->addWidget(Panel1);
+  BuildFindBar(central);
+  column->addWidget(FindBar);
 
   DrawGrid1 = new DrawGrid(central);
   DrawGrid1->setObjectName(QStringLiteral("DrawGrid1"));
-  DrawGrid1->SetStretchLastCol(true);  // Path takes the room of a wider window
   column->addWidget(DrawGrid1, 1);
   setCentralWidget(central);
 
-  StatusBar1 = new TStatusBar({300, 0}, this);
+  StatusBar1 = new TStatusBar({300, TStatusBar::kRest, TStatusBar::kFitText}, this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   StatusBar1->setFixedHeight(23);
+  StatusBar1->SetPanelVisible(2, false);  // only while the filter hides entries
   setStatusBar(StatusBar1);
 
   OpenZipDlg.Title = QStringLiteral("Open Zip Archive");
@@ -203,6 +205,13 @@ void TForm1::BuildWindow() {
   DrawGrid1->OnStartDrag = [this] { DrawGrid1StartDrag(); };
   DrawGrid1->OnKeyPress = [this](const QString& text) { DrawGrid1KeyPress(text); };
   DrawGrid1->OnCellHint = [this](int col, int row) { return CellHint(col, row); };
+  DrawGrid1->OnTitleClick = [this](int col) { DrawGrid1TitleClick(col); };
+  DrawGrid1->OnGetColumnFitWidth = [this](int col) { return ColumnFitWidth(col); };
+  DrawGrid1->OnGetCellDescription = [this](int col, int row) {
+    // A title says how the rows are sorted by it.
+    if (row != 0 || col != Rows.SortColumn()) return QString();
+    return Rows.Descending() ? QStringLiteral("Sorted descending") : QStringLiteral("Sorted ascending");
+  };
   BuildKeyboardAccess();
 
   // Client area 530 x 333, centred on the screen; the grid has the focus.
@@ -233,6 +242,7 @@ void TForm1::NameControls() {
   // The panels' names are their changing texts; the descriptions say what they count.
   SetAccessibleText(StatusBar1->Panel(0), QString(), QStringLiteral("Entries in the archive"));
   SetAccessibleText(StatusBar1->Panel(1), QString(), QStringLiteral("Selected entries"));
+  SetAccessibleText(StatusBar1->Panel(2), QString(), QStringLiteral("Entries the filter shows"));
 }
 
 void TForm1::BuildKeyboardAccess() {
@@ -243,7 +253,8 @@ void TForm1::BuildKeyboardAccess() {
   setTabOrder(sbHelp, sbAdd);
   setTabOrder(sbAdd, sbRng);
   setTabOrder(sbRng, cbNames);
-  setTabOrder(cbNames, DrawGrid1);
+  setTabOrder(cbNames, edFind);  // while the Find bar is up
+  setTabOrder(edFind, DrawGrid1);
 
   // A button's shortcut works anywhere in the window while the button is
   // enabled; the tool tip names it, the caption stays as it is.
@@ -275,6 +286,8 @@ void TForm1::FormCreate() {
   DrawGrid1->SetRowHeight(0, kTitleRowHeight);
   DrawGrid1->SetColCount(kColCount);
   for (int i = 0; i < kColCount; ++i) DrawGrid1->SetColWidth(i, ColWidths[i]);
+  // Name and Path share the room of a wider window.
+  DrawGrid1->SetStretchCols({1, kColCount - 1});
   // 2.
   EmptyGrid();
   // 3. A private per-user folder (mode 0700) instead of the shared system one:
@@ -323,7 +336,7 @@ void TForm1::OpenZipFile() {
   // What is shown now. The engine forgets its archive when an open fails, so
   // the shown one is opened again afterwards: the window never lists one
   // archive while Extract, Test or Enter would read another.
-  const bool wasShown = DrawGrid1->FixedRows() > 0 && GetEntryCount() > 0;
+  const bool wasShown = Rows.EntryCount() > 0 && GetEntryCount() > 0;
   const std::string shownName = wasShown ? ShownArchive : std::string();
   std::vector<bool> shownSelection;
   if (wasShown) {
@@ -387,7 +400,10 @@ void TForm1::ReopenShownArchive(const std::string& name, const std::vector<bool>
   // The same catalog: rows, cursor and scrolling stay; the selection comes back.
   for (std::size_t i = 0; i < selection.size(); ++i)
     SetEntrySelected(static_cast<std::int32_t>(i), selection[i]);
-  DrawGrid1->Repaint();
+  // The filter and the sort look at the names as read now.
+  Rows.NamesChanged();
+  ShowRows();
+  ShowShownCount();
 }
 
 void TForm1::sbOpenClick() {
@@ -478,6 +494,7 @@ void TForm1::LoadGrid() {
   // An archive without entries: one row cannot have a fixed title row plus
   // data, so the window keeps the empty state EmptyGrid gave it (no message).
   if (count <= 0) return;
+  Rows.Reset(count);  // every entry, in the order of the sort column chosen
   DrawGrid1->SetRowCount(count + 1);
   DrawGrid1->SetFixedRows(1);
   DrawGrid1->SetTopRow(1);
@@ -497,6 +514,15 @@ void TForm1::LoadGrid() {
 }
 
 void TForm1::EmptyGrid() {
+  // No entries, no filter: the Find bar goes with the archive.
+  Rows.Reset(0);
+  if (FindBar->isAncestorOf(QApplication::focusWidget())) DrawGrid1->setFocus();
+  edFind->blockSignals(true);
+  edFind->clear();
+  edFind->blockSignals(false);
+  FindBar->hide();
+  findEscape_->setEnabled(false);
+  ShowShownCount();
   DrawGrid1->SetFixedRows(0);
   DrawGrid1->SetRowCount(1);
   DrawGrid1->Repaint();

@@ -11,6 +11,8 @@
 //   extract_workflow.cpp sbExtractClick, ShowProgress
 //   open_entry.cpp       DrawGrid1DblClick, ExecFile
 //   name_charset.cpp     the "Names" drop-down (code page of entry names)
+//   find_and_sort.cpp    the Find bar (a filter over names and folders), sorting
+//                        by a column title, the map from grid rows to entries
 //   drag_out.cpp         DrawGrid1StartDrag, ExtractForDrag
 //
 // Members are public so that tests can drive the handlers and read the state
@@ -28,6 +30,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "ui/entry_rows.h"
 #include "ui/type_ahead.h"
 #include "ui/widgets/open_dialog.h"
 
@@ -38,8 +41,10 @@ class QBoxLayout;
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QLineEdit;
 class QMimeData;
 class QPainter;
+class QShortcut;
 class QToolButton;
 
 namespace vantelo::ui {
@@ -117,8 +122,10 @@ class TForm1 : public QMainWindow {
   QToolButton* sbRng = nullptr;  // sticky toggle "Range"
   QGroupBox* GroupBoxNames = nullptr;  // "Names"
   QComboBox* cbNames = nullptr;        // code page of unmarked entry names
-  TStatusBar* StatusBar1 = nullptr;
+  TStatusBar* StatusBar1 = nullptr;  // panels: 0 totals, 1 selection, 2 shown by the filter
   DrawGrid* DrawGrid1 = nullptr;
+  QWidget* FindBar = nullptr;   // above the grid, shown by Ctrl+F
+  QLineEdit* edFind = nullptr;  // the filter text
   TOpenDialog OpenZipDlg;
 
   // The other windows (owned by the start-up code); null until attached.
@@ -140,6 +147,7 @@ class TForm1 : public QMainWindow {
   std::vector<std::string> ReportLines;
   TIconCache IconCache;
   TypeAhead TypeAheadFind;             // the letters typed to find an entry
+  EntryRows Rows;                      // the entries the grid shows, in shown order
   ShellServices* SysImages = nullptr;  // the icon list (null: no icons are drawn)
   std::int32_t LastRow = -1;           // selection: entry of the last applied event
   bool SkipSelect = false;             // selection: next event only repaints
@@ -182,6 +190,26 @@ class TForm1 : public QMainWindow {
   bool RowIsSelected(int row);
   // The tool tip of a data cell: the entry's whole name, and its folder below.
   QString CellHint(int col, int row);
+  // What the icon column says to readers: the entry's type ("Folder", "PDF document").
+  QString FileTypeText(int row);
+  // The width that shows a column's title and every shown row's text whole.
+  int ColumnFitWidth(int col);
+
+  // Find and sort (find_and_sort.cpp). Grid row r >= 1 shows entry
+  // EntryOfRow(r); -1 for the title row and rows without an entry.
+  std::int32_t EntryOfRow(int row) const;
+  int RowOfEntry(std::int32_t entry) const;  // -1 while the filter hides it
+  void ShowFindBar();                        // Ctrl+F
+  void CloseFindBar();                       // Escape: no filter, the grid takes the focus
+  void edFindChange();
+  // A click on a column title: sorts by it, a second click reverses the order.
+  void DrawGrid1TitleClick(int col);
+  void SortByColumn(int col, bool descending);
+  // Rows rearranged (filter, sort, names read again): the grid lists Rows,
+  // the cursor stays on its entry where that is still shown.
+  void ShowRows();
+  // Panel 2: how many entries the filter shows (hidden without a filter).
+  void ShowShownCount();
 
   // Selection rules (selection.cpp)
   void DrawGrid1SelectCell(int col, int row, bool& canSelect);
@@ -231,10 +259,12 @@ class TForm1 : public QMainWindow {
 
  private:
   void BuildWindow();
+  void BuildFindBar(QWidget* owner);
   // Accessible names and descriptions of the controls (after the shortcuts are bound).
   void NameControls();
   void BuildKeyboardAccess();
   void ReopenShownArchive(const std::string& name, const std::vector<bool>& selection);
+  QShortcut* findEscape_ = nullptr;  // Escape closes the Find bar (while it is up)
   std::unique_ptr<ShellServices> ownShell_;
   QStringList args_;
   bool destroyed_ = false;

@@ -38,6 +38,10 @@ void TForm1::BuildNamesGroup(QBoxLayout* bar) {
 void TForm1::cbNamesChange() {
   SetNameCharset(cbNames->currentData().toString().toStdString());
   UpdateNamesHint();
+  // Other names: the filter and the sort look at them again.
+  Rows.NamesChanged();
+  ShowRows();
+  ShowShownCount();
   DrawGrid1->Repaint();
 }
 

@@ -59,7 +59,7 @@ void TForm1::DrawGrid1DblClick() { ExecFile(); }
 void TForm1::ExecFile() {
   const std::int32_t count = GetEntryCount();
   if (count <= 0) return;
-  const std::int32_t index = DrawGrid1->Row() - 1;
+  const std::int32_t index = EntryOfRow(DrawGrid1->Row());
   if (index < 0 || index >= count) return;  // the cursor is not on an entry row
   const std::string name = GetEntryName(index);
 

@@ -3,7 +3,9 @@
 // changed whenever the grid's cursor is about to move to a data cell. The two
 // sticky toggles sbAdd ("Additive") and sbRng ("Range"), or holding Ctrl and
 // Shift, choose the rule. Key moves only move the cursor frame; Space applies
-// the rule to the cursor row; Enter opens the cursor row's entry.
+// the rule to the cursor row (the cursor keeps its column); Enter opens the
+// cursor row's entry. Rows may be filtered and sorted (EntryRows): the rules
+// act on entries, and Range on the shown rows between the two clicks.
 #include <QToolButton>
 
 #include <algorithm>
@@ -39,8 +41,8 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
     return;
   }
   const std::int32_t count = GetEntryCount();
-  const std::int32_t i = row - 1;
-  if (i >= count) {  // a row without an entry (never asked of the engine)
+  const std::int32_t i = EntryOfRow(row);
+  if (i < 0) {  // a row without an entry (never asked of the engine)
     InvDrwGrd();
     return;
   }
@@ -61,13 +63,15 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
     }
   }
 
-  // Range rule: the run from the last clicked entry to this one takes the
-  // inverse of this entry's old state. Otherwise the entry is inverted.
-  if (range && GetSelectedCount() > 0 && LastRow >= 0 && LastRow < count) {
+  // Range rule: the shown rows from the last clicked entry's to this one take
+  // the inverse of this entry's old state. Otherwise (or when the filter now
+  // hides the last clicked entry) the entry is inverted.
+  const int anchor = LastRow >= 0 && LastRow < count ? RowOfEntry(LastRow) : -1;
+  if (range && GetSelectedCount() > 0 && anchor >= 1) {
     const bool value = !GetEntrySelected(i);
-    const std::int32_t from = std::min(i, LastRow);
-    const std::int32_t to = std::max(i, LastRow);
-    for (std::int32_t k = from; k <= to; ++k) SetEntrySelected(k, value);
+    const int from = std::min(row, anchor);
+    const int to = std::max(row, anchor);
+    for (int r = from; r <= to; ++r) SetEntrySelected(EntryOfRow(r), value);
   } else {
     SetEntrySelected(i, !GetEntrySelected(i));
   }
@@ -84,10 +88,13 @@ void TForm1::ShowSelectedTotals() {
                                   QStringLiteral(" files  -  ") +
                                   QString::fromStdString(FmtThousands(GetSelectedSize())) +
                                   QStringLiteral(" bytes"));
+  // Readers hear the new count on the cell they are on.
+  DrawGrid1->Announce(PanelText(1));
 }
 
 void TForm1::SelectAllEntries() {
-  if (DrawGrid1->FixedRows() == 0) return;  // nothing listed
+  // Every entry of the archive, also those the filter hides.
+  if (Rows.EntryCount() == 0) return;  // nothing listed
   const std::int32_t count = GetEntryCount();
   for (std::int32_t k = 0; k < count; ++k) SetEntrySelected(k, true);
   ShowSelectedTotals();
@@ -126,20 +133,13 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
     case kVkControl:
       sbAdd->setChecked(true);
       break;
-    case kVkSpace:
-      // Moving the cursor one column raises the select event for the cursor
-      // row, which applies the selection rule to it.
-      if (grid->Col() > grid->LeftCol()) {
-        grid->SetCol(grid->Col() - 1);
-      } else if (grid->Col() + 1 < grid->ColCount()) {
-        grid->SetCol(grid->Col() + 1);
-      } else {
-        // The last column is the only one in view: there is no neighbour to
-        // move to, so the rule is applied to the cursor row in place.
-        bool canSelect = true;
-        DrawGrid1SelectCell(grid->Col(), grid->Row(), canSelect);
-      }
+    case kVkSpace: {
+      // The selection rule for the cursor row, in place: the cursor keeps its
+      // column, so a reader stays in the column it was reading.
+      bool canSelect = true;
+      DrawGrid1SelectCell(grid->Col(), grid->Row(), canSelect);
       break;
+    }
     case kVkPrior: {
       const int visible = grid->VisibleRowCount();
       moveRow(grid->Row() - visible >= 1 ? grid->Row() - visible : 1);
@@ -191,7 +191,7 @@ void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {
 void TForm1::DrawGrid1KeyPress(const QString& text) {
   if (DrawGrid1->FixedRows() == 0) return;  // nothing listed
   const int row = TypeAheadFind.Type(text, DrawGrid1->Row(), 1, DrawGrid1->RowCount() - 1,
-                                     [](int r) { return EngineText(GetEntryName(r - 1)); });
+                                     [this](int r) { return EngineText(GetEntryName(EntryOfRow(r))); });
   if (row < 0) return;
   // A key move: the cursor frame goes to the entry, the selection stays.
   SkipSelect = true;

@@ -120,6 +120,18 @@ int ShellServices::AddIcon(const QString& key, const QIcon& icon) {
   return index;
 }
 
+QString ShellServices::TypeTitle(const std::string& name, bool folder) const {
+  if (folder) return QStringLiteral("Folder");
+  static const QMimeDatabase db;
+  const QMimeType type =
+      db.mimeTypeForFile(QString::fromUtf8(name.data(), static_cast<int>(name.size())),
+                         QMimeDatabase::MatchExtension);
+  QString title = type.isValid() && !type.isDefault() ? type.comment() : QString();
+  if (title.isEmpty()) return QStringLiteral("File");
+  title[0] = title[0].toUpper();  // a name of its own, not a phrase inside a sentence
+  return title;
+}
+
 int ShellServices::FileIconIndex(const std::string& name, bool folder) {
   if (folder) {
     QIcon icon = ThemeIcon({"folder", "inode-directory"});

@@ -49,6 +49,9 @@ class ShellServices {
   // top-left corner at `topLeft`. Unknown indexes draw nothing.
   virtual void DrawIcon(QPainter& painter, int index, const QPoint& topLeft) const;
   static constexpr int IconSize = 16;
+  // What a file of this name is, in words, from the name alone: "Folder",
+  // "PDF document", "Plain text document"; "File" for a type without a name.
+  virtual QString TypeTitle(const std::string& name, bool folder) const;
 
   // The MIME type a file is opened as: from its name, and from its first bytes
   // when the name says nothing.

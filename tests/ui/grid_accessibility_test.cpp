@@ -89,9 +89,12 @@ TEST_F(GridAccessibilityTest, TheDemoArchiveReadsAsANamedTableOfItsEntries) {
 
   const int main = RowOf("main.cpp");
   ASSERT_GE(main, 0);
-  const QStringList cells = {"", "main.cpp", "05/17/24", "14:32:10", "1,060", "6%", "64",
-                             "vantelo demo/src/"};
+  // The icon column reads the file's type.
+  const QStringList cells = {shell.TypeTitle("main.cpp", false), "main.cpp", "05/17/24", "14:32:10",
+                             "1,060", "6%", "64", "vantelo demo/src/"};
   for (int col = 0; col < kColCount; ++col) EXPECT_EQ(CellName(main, col), cells[col]);
+  EXPECT_EQ(CellName(main, 0), "C++ source code");
+  EXPECT_EQ(CellName(RowOf("[FOLDER]"), 0), "Folder");
   EXPECT_EQ(CellName(RowOf("secret.txt"), 1), "secret.txt+");  // the encrypted mark
   EXPECT_EQ(CellName(RowOf("[FOLDER]"), 1), "[FOLDER]");
   EXPECT_EQ(table->cellAt(GetEntryCount(), 1), nullptr);

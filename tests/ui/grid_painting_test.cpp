@@ -85,7 +85,7 @@ TEST_F(GridPaintingTest, TheGridsDataSourceReadsTheTextsAsPaintedAndTheSelectedF
   EXPECT_EQ(grid->CellText(1, secret), "secret.txt+");
   EXPECT_EQ(grid->CellText(4, RowOf("main.cpp")), "1,060");
   EXPECT_EQ(grid->CellText(1, RowOf("[FOLDER]", "vantelo demo/images/")), "[FOLDER]");
-  EXPECT_EQ(grid->CellText(0, secret), "");               // the icon column
+  EXPECT_EQ(grid->CellText(0, secret), "Plain text document");  // the icon column: its type
   EXPECT_EQ(grid->CellText(kColCount, secret), "");       // outside the grid
   EXPECT_EQ(grid->CellText(1, grid->RowCount()), "");
   EXPECT_FALSE(grid->RowSelected(secret));
@@ -189,13 +189,17 @@ class PaintedGridTest : public GridPaintingTest {
   }
   QImage Grab() { return form->DrawGrid1->viewport()->grab().toImage(); }
   QRect Rect(int col, int row) { return form->DrawGrid1->CellRect(col, row); }
+  QRgb Colour(QPalette::ColorRole role) const {
+    return form->DrawGrid1->palette().color(role).rgb();
+  }
+  // The selection and the cursor frame are in the palette's highlight colour.
+  bool IsHighlight(QRgb c) const { return c == Colour(QPalette::Highlight); }
   std::unique_ptr<TForm1> form;
 };
 
-bool IsBlue(QRgb c) { return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 255; }
 bool IsBlack(QRgb c) { return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 0; }
 
-TEST_F(PaintedGridTest, SelectedRowIsBlueInEveryColumn) {
+TEST_F(PaintedGridTest, SelectedRowIsHighlightedInEveryColumn) {
   SetEntrySelected(2, true);  // row 3
   const QImage img = Grab();
   for (int col = 0; col < 8; ++col) {
@@ -203,51 +207,53 @@ TEST_F(PaintedGridTest, SelectedRowIsBlueInEveryColumn) {
     if (r.isEmpty()) continue;
     // The far corner of each cell, away from text and icon (also behind the icon column).
     const QPoint corner(std::min(r.right(), img.width() - 1) - 1, r.bottom() - 1);
-    EXPECT_TRUE(IsBlue(img.pixel(corner))) << "column " << col;
+    EXPECT_TRUE(IsHighlight(img.pixel(corner))) << "column " << col;
   }
   // Behind the icon too: the strip right of the 16-pixel icon.
-  EXPECT_TRUE(IsBlue(img.pixel(Rect(0, 3).left() + 18, Rect(0, 3).top() + 8)));
+  EXPECT_TRUE(IsHighlight(img.pixel(Rect(0, 3).left() + 18, Rect(0, 3).top() + 8)));
   const QRect name = Rect(1, 3);
   int light = 0;
   for (int x = name.left() + 2; x < name.left() + 40; ++x)
     for (int y = name.top() + 1; y < name.bottom(); ++y)
       if (qGray(img.pixel(x, y)) > 200) ++light;
   EXPECT_GT(light, 10);
-  // Unselected rows are white.
+  // Unselected rows are on the base colour, every other one on the alternate base.
   const QRect other = Rect(2, 4);
-  EXPECT_EQ(img.pixel(other.right() - 1, other.bottom() - 1), qRgb(255, 255, 255));
+  EXPECT_EQ(img.pixel(other.right() - 1, other.bottom() - 1), Colour(QPalette::AlternateBase));
+  const QRect odd = Rect(2, 5);
+  EXPECT_EQ(img.pixel(odd.right() - 1, odd.bottom() - 1), Colour(QPalette::Base));
 }
 
-TEST_F(PaintedGridTest, CursorRowHasABlueFrame) {
+TEST_F(PaintedGridTest, CursorRowHasAHighlightFrame) {
   const QImage img = Grab();
   ASSERT_EQ(form->DrawGrid1->Row(), 1);
   for (int col = 0; col < 8; ++col) {
     const QRect r = Rect(col, 1);
     if (r.isEmpty() || r.right() >= img.width()) continue;
-    EXPECT_TRUE(IsBlue(img.pixel(r.left() + r.width() / 2, r.top()))) << col;
-    EXPECT_TRUE(IsBlue(img.pixel(r.left() + r.width() / 2, r.bottom()))) << col;
+    EXPECT_TRUE(IsHighlight(img.pixel(r.left() + r.width() / 2, r.top()))) << col;
+    EXPECT_TRUE(IsHighlight(img.pixel(r.left() + r.width() / 2, r.bottom()))) << col;
   }
-  EXPECT_TRUE(IsBlue(img.pixel(Rect(0, 1).left(), Rect(0, 1).center().y())));
+  EXPECT_TRUE(IsHighlight(img.pixel(Rect(0, 1).left(), Rect(0, 1).center().y())));
   const QRect last = Rect(7, 1);
   if (!last.isEmpty() && last.right() < img.width()) {
-    EXPECT_TRUE(IsBlue(img.pixel(last.right(), last.center().y())));
+    EXPECT_TRUE(IsHighlight(img.pixel(last.right(), last.center().y())));
   }
   // Row 2 has no frame.
   const QRect r2 = Rect(2, 2);
-  EXPECT_EQ(img.pixel(r2.left() + r2.width() / 2, r2.top()), qRgb(255, 255, 255));
+  EXPECT_EQ(img.pixel(r2.left() + r2.width() / 2, r2.top()), Colour(QPalette::AlternateBase));
 }
 
 TEST_F(PaintedGridTest, CursorFrameAlsoOnASelectedRow) {
   SetEntrySelected(0, true);
   const QImage img = Grab();
   const QRect r = Rect(3, 1);
-  EXPECT_TRUE(IsBlue(img.pixel(r.center())));  // the fill
-  EXPECT_TRUE(IsBlue(img.pixel(r.left() + 5, r.top())));
+  EXPECT_TRUE(IsHighlight(img.pixel(r.center())));  // the fill
+  EXPECT_TRUE(IsHighlight(img.pixel(r.left() + 5, r.top())));
 }
 
 TEST_F(PaintedGridTest, TitleRowIsBoxedOnTheFaceColour) {
   const QImage img = Grab();
-  const QRgb face = form->palette().color(QPalette::Window).rgb();
+  const QRgb face = Colour(QPalette::Button);
   for (int col = 0; col < 8; ++col) {
     const QRect r = Rect(col, 0);
     if (r.isEmpty() || r.right() >= img.width()) continue;
@@ -286,10 +292,11 @@ TEST_F(PaintedGridTest, FolderAndFileIconsAreDrawn) {
   const QImage img = Grab();
   auto coloured = [&](int row) {
     const QRect r = Rect(0, row);
+    const QRgb background = img.pixel(r.right() - 1, r.bottom() - 1);
     int n = 0;
     for (int x = r.left(); x < r.left() + 16; ++x)
       for (int y = r.top() + 1; y < r.top() + 15; ++y)
-        if (img.pixel(x, y) != qRgb(255, 255, 255)) ++n;
+        if (img.pixel(x, y) != background) ++n;
     return n;
   };
   EXPECT_GT(coloured(RowOf("[FOLDER]")), 30);
@@ -301,7 +308,7 @@ TEST_F(PaintedGridTest, EmptyWindowPaintsOnlyTheTitleRow) {
   const QImage img = Grab();
   const QRect title = Rect(1, 0);
   EXPECT_TRUE(IsBlack(img.pixel(title.left(), title.center().y())));
-  EXPECT_EQ(img.pixel(title.center().x(), title.bottom() + 10), qRgb(255, 255, 255));
+  EXPECT_EQ(img.pixel(title.center().x(), title.bottom() + 10), Colour(QPalette::Base));
 }
 
 TEST_F(GridPaintingTest, LegacyNamesShowDecodedAndTheNamesChoiceReReadsThem) {
@@ -391,17 +398,26 @@ TEST_F(LongNameTest, ToolTipShowsTheWholeNameAndFolder) {
   QTRY_VERIFY(!QToolTip::isVisible());
 }
 
-TEST_F(LongNameTest, TheLastColumnTakesTheRoomOfAWiderWindow) {
+TEST_F(LongNameTest, NameAndPathShareTheRoomOfAWiderWindow) {
   DrawGrid* grid = form->DrawGrid1;
   const int widths[] = {20, 100, 70, 80, 90, 45, 90, 200};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(grid->ShownColWidth(i), widths[i]) << i;  // default size
   form->resize(1200, 400);
   QTRY_VERIFY(grid->viewport()->width() > 1000);
   EXPECT_EQ(grid->ColWidth(7), 200);
+  EXPECT_EQ(grid->ColWidth(1), 100);
   const QRect path = grid->CellRect(7, 1);
   EXPECT_EQ(path.right(), grid->viewport()->width() - 1);
-  EXPECT_GT(grid->ShownColWidth(7), 200);
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(grid->ShownColWidth(i), widths[i]) << i;
+  const int room = grid->viewport()->width() - 695;
+  EXPECT_NEAR(grid->ShownColWidth(1) - 100, room / 2, 1);
+  EXPECT_NEAR(grid->ShownColWidth(7) - 200, room / 2, 1);
+  for (int i : {0, 2, 3, 4, 5, 6}) EXPECT_EQ(grid->ShownColWidth(i), widths[i]) << i;
+  // Narrower again: the room goes back, the given widths stay.
+  form->resize(530, 333);
+  QTRY_COMPARE(grid->ShownColWidth(1), 100);
+  EXPECT_EQ(grid->ShownColWidth(7), 200);
+  form->resize(1200, 400);
+  QTRY_VERIFY(grid->ShownColWidth(1) > 100);
   // A click in the added room is a click on the last column.
   int col = -1, row = -1;
   ASSERT_TRUE(grid->MouseToCell(QPoint(path.right() - 1, path.center().y()), col, row));

@@ -68,7 +68,7 @@ DrawGrid::DrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     }
     DragTo(lastDragPos_);
   });
-  colWidths_.assign(5, defaultColWidth_);
+  columns_.SetCount(5, defaultColWidth_);
   rowHeights_.assign(5, defaultRowHeight_);
   fixedRows_ = 1;
   col_ = anchorCol_ = leftCol_ = 0;
@@ -82,7 +82,8 @@ DrawGrid::~DrawGrid() = default;
 
 void DrawGrid::SetColCount(int count) {
   count = std::max(1, count);
-  colWidths_.resize(static_cast<std::size_t>(count), defaultColWidth_);
+  columns_.SetCount(count, defaultColWidth_);
+  columns_.Fit(viewport()->width());
   if (col_ >= count) col_ = count - 1;
   if (anchorCol_ >= count) anchorCol_ = count - 1;
   if (leftCol_ >= count) leftCol_ = count - 1;
@@ -134,28 +135,33 @@ void DrawGrid::SetRowHeight(int row, int height) {
 
 int DrawGrid::ColWidth(int col) const {
   if (col < 0 || col >= ColCount()) return defaultColWidth_;
-  return colWidths_[static_cast<std::size_t>(col)];
+  return columns_.Width(col);
 }
 
 int DrawGrid::ShownColWidth(int col) const {
-  const int width = ColWidth(col);
-  if (!stretchLastCol_ || col != ColCount() - 1) return width;
-  int total = 0;
-  for (int w : colWidths_) total += w;
-  return width + std::max(0, viewport()->width() - total);
+  if (col < 0 || col >= ColCount()) return defaultColWidth_;
+  return columns_.Shown(col);
 }
 
-void DrawGrid::SetStretchLastCol(bool stretch) {
-  stretchLastCol_ = stretch;
+void DrawGrid::SetStretchCols(const std::vector<int>& cols) {
+  columns_.SetStretch(cols, viewport()->width());
   UpdateScrollBars();
   viewport()->update();
 }
 
 void DrawGrid::SetColWidth(int col, int width) {
   if (col < 0 || col >= ColCount()) return;
-  colWidths_[static_cast<std::size_t>(col)] = std::max(0, width);
+  columns_.SetWidth(col, width, viewport()->width());
   UpdateScrollBars();
   viewport()->update();
+}
+
+void DrawGrid::ResizeColumn(int col, int shownWidth) {
+  if (col < 0 || col >= ColCount()) return;
+  columns_.Resize(col, std::max(kMinColWidth, shownWidth));
+  UpdateScrollBars();
+  viewport()->update();
+  emit ColumnResized(col, ColWidth(col));
 }
 
 int DrawGrid::FixedHeight() const {
@@ -273,6 +279,18 @@ void DrawGrid::NotifySelectionChanged(int col, int row) { NotifyGridSelection(th
 
 void DrawGrid::NotifyContentsReplaced() { NotifyGridContents(this); }
 
+QString DrawGrid::CellDescription(int col, int row) const {
+  if (col < 0 || col >= ColCount() || row < 0 || row >= RowCount()) return {};
+  if (col == col_ && row == row_ && !announcement_.isEmpty()) return announcement_;
+  return OnGetCellDescription ? OnGetCellDescription(col, row) : QString();
+}
+
+void DrawGrid::Announce(const QString& text) {
+  if (!hasFocus()) return;
+  announcement_ = text;
+  NotifyGridAnnouncement(this);
+}
+
 // ---- cursor --------------------------------------------------------------------
 
 bool DrawGrid::SetCol(int col) {
@@ -294,9 +312,21 @@ bool DrawGrid::MoveCurrent(int col, int row, bool sameCellRaisesEvent) {
   const int oldCol = col_, oldRow = row_;
   col_ = anchorCol_ = col;
   row_ = anchorRow_ = row;
+  announcement_.clear();
   ClampInView();
   InvalidateCell(oldCol, oldRow);
   InvalidateCell(col_, row_);
+  NotifyGridCursor(this);
+  return true;
+}
+
+bool DrawGrid::ResetCursor(int col, int row) {
+  if (col < 0 || col >= ColCount() || row < fixedRows_ || row >= RowCount()) return false;
+  col_ = anchorCol_ = col;
+  row_ = anchorRow_ = row;
+  announcement_.clear();
+  ClampInView();
+  viewport()->update();
   NotifyGridCursor(this);
   return true;
 }
@@ -404,6 +434,9 @@ void DrawGrid::InvalidateCell(int col, int row) {
 void DrawGrid::Repaint() { viewport()->repaint(); }
 
 bool DrawGrid::viewportEvent(QEvent* event) {
+  // A wider or narrower view (the window, or a scroll bar coming or going):
+  // the stretching columns take or give back the room.
+  if (event->type() == QEvent::Resize) columns_.Fit(viewport()->width());
   if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
   auto* help = static_cast<QHelpEvent*>(event);
   int col, row;
@@ -481,7 +514,11 @@ void DrawGrid::mousePressEvent(QMouseEvent* event) {
     return;
   }
   int col, row;
-  if (!MouseToCell(p, col, row) || row < fixedRows_) return;
+  if (!MouseToCell(p, col, row)) return;
+  if (row < fixedRows_) {
+    titlePressCol_ = col;
+    return;
+  }
   if (OnStartDrag && RowSelected(row)) {
     // Maybe the start of a drag-out: the selection must stay as it is until
     // the mouse says which.
@@ -508,10 +545,7 @@ void DrawGrid::mouseMoveEvent(QMouseEvent* event) {
   }
   if (sizingCol_ >= 0) {
     const int width = std::max(kMinColWidth, sizingStartWidth_ + p.x() - sizingStartX_);
-    if (width != ColWidth(sizingCol_)) {
-      SetColWidth(sizingCol_, width);
-      emit ColumnResized(sizingCol_, width);
-    }
+    if (width != ShownColWidth(sizingCol_)) ResizeColumn(sizingCol_, width);
     return;
   }
   if (selecting_ && (event->buttons() & Qt::LeftButton)) {
@@ -556,6 +590,16 @@ void DrawGrid::DragTo(const QPoint& p) {
 
 void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  if (titlePressCol_ >= 0) {
+    // Released on the title cell it was pressed on: a click on that title.
+    const int pressed = titlePressCol_;
+    titlePressCol_ = -1;
+    int col, row;
+    if (MouseToCell(event->position().toPoint(), col, row) && row < fixedRows_ && col == pressed &&
+        OnTitleClick)
+      OnTitleClick(col);
+    return;
+  }
   sizingCol_ = -1;
   selecting_ = false;
   dragTimer_.stop();
@@ -569,7 +613,13 @@ void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
 void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPoint p = event->position().toPoint();
-  if (ColumnBorderAt(p) >= 0) return;
+  if (const int border = ColumnBorderAt(p); border >= 0) {
+    // The border's column fits its widest text.
+    sizingCol_ = -1;
+    const int width = OnGetColumnFitWidth ? OnGetColumnFitWidth(border) : 0;
+    if (width > 0) ResizeColumn(border, width);
+    return;
+  }
   int col, row;
   // A double click on the title row is not a double click on an entry.
   if (MouseToCell(p, col, row) && row < fixedRows_) return;

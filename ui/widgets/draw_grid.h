@@ -6,8 +6,11 @@
 // (tool tips, assistive technologies). It keeps the
 // cursor cell (Col, Row), the anchor, the top-left scrollable cell (LeftCol,
 // TopRow), fixed (title) rows at the top, no fixed columns, per-row heights and
-// per-column widths. Columns can be resized by dragging their borders in the
-// title row (row 0). Scrolling is by whole rows and columns.
+// per-column widths (column_layout.h: stretching columns share the room of a
+// wider view). Columns can be resized by dragging their borders in the title
+// row (row 0); a double click on a border fits the column to its contents
+// (OnGetColumnFitWidth). A click on a title cell raises OnTitleClick.
+// Scrolling is by whole rows and columns.
 //
 // Every cursor move goes through OnSelectCell first (in-out CanSelect): a mouse
 // press on a scrollable cell (also the cell the cursor is on), entering another
@@ -29,6 +32,8 @@
 
 #include <functional>
 #include <vector>
+
+#include "ui/widgets/column_layout.h"
 
 class QPainter;
 
@@ -91,17 +96,27 @@ class DrawGrid : public QAbstractScrollArea {
   std::function<void(const QString& text)> OnKeyPress;
   // The tool tip of a cell (empty: none).
   std::function<QString(int col, int row)> OnCellHint;
+  // A click (press and release) on a cell of a fixed row, not on a border.
+  std::function<void(int col)> OnTitleClick;
+  // The width that shows every text of a column in full (a double click on
+  // its border in the title row); 0 or less: the column stays as it is.
+  std::function<int(int col)> OnGetColumnFitWidth;
 
   // Data source: the text a cell shows (as painted, whole) and the selected
   // state of a row. Cells outside the grid, or without a handler, read as ""
   // and not selected.
   CellTextEvent OnGetCellText;
   RowSelectedEvent OnGetRowSelected;
+  // More about a cell for readers (a title's sort order); may be empty.
+  CellTextEvent OnGetCellDescription;
   QString CellText(int col, int row) const;
   bool RowSelected(int row) const;
+  // The description of a cell: the cursor cell's carries the last
+  // announcement (until the cursor moves), the others OnGetCellDescription.
+  QString CellDescription(int col, int row) const;
 
   // Size and geometry.
-  int ColCount() const { return static_cast<int>(colWidths_.size()); }
+  int ColCount() const { return columns_.Count(); }
   void SetColCount(int count);
   int RowCount() const { return static_cast<int>(rowHeights_.size()); }
   void SetRowCount(int count);
@@ -116,10 +131,13 @@ class DrawGrid : public QAbstractScrollArea {
   void SetRowHeight(int row, int height);
   int ColWidth(int col) const;
   void SetColWidth(int col, int width);
-  // When every column fits, the last one is drawn wide enough to reach the
-  // right edge (ColWidth keeps the width it was given).
-  void SetStretchLastCol(bool stretch);
+  // When every column fits, these columns share the room up to the right
+  // edge (ColWidth keeps the width each was given; ShownColWidth adds the share).
+  void SetStretchCols(const std::vector<int>& cols);
   int ShownColWidth(int col) const;
+  // Sizes a column as a drag of its border would (the stretching columns to
+  // its right make up the difference).
+  void ResizeColumn(int col, int shownWidth);
 
   // Cursor and anchor.
   int Col() const { return col_; }
@@ -131,6 +149,10 @@ class DrawGrid : public QAbstractScrollArea {
   bool SetRow(int row);
   int AnchorCol() const { return anchorCol_; }
   int AnchorRow() const { return anchorRow_; }
+  // Puts the cursor and anchor on a scrollable cell without a select event
+  // (as SetFixedRows does), scrolled into view: the rows were rearranged and
+  // the cursor stays with what it was on. False outside the scrollable cells.
+  bool ResetCursor(int col, int row);
 
   // Scrolling.
   int LeftCol() const { return leftCol_; }
@@ -146,6 +168,9 @@ class DrawGrid : public QAbstractScrollArea {
   // show other data (another archive, or none).
   void NotifySelectionChanged(int col, int row);
   void NotifyContentsReplaced();
+  // Tells readers `text` (the selection's count, say) through the focused
+  // cell's description; nothing while the grid has no focus.
+  void Announce(const QString& text);
 
   // Rectangle of a cell in client (viewport) coordinates; empty when the cell
   // is not visible.
@@ -195,12 +220,13 @@ class DrawGrid : public QAbstractScrollArea {
   // Moves the cursor to the cell under a dragging mouse (one step past an edge).
   void DragTo(const QPoint& point);
 
-  std::vector<int> colWidths_;
+  ColumnLayout columns_;
   std::vector<int> rowHeights_;
   int defaultColWidth_ = 64;
   int defaultRowHeight_ = 24;
   int fixedRows_ = 0;
-  bool stretchLastCol_ = false;
+  QString announcement_;    // the cursor cell's description until the cursor moves
+  int titlePressCol_ = -1;  // pressed on this title cell: a release there is a click
   int col_ = 0, row_ = 0;
   int anchorCol_ = 0, anchorRow_ = 0;
   int leftCol_ = 0, topRow_ = 0;

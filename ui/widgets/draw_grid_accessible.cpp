@@ -37,8 +37,10 @@ class GridCellAccessible : public QAccessibleInterface, public QAccessibleTableC
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
 
   QString text(QAccessible::Text t) const override {
-    if (t != QAccessible::Name || !isValid()) return {};
-    return grid_->CellText(col_, row_);
+    if (!isValid()) return {};
+    if (t == QAccessible::Name) return grid_->CellText(col_, row_);
+    if (t == QAccessible::Description) return grid_->CellDescription(col_, row_);
+    return {};
   }
   void setText(QAccessible::Text, const QString&) override {}
 
@@ -142,6 +144,10 @@ void InstallDrawGridAccessibility() {
 
 void SetGridEventObserver(GridEventObserver observer) { Observer() = std::move(observer); }
 
+bool AccessibleEventsWanted() { return Listening(); }
+
+void SendAccessibleEvent(QAccessibleEvent& event) { Send(event); }
+
 void NotifyGridCursor(DrawGrid* grid) {
   if (!Listening() || !grid->hasFocus()) return;
   if (!IsDataCell(grid, grid->Col(), grid->Row())) return;
@@ -155,6 +161,12 @@ void NotifyGridSelection(DrawGrid* grid, int col, int row) {
   if (!IsDataCell(grid, col, row)) return;
   SendCellEvent(grid, grid->RowSelected(row) ? QAccessible::SelectionAdd : QAccessible::SelectionRemove,
                 col, row);
+}
+
+void NotifyGridAnnouncement(DrawGrid* grid) {
+  if (!Listening() || !grid->hasFocus()) return;
+  if (!IsDataCell(grid, grid->Col(), grid->Row())) return;
+  SendCellEvent(grid, QAccessible::DescriptionChanged, grid->Col(), grid->Row());
 }
 
 void NotifyGridContents(DrawGrid* grid) {

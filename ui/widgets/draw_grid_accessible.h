@@ -40,6 +40,13 @@ void NotifyGridSelection(DrawGrid* grid, int col, int row);
 // The grid shows other data (another archive, or none): readers forget the
 // cells they had and read the table again.
 void NotifyGridContents(DrawGrid* grid);
+// The cursor cell's description now carries an announcement
+// (DrawGrid::Announce): readers present the focused object's new description.
+void NotifyGridAnnouncement(DrawGrid* grid);
+// Other accessibility events of the window go the same way: built only when
+// AccessibleEventsWanted(), then sent to the observer and to Qt.
+bool AccessibleEventsWanted();
+void SendAccessibleEvent(QAccessibleEvent& event);
 
 class GridAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
  public:

@@ -4,19 +4,18 @@
 
 namespace vantelo::ui {
 
-TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent) : QStatusBar(parent) {
+TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
+    : QStatusBar(parent), widths_(panelWidths) {
   setSizeGripEnabled(true);
-  for (std::size_t i = 0; i < panelWidths.size(); ++i) {
+  for (int width : panelWidths) {
     auto* label = new QLabel(this);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setContentsMargins(3, 0, 3, 0);
     label->setTextFormat(Qt::PlainText);
-    const bool last = i + 1 == panelWidths.size();
-    if (!last) label->setFixedWidth(panelWidths[i]);
-    // The last panel takes the room there is: a longer text is cut at its
-    // edge (and shown whole in the tool tip), never a reason to widen the window.
-    if (last) label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    addWidget(label, last ? 1 : 0);
+    if (width > 0) label->setFixedWidth(width);
+    if (width == kRest) label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    if (width == kFitText) label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    addWidget(label, width == kRest ? 1 : 0);
     panels_.push_back(label);
   }
 }
@@ -38,6 +37,15 @@ void TStatusBar::SetPanelText(int index, const QString& text) {
     p->setText(text);
     p->setToolTip(text);
   }
+}
+
+void TStatusBar::SetPanelVisible(int index, bool visible) {
+  if (QLabel* p = Panel(index)) p->setVisible(visible);
+}
+
+bool TStatusBar::PanelVisible(int index) const {
+  QLabel* p = Panel(index);
+  return p != nullptr && !p->isHidden();
 }
 
 }  // namespace vantelo::ui

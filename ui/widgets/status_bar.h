@@ -1,5 +1,5 @@
-// TStatusBar: a status bar with fixed-width panels; the last panel
-// reaches to the right edge.
+// TStatusBar: a status bar of panels side by side: fixed-width ones, ones as
+// wide as their text, and one that reaches as far as the room goes.
 #pragma once
 
 #include <QStatusBar>
@@ -14,7 +14,11 @@ class TStatusBar : public QStatusBar {
   Q_OBJECT
 
  public:
-  // One width per panel; the last width is ignored (that panel takes the rest).
+  // Panel widths: kRest takes the room the others leave (a longer text is cut
+  // there and shown whole in the tool tip, never widening the window),
+  // kFitText is as wide as its text, any other value is fixed.
+  static constexpr int kRest = 0;
+  static constexpr int kFitText = -1;
   explicit TStatusBar(const std::vector<int>& panelWidths, QWidget* parent = nullptr);
   ~TStatusBar() override;
 
@@ -22,9 +26,13 @@ class TStatusBar : public QStatusBar {
   QString PanelText(int index) const;
   void SetPanelText(int index, const QString& text);
   QLabel* Panel(int index) const;
+  // A panel can be hidden while it has nothing to say.
+  void SetPanelVisible(int index, bool visible);
+  bool PanelVisible(int index) const;
 
  private:
   std::vector<QLabel*> panels_;
+  std::vector<int> widths_;
 };
 
 }  // namespace vantelo::ui
