@@ -3,14 +3,22 @@
 screen reader would, and prints the entry grid: its role, name, size, column
 headers, the rows' cells, the selected rows and the focused cell.
 
+  read-grid-accessibility.py [MAX_ROWS]
+  read-grid-accessibility.py --listen SECONDS COMMAND...
+      prints what a screen reader is told (focus changes, new descriptions,
+      selected states) while COMMAND (xdotool keys, say) runs
+
 Run it while `vantelo ARCHIVE` is up in the same session bus with the
 accessibility bus running (scripts/check-accessibility does all of that under
-Xvfb). Exits non-zero when no table with entry names is found.
+Xvfb). Exits non-zero when no table with entry names is found, or when
+listening heard nothing.
 """
+import subprocess
 import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 
 def find(node, role, depth=0):
@@ -33,7 +41,35 @@ def vantelo_app(desktop):
     return None
 
 
+def listen(seconds, command):
+    heard = []
+
+    def on_event(event):
+        source = event.source
+        if event.type.startswith("object:state-changed") and not event.detail1:
+            return  # a state going off: the one coming on says it
+        try:
+            role, name, description = source.getRoleName(), source.name, source.description
+        except Exception:  # the object went away meanwhile
+            return
+        line = f"{event.type}: {role} name={name!r}"
+        if event.type.endswith("accessible-description"):
+            line += f" description={description!r}"
+        heard.append(line)
+        print(line, flush=True)
+
+    kinds = ["object:state-changed:focused", "object:state-changed:selected",
+             "object:property-change:accessible-description"]
+    pyatspi.Registry.registerEventListener(on_event, *kinds)
+    GLib.timeout_add(300, lambda: subprocess.Popen(command) and False)
+    GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() or False)
+    pyatspi.Registry.start()
+    return 0 if heard else 1
+
+
 def main():
+    if len(sys.argv) > 2 and sys.argv[1] == "--listen":
+        return listen(float(sys.argv[2]), sys.argv[3:])
     max_rows = int(sys.argv[1]) if len(sys.argv) > 1 else 50
     deadline = time.time() + 20
     table = None

@@ -2,6 +2,7 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QLocale>
 
 #include <algorithm>
 #include <numeric>
@@ -17,8 +18,11 @@ QString NameOf(std::int32_t entry) { return EngineText(GetEntryName(entry)); }
 QString FolderOf(std::int32_t entry) { return EngineText(GetEntryFolder(entry)); }
 
 // Names as people sort them: letters without regard to case, "f2" before "f10".
+// The C locale (no language set) compares code points only, so it gets the
+// language-neutral order of English instead.
 QCollator NameCollator() {
-  QCollator collator;
+  const QLocale system;
+  QCollator collator(system.language() == QLocale::C ? QLocale(QLocale::English) : system);
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   collator.setNumericMode(true);
   return collator;

@@ -88,8 +88,9 @@ void TForm1::CloseFindBar() {
 
 void TForm1::edFindChange() {
   if (edFind->text() == Rows.Filter()) return;
+  const std::int32_t cursor = EntryOfRow(DrawGrid1->Row());
   Rows.SetFilter(edFind->text());
-  ShowRows();
+  ShowRows(cursor);
   ShowShownCount();
 }
 
@@ -103,14 +104,13 @@ void TForm1::ShowShownCount() {
                                 : QString();
   StatusBar1->SetPanelText(2, text);
   StatusBar1->SetPanelVisible(2, filtered);
-  // Readers hear the count in the field they type in: its description.
+  // Readers hear the count in the field they type in: its description (Qt
+  // tells them it changed).
   const QString description = filtered ? text : QString::fromLatin1(kFindDescription);
   if (edFind->accessibleDescription() == description) return;
   edFind->setAccessibleDescription(description);
-  if (AccessibleEventsWanted()) {
-    QAccessibleEvent changed(edFind, QAccessible::DescriptionChanged);
-    SendAccessibleEvent(changed);
-  }
+  QAccessibleEvent changed(edFind, QAccessible::DescriptionChanged);
+  ObserveAccessibleEvent(changed);
 }
 
 void TForm1::DrawGrid1TitleClick(int col) {
@@ -120,17 +120,17 @@ void TForm1::DrawGrid1TitleClick(int col) {
 }
 
 void TForm1::SortByColumn(int col, bool descending) {
+  const std::int32_t cursor = EntryOfRow(DrawGrid1->Row());
   {
     WaitCursor wait;  // a large archive takes a moment
     Rows.SetSort(col, descending);
   }
-  ShowRows();
+  ShowRows(cursor);
   DrawGrid1->InvalidateRect(DrawGrid1->ClientRect());  // the title row's mark
 }
 
-void TForm1::ShowRows() {
+void TForm1::ShowRows(std::int32_t cursorEntry) {
   if (Rows.EntryCount() == 0) return;  // nothing listed: the empty grid stays as it is
-  const std::int32_t cursorEntry = EntryOfRow(DrawGrid1->Row());
   const int col = DrawGrid1->Col();
   const std::int32_t shown = Rows.Count();
   if (shown == 0) {

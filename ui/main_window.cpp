@@ -401,8 +401,9 @@ void TForm1::ReopenShownArchive(const std::string& name, const std::vector<bool>
   for (std::size_t i = 0; i < selection.size(); ++i)
     SetEntrySelected(static_cast<std::int32_t>(i), selection[i]);
   // The filter and the sort look at the names as read now.
+  const std::int32_t cursor = EntryOfRow(DrawGrid1->Row());
   Rows.NamesChanged();
-  ShowRows();
+  ShowRows(cursor);
   ShowShownCount();
 }
 

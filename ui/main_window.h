@@ -206,8 +206,9 @@ class TForm1 : public QMainWindow {
   void DrawGrid1TitleClick(int col);
   void SortByColumn(int col, bool descending);
   // Rows rearranged (filter, sort, names read again): the grid lists Rows,
-  // the cursor stays on its entry where that is still shown.
-  void ShowRows();
+  // the cursor stays on `cursorEntry` (its entry before the change) where
+  // that is still shown, else goes to the first row.
+  void ShowRows(std::int32_t cursorEntry);
   // Panel 2: how many entries the filter shows (hidden without a filter).
   void ShowShownCount();
 

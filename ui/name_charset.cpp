@@ -39,8 +39,9 @@ void TForm1::cbNamesChange() {
   SetNameCharset(cbNames->currentData().toString().toStdString());
   UpdateNamesHint();
   // Other names: the filter and the sort look at them again.
+  const std::int32_t cursor = EntryOfRow(DrawGrid1->Row());
   Rows.NamesChanged();
-  ShowRows();
+  ShowRows(cursor);
   ShowShownCount();
   DrawGrid1->Repaint();
 }

@@ -80,6 +80,7 @@ void TForm1::DrawGrid1SelectCell(int col, int row, bool& canSelect) {
   ShowSelectedTotals();
   InvDrwGrd();
   DrawGrid1->NotifySelectionChanged(col, row);
+  DrawGrid1->Announce(PanelText(1));  // readers hear the new count on the cell they are on
 }
 
 void TForm1::ShowSelectedTotals() {
@@ -88,8 +89,6 @@ void TForm1::ShowSelectedTotals() {
                                   QStringLiteral(" files  -  ") +
                                   QString::fromStdString(FmtThousands(GetSelectedSize())) +
                                   QStringLiteral(" bytes"));
-  // Readers hear the new count on the cell they are on.
-  DrawGrid1->Announce(PanelText(1));
 }
 
 void TForm1::SelectAllEntries() {
@@ -100,6 +99,7 @@ void TForm1::SelectAllEntries() {
   ShowSelectedTotals();
   InvDrwGrd();
   DrawGrid1->NotifySelectionChanged(DrawGrid1->Col(), DrawGrid1->Row());
+  DrawGrid1->Announce(PanelText(1));
 }
 
 void TForm1::DrawGrid1KeyDown(int& key, Qt::KeyboardModifiers /*shift*/) {

@@ -14,6 +14,13 @@
 #   open_bad.zip  Python's zipfile: damaged.txt stored with one data byte changed
 #                 after writing (its CRC no longer matches), then packed.txt
 #                 compressed with BZip2 (a method the engine refuses).
+#   find_sort.zip Info-ZIP zip, UTF-8 names, in this index order (size in bytes,
+#                 modification day): readme.txt (700, 2021-06-01),
+#                 reports/quarterly-tax-2024.pdf (3000, 2024-04-01), photos/ (folder),
+#                 photos/img10.jpg (100, 2019-01-10), photos/img2.jpg (2000, 2019-01-02),
+#                 photos/img1.jpg (50, 2019-01-01), Привет мир.txt (400, 2022-02-02),
+#                 notes/ΣΗΜΕΙΩΣΕΙΣ.md (900, 2023-03-03), empty.log (0, 2020-01-01).
+#                 For finding (any script, folders) and sorting (numbers inside names).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -35,6 +42,25 @@ find "$src" -exec touch -d '2020-03-04 05:06:08' {} +
 (cd "$src/open" && zip -q -X -0 "$work/open.zip" readme.txt sub/ sub/readme.txt)
 (cd "$src/open" && 7zz a -tzip -mx=0 -mem=ZipCrypto -psecret -bd -bso0 "$work/open.zip" notes.txt >/dev/null)
 
+find=$src/find
+mkdir -p "$find/reports" "$find/photos" "$find/notes"
+make() {  # make FILE SIZE DAY
+  python3 -c "import sys; sys.stdout.write('x' * $2)" > "$find/$1"
+  touch -d "$3 12:00:00" "$find/$1"
+}
+make readme.txt 700 2021-06-01
+make reports/quarterly-tax-2024.pdf 3000 2024-04-01
+make photos/img10.jpg 100 2019-01-10
+make photos/img2.jpg 2000 2019-01-02
+make photos/img1.jpg 50 2019-01-01
+make 'Привет мир.txt' 400 2022-02-02
+make notes/ΣΗΜΕΙΩΣΕΙΣ.md 900 2023-03-03
+make empty.log 0 2020-01-01
+touch -d '2019-01-01 12:00:00' "$find/photos"
+(cd "$find" && LC_ALL=C.UTF-8 zip -q -X -0 "$work/find_sort.zip" readme.txt \
+   reports/quarterly-tax-2024.pdf photos/ photos/img10.jpg photos/img2.jpg photos/img1.jpg \
+   'Привет мир.txt' notes/ΣΗΜΕΙΩΣΕΙΣ.md empty.log)
+
 python3 - "$work/open_bad.zip" <<'PY'
 import sys, zipfile
 path = sys.argv[1]
@@ -49,5 +75,5 @@ data[at] = ord('d')
 open(path, 'wb').write(bytes(data))
 PY
 
-cp "$work/select30.zip" "$work/open.zip" "$work/open_bad.zip" "$here/"
-echo "made select30.zip open.zip open_bad.zip in $here"
+cp "$work/select30.zip" "$work/open.zip" "$work/open_bad.zip" "$work/find_sort.zip" "$here/"
+echo "made select30.zip open.zip open_bad.zip find_sort.zip in $here"

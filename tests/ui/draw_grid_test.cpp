@@ -276,5 +276,139 @@ TEST_F(DrawGridTest, ShrinkingTheRowCountKeepsTheCursorInside) {
   EXPECT_EQ(grid.TopRow(), 0);
 }
 
+TEST_F(DrawGridTest, ATitleClickRaisesTheTitleEventNotASelectEvent) {
+  std::vector<int> titles;
+  grid.OnTitleClick = [&](int col) { titles.push_back(col); };
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, CellCentre(1, 0));
+  EXPECT_EQ(titles, std::vector<int>({1}));
+  // Pressed on one title and released on another: no click.
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, CellCentre(1, 0), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, CellCentre(2, 0), Qt::LeftButton, Qt::NoButton);
+  // Sizing a column is no click either.
+  const QPoint border(80, 10);
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, border, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, border + QPoint(2, 0), Qt::LeftButton, Qt::NoButton);
+  // A double click on a title is one click, never an entry's double click.
+  int doubles = 0;
+  grid.OnDblClick = [&] { ++doubles; };
+  // (The system's order of events: press, release, double click, release.)
+  const QPoint title3 = CellCentre(3, 0);
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, title3, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, title3, Qt::LeftButton, Qt::NoButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonDblClick, title3, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, title3, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(titles, std::vector<int>({1, 3}));
+  EXPECT_EQ(doubles, 0);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(DrawGridTest, ADoubleClickOnABorderFitsTheColumnToItsContents) {
+  std::vector<int> asked;
+  grid.OnGetColumnFitWidth = [&](int col) {
+    asked.push_back(col);
+    return 137;
+  };
+  int doubles = 0;
+  grid.OnDblClick = [&] { ++doubles; };
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, QPoint(160, 10));  // right of column 1
+  EXPECT_EQ(asked, std::vector<int>({1}));
+  EXPECT_EQ(grid.ColWidth(1), 137);
+  EXPECT_EQ(grid.CellRect(2, 0).left(), 80 + 137);
+  EXPECT_EQ(doubles, 0);
+  EXPECT_TRUE(events.empty());
+  // No width to give: the column stays.
+  grid.OnGetColumnFitWidth = [](int) { return 0; };
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, QPoint(80, 10));
+  EXPECT_EQ(grid.ColWidth(0), 80);
+}
+
+TEST_F(DrawGridTest, ResettingTheCursorRaisesNoSelectEventAndScrollsItIntoView) {
+  EXPECT_TRUE(grid.ResetCursor(2, 45));
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(grid.Row(), 45);
+  EXPECT_EQ(grid.Col(), 2);
+  EXPECT_EQ(grid.AnchorRow(), 45);
+  EXPECT_FALSE(grid.CellRect(2, 45).isEmpty());
+  EXPECT_FALSE(grid.ResetCursor(0, 0));  // the title row
+  EXPECT_FALSE(grid.ResetCursor(5, 3));  // no such column
+  EXPECT_EQ(grid.Row(), 45);
+}
+
+// Stretching columns in a wider grid: a dragged border follows the mouse and
+// the columns left of it keep their widths (the stretching ones to its right
+// make up the change).
+TEST_F(DrawGridTest, ADraggedBorderFollowsTheMouseWhileColumnsStretch) {
+  for (int c = 0; c < 5; ++c) grid.SetColWidth(c, 40);
+  grid.SetStretchCols({1, 4});
+  const int view = grid.ClientRect().width();
+  ASSERT_GT(view, 200);
+  const int room = view - 200;
+  EXPECT_EQ(grid.ShownColWidth(1) + grid.ShownColWidth(4), 80 + room);
+  EXPECT_NEAR(grid.ShownColWidth(1), 40 + room / 2, 1);
+  const int nameWidth = grid.ShownColWidth(1);
+  const int border = grid.CellRect(3, 0).left();  // right edge of column 2
+  SendMouse(grid.viewport(), QEvent::MouseButtonPress, QPoint(border, 10), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseMove, QPoint(border + 25, 10), Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(grid.CellRect(3, 0).left(), border + 25);
+  EXPECT_EQ(grid.ShownColWidth(1), nameWidth);
+  SendMouse(grid.viewport(), QEvent::MouseMove, QPoint(border - 15, 10), Qt::NoButton, Qt::LeftButton);
+  SendMouse(grid.viewport(), QEvent::MouseButtonRelease, QPoint(border - 15, 10), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(grid.CellRect(3, 0).left(), border - 15);
+  EXPECT_EQ(grid.ShownColWidth(1), nameWidth);
+  EXPECT_EQ(grid.ColWidth(2), 25);
+  // The grid still reaches the right edge.
+  EXPECT_EQ(grid.CellRect(4, 0).right(), view - 1);
+}
+
+// ---- the column widths alone ------------------------------------------------------
+
+TEST(ColumnLayoutTest, AWiderViewIsSharedAndANarrowerOneTakesTheRoomBack) {
+  ColumnLayout layout;
+  layout.SetCount(4, 50);
+  layout.SetStretch({1, 3}, 200);
+  EXPECT_EQ(layout.ShownTotal(), 200);
+  layout.Fit(301);
+  EXPECT_EQ(layout.Shown(1), 101);  // 101 of room: the first one takes the odd pixel
+  EXPECT_EQ(layout.Shown(3), 100);
+  EXPECT_EQ(layout.Shown(0), 50);
+  layout.Fit(250);
+  EXPECT_EQ(layout.ShownTotal(), 250);
+  layout.Fit(120);  // narrower than the given widths: they stay, the grid scrolls
+  EXPECT_EQ(layout.Shown(1), 50);
+  EXPECT_EQ(layout.Shown(3), 50);
+  EXPECT_EQ(layout.Width(1), 50);
+  layout.Fit(300);
+  EXPECT_EQ(layout.ShownTotal(), 300);
+}
+
+TEST(ColumnLayoutTest, ASizedColumnIsMadeUpForOnItsRightOnly) {
+  ColumnLayout layout;
+  layout.SetCount(4, 50);
+  layout.SetStretch({1, 3}, 400);  // 200 of room: 100 each
+  ASSERT_EQ(layout.Shown(1), 150);
+  layout.Resize(2, 90);  // 40 wider: column 3 gives it
+  EXPECT_EQ(layout.Shown(1), 150);
+  EXPECT_EQ(layout.Shown(3), 110);
+  EXPECT_EQ(layout.ShownTotal(), 400);
+  layout.Resize(2, 300);  // more than column 3 has: the grid gets wider than the view
+  EXPECT_EQ(layout.Shown(3), 50);
+  EXPECT_EQ(layout.Shown(1), 150);
+  EXPECT_EQ(layout.ShownTotal(), 550);
+  layout.Fit(400);  // the next change of the view settles it
+  EXPECT_EQ(layout.ShownTotal(), 450);  // the given widths: 50 + 50 + 300 + 50
+  // A stretching column sized by the user: exactly that width, its extra gone.
+  layout.Fit(600);
+  layout.Resize(1, 60);
+  EXPECT_EQ(layout.Shown(1), 60);
+  EXPECT_EQ(layout.Width(1), 60);
+  EXPECT_EQ(layout.ShownTotal(), 600);
+  // Hostile sizes: nothing negative.
+  layout.Resize(1, -500);
+  EXPECT_EQ(layout.Shown(1), 0);
+  layout.Fit(-10);
+  for (int c = 0; c < 4; ++c) EXPECT_GE(layout.Shown(c), 0);
+  EXPECT_EQ(layout.Shown(7), 0);
+}
+
 }  // namespace
 }  // namespace vantelo::ui

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 #include <memory>
@@ -28,6 +30,8 @@ struct SeenEvent {
   QAccessible::Event type;
   int child;
   QString name;
+  QString description;
+  QObject* object = nullptr;
 };
 
 class GridAccessibilityTest : public ::testing::Test {
@@ -43,7 +47,8 @@ class GridAccessibilityTest : public ::testing::Test {
   void Listen() {
     SetGridEventObserver([this](QAccessibleEvent* event) {
       QAccessibleInterface* iface = event->accessibleInterface();
-      seen.push_back({event->type(), event->child(), iface ? iface->text(QAccessible::Name) : QString()});
+      seen.push_back({event->type(), event->child(), iface ? iface->text(QAccessible::Name) : QString(),
+                      iface ? iface->text(QAccessible::Description) : QString(), event->object()});
     });
   }
   void TearDown() override {
@@ -57,6 +62,7 @@ class GridAccessibilityTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     grid->setFocus();
     ASSERT_TRUE(grid->hasFocus());
+    QApplication::processEvents();  // the focus-in's word on the cursor cell
   }
   int RowOf(const std::string& name) {
     for (int i = 0; i < GetEntryCount(); ++i)
@@ -207,6 +213,87 @@ TEST_F(GridAccessibilityTest, ANewArchiveResetsTheTableAndFocusesTheCursorOnItsF
   EXPECT_EQ(seen.back().child, table->ChildIndex(0, 1));  // the cursor's cell, row 1
   EXPECT_EQ(table->CellObjectCount(), 1);  // the old archive's cells are gone
   EXPECT_EQ(CellName(0, 1), EngineText(GetEntryName(0)));
+}
+
+// Space applies the selection rule where the cursor is: a reader reading the
+// Name column stays in it, and hears the new count on that cell.
+TEST_F(GridAccessibilityTest, SpaceKeepsTheCursorsColumnAndTheSelectionCountIsAnnounced) {
+  Open(QString::fromStdString(DataPath("select30.zip")));
+  ShowFocused();
+  ASSERT_TRUE(grid->ResetCursor(1, 2));  // f02.txt, the Name column
+  Listen();
+  QTest::keyClick(grid, Qt::Key_Space);
+  EXPECT_EQ(grid->Col(), 1);
+  EXPECT_EQ(grid->Row(), 2);
+  EXPECT_EQ(table->selectedRows(), QList<int>({1}));
+  const SeenEvent* said = nullptr;
+  for (const SeenEvent& e : seen)
+    if (e.type == QAccessible::DescriptionChanged) said = &e;
+  ASSERT_NE(said, nullptr);
+  EXPECT_EQ(said->child, table->ChildIndex(1, 2));
+  EXPECT_EQ(said->name, "f02.txt");
+  EXPECT_EQ(said->description, "Selected: 1 files  -  500 bytes");
+  EXPECT_EQ(table->focusChild()->text(QAccessible::Description), "Selected: 1 files  -  500 bytes");
+  // Nothing moves the focus to another cell: no Focus event for Space.
+  for (const SeenEvent& e : seen) EXPECT_NE(e.type, QAccessible::Focus);
+  // Once the cursor moves on, the cell no longer carries the count.
+  QTest::keyClick(grid, Qt::Key_Down);
+  EXPECT_TRUE(table->cellAt(1, 1)->text(QAccessible::Description).isEmpty());
+  // Select all is announced the same way.
+  seen.clear();
+  QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().type, QAccessible::DescriptionChanged);
+  EXPECT_EQ(seen.back().description, "Selected: 30 files  -  116,250 bytes");
+}
+
+// The icon column reads the type, so the cell the cursor starts on says what the entry is.
+TEST_F(GridAccessibilityTest, TheFirstFocusedCellReadsTheEntrysType) {
+  Open(QData("demo.zip"));
+  Listen();
+  ShowFocused();
+  ASSERT_EQ(grid->Col(), 0);
+  QAccessibleInterface* focused = table->focusChild();
+  ASSERT_NE(focused, nullptr);
+  EXPECT_EQ(focused->text(QAccessible::Name), "Folder");  // the demo begins with a folder entry
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().type, QAccessible::Focus);
+  EXPECT_EQ(seen.back().name, "Folder");
+  EXPECT_EQ(CellName(RowOf("readme.txt"), 0), "Plain text document");
+  EXPECT_EQ(CellName(RowOf("blob.bin"), 0), shell.TypeTitle("blob.bin", false));
+}
+
+// The Find field says how many entries it shows; a sorted column's title says how.
+TEST_F(GridAccessibilityTest, TheFilterCountAndTheSortOrderAreForReadersToo) {
+  Open(QString::fromStdString(DataPath("select30.zip")));
+  ShowFocused();
+  Listen();
+  QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+  QTest::keyClicks(form->edFind, "f0");
+  QAccessibleInterface* field = QAccessible::queryAccessibleInterface(form->edFind);
+  EXPECT_EQ(field->text(QAccessible::Name), "Find");
+  EXPECT_EQ(field->text(QAccessible::Description), "Shown: 9 of 30 files");
+  bool announced = false;
+  for (const SeenEvent& e : seen)
+    announced = announced || (e.type == QAccessible::DescriptionChanged && e.object == form->edFind &&
+                              e.description == "Shown: 9 of 30 files");
+  EXPECT_TRUE(announced);
+  EXPECT_EQ(table->rowCount(), 9);  // the table is the shown rows
+  QTest::keyClick(form->edFind, Qt::Key_Escape);
+  EXPECT_EQ(table->rowCount(), 30);
+  EXPECT_FALSE(field->text(QAccessible::Description).startsWith("Shown"));
+
+  // (Rearranged rows are new contents: readers ask for the cells again.)
+  auto header = [&](int col) {
+    return table->cellAt(0, col)->tableCellInterface()->columnHeaderCells().first();
+  };
+  form->DrawGrid1TitleClick(4);
+  EXPECT_EQ(header(4)->text(QAccessible::Name), "Size");
+  EXPECT_EQ(header(4)->text(QAccessible::Description), "Sorted ascending");
+  form->DrawGrid1TitleClick(4);
+  EXPECT_EQ(header(4)->text(QAccessible::Description), "Sorted descending");
+  EXPECT_EQ(CellName(0, 1), "f30.txt");  // the largest entry first
+  EXPECT_TRUE(header(1)->text(QAccessible::Description).isEmpty());
 }
 
 }  // namespace

@@ -272,6 +272,71 @@ TEST_F(PaintedGridTest, TitleRowIsBoxedOnTheFaceColour) {
   EXPECT_GT(dark, 20);
 }
 
+// A dark theme: every part of the grid takes its colour from the palette, so
+// the text reads on the background (no white rows, no black titles).
+TEST_F(PaintedGridTest, UnderADarkPaletteEveryColourComesFromThePalette) {
+  QPalette dark;
+  dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::AlternateBase, QColor(0x2A, 0x2A, 0x2A));
+  dark.setColor(QPalette::Text, QColor(0xE8, 0xE8, 0xE8));
+  dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+  dark.setColor(QPalette::WindowText, QColor(0xE0, 0xE0, 0xE0));
+  dark.setColor(QPalette::Button, QColor(0x3C, 0x3C, 0x3C));
+  dark.setColor(QPalette::ButtonText, QColor(0xF0, 0xF0, 0xF0));
+  dark.setColor(QPalette::Highlight, QColor(0x3D, 0x6E, 0xB8));
+  dark.setColor(QPalette::HighlightedText, QColor(0xFF, 0xFF, 0xFF));
+  form->setPalette(dark);
+  SetEntrySelected(2, true);  // row 3
+  const QImage img = Grab();
+  auto inside = [&](int col, int row) {
+    const QRect r = Rect(col, row);
+    return img.pixel(std::min(r.right(), img.width() - 1) - 1, r.bottom() - 1);
+  };
+  EXPECT_EQ(inside(2, 5), dark.color(QPalette::Base).rgb());
+  EXPECT_EQ(inside(2, 4), dark.color(QPalette::AlternateBase).rgb());
+  EXPECT_EQ(inside(2, 3), dark.color(QPalette::Highlight).rgb());
+  const QRect frame = Rect(3, 1);  // the cursor row
+  EXPECT_EQ(img.pixel(frame.center().x(), frame.top()), dark.color(QPalette::Highlight).rgb());
+  // The title row: button colour, boxed and written in the button text colour.
+  const QRect title = Rect(1, 0);
+  EXPECT_EQ(img.pixel(title.right() - 2, title.bottom() - 2), dark.color(QPalette::Button).rgb());
+  EXPECT_EQ(img.pixel(title.left(), title.center().y()), dark.color(QPalette::ButtonText).rgb());
+  auto lightPixels = [&](const QRect& r) {
+    int n = 0;
+    for (int x = r.left() + 2; x < r.left() + 40; ++x)
+      for (int y = r.top() + 2; y < r.bottom() - 1; ++y)
+        if (qGray(img.pixel(x, y)) > 150) ++n;
+    return n;
+  };
+  EXPECT_GT(lightPixels(title), 20);       // "Name" in light letters
+  EXPECT_GT(lightPixels(Rect(1, 5)), 10);  // an entry's name, light on dark
+  // No white background anywhere (the icons aside; the selected row's text is
+  // the highlighted text colour, white here).
+  for (int row = 1; row < 12; ++row) {
+    if (row == 3) continue;
+    const QRect r = Rect(1, row);
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x < img.width(); x += 2)
+        ASSERT_NE(img.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+  }
+}
+
+TEST_F(PaintedGridTest, TheSortedColumnsTitleShowsTheOrder) {
+  auto markPixels = [&](int col) {
+    const QImage img = Grab();
+    const QRect r = Rect(col, 0);
+    int n = 0;
+    for (int x = r.right() - 12; x < r.right() - 2; ++x)
+      for (int y = r.top() + 3; y < r.bottom() - 2; ++y)
+        if (qGray(img.pixel(x, y)) < 80) ++n;
+    return n;
+  };
+  const int before = markPixels(4);
+  form->DrawGrid1TitleClick(4);
+  EXPECT_GT(markPixels(4), before + 5);
+  EXPECT_EQ(markPixels(6), 0);  // the other titles have none
+}
+
 TEST_F(PaintedGridTest, NumericColumnsAreRightAligned) {
   const QImage img = Grab();
   const int row = RowOf("table.csv");
@@ -396,6 +461,31 @@ TEST_F(LongNameTest, ToolTipShowsTheWholeNameAndFolder) {
   QHelpEvent title(QEvent::ToolTip, grid->CellRect(1, 0).center(), QPoint());
   QApplication::sendEvent(grid->viewport(), &title);
   QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+// A double click on the Name column's border in the title row: the column
+// fits the longest name, and Path (on its right) makes up the difference.
+TEST_F(LongNameTest, ADoubleClickOnATitleBorderFitsTheColumnToTheLongestText) {
+  DrawGrid* grid = form->DrawGrid1;
+  const QFontMetrics fm(grid->font());
+  const int needed = fm.horizontalAdvance(QString::fromStdString(longName)) + 5;
+  ASSERT_LT(grid->ShownColWidth(1), needed);
+  const QPoint border(grid->CellRect(2, 0).left(), grid->CellRect(1, 0).center().y());
+  auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
+    test::SendMouse(grid->viewport(), type, border, Qt::LeftButton, held);
+  };
+  send(QEvent::MouseButtonPress, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, Qt::NoButton);
+  send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, Qt::NoButton);
+  EXPECT_GE(grid->ShownColWidth(1), needed);
+  EXPECT_LE(grid->ShownColWidth(1), needed + 2);
+  EXPECT_EQ(form->Rows.SortColumn(), EntryRows::kUnsorted);  // no title click
+  // The Size column fits its title (with room for the sort mark) and its numbers.
+  QFont bold = grid->font();
+  bold.setBold(true);
+  EXPECT_GT(form->ColumnFitWidth(4), QFontMetrics(bold).horizontalAdvance("Size") + 7);
+  EXPECT_GT(form->ColumnFitWidth(4), fm.horizontalAdvance("1,234"));
 }
 
 TEST_F(LongNameTest, NameAndPathShareTheRoomOfAWiderWindow) {

@@ -660,7 +660,9 @@ void DrawGrid::keyReleaseEvent(QKeyEvent* event) {
 
 void DrawGrid::focusInEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusInEvent(event);
-  NotifyGridCursor(this);  // a reader names the cell the cursor is on
+  // A reader names the cell the cursor is on: told after Qt's own focus
+  // event for the grid, which would otherwise have the last word.
+  QTimer::singleShot(0, this, [this] { NotifyGridCursor(this); });
 }
 
 void DrawGrid::focusOutEvent(QFocusEvent* event) {

@@ -144,9 +144,9 @@ void InstallDrawGridAccessibility() {
 
 void SetGridEventObserver(GridEventObserver observer) { Observer() = std::move(observer); }
 
-bool AccessibleEventsWanted() { return Listening(); }
-
-void SendAccessibleEvent(QAccessibleEvent& event) { Send(event); }
+void ObserveAccessibleEvent(QAccessibleEvent& event) {
+  if (Observer()) Observer()(&event);
+}
 
 void NotifyGridCursor(DrawGrid* grid) {
   if (!Listening() || !grid->hasFocus()) return;

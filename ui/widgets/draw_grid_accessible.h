@@ -43,10 +43,9 @@ void NotifyGridContents(DrawGrid* grid);
 // The cursor cell's description now carries an announcement
 // (DrawGrid::Announce): readers present the focused object's new description.
 void NotifyGridAnnouncement(DrawGrid* grid);
-// Other accessibility events of the window go the same way: built only when
-// AccessibleEventsWanted(), then sent to the observer and to Qt.
-bool AccessibleEventsWanted();
-void SendAccessibleEvent(QAccessibleEvent& event);
+// An event Qt sends by itself (QWidget::setAccessibleDescription, say), shown
+// to the observer too, so that tests see what readers are told.
+void ObserveAccessibleEvent(QAccessibleEvent& event);
 
 class GridAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
  public:
