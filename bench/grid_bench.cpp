@@ -7,6 +7,7 @@
 // Prints, per move, the median and the slowest of REPEATS runs in milliseconds.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 
@@ -120,6 +121,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Shift+click selected %d of %d entries\n", GetSelectedCount(), entries);
   rows.push_back({"Ctrl+A (select every entry)", Time(grid, repeats, clear, [&] {
                     QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+                  })});
+  // Finding and sorting look at every entry once: their cost grows with the
+  // archive, measured here beside the moves that must not.
+  auto noFilter = [&] { form.edFind->clear(); };
+  rows.push_back({"Find: the first letter typed", Time(grid, repeats, noFilter, [&] {
+                    form.edFind->setText(QStringLiteral("9"));
+                  })});
+  rows.push_back({"Find: a further letter", Time(grid, repeats, [&] {
+                    form.edFind->setText(QStringLiteral("9"));
+                  }, [&] { form.edFind->setText(QStringLiteral("99")); })});
+  noFilter();
+  rows.push_back({"Sort by name (title click)", Time(grid, repeats, [] {}, [&] {
+                    form.SortByColumn(1, false);
+                  })});
+  rows.push_back({"Sort by size", Time(grid, repeats, [] {}, [&] { form.SortByColumn(4, true); })});
+  rows.push_back({"Fit the Name column", Time(grid, repeats, [] {}, [&] {
+                    grid->SetColWidth(1, form.ColumnFitWidth(1));
                   })});
 
   std::printf("%d entries, window %dx%d, opened and shown in %.0f ms\n", entries, form.width(),

@@ -104,6 +104,7 @@ void TForm1::ShowShownCount() {
                                 : QString();
   StatusBar1->SetPanelText(2, text);
   StatusBar1->SetPanelVisible(2, filtered);
+  StatusBar1->SetPanelFitsText(0, filtered);  // room for the count beside the selection
   // Readers hear the count in the field they type in: its description (Qt
   // tells them it changed).
   const QString description = filtered ? text : QString::fromLatin1(kFindDescription);

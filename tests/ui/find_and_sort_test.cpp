@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -100,6 +101,8 @@ TEST_F(FindSortTest, CtrlFFindsByNameOrFolderInAnyScriptAndEscapeShowsEveryEntry
   EXPECT_TRUE(form->StatusBar1->PanelVisible(2));
   EXPECT_EQ(form->PanelText(2), "Shown: 1 of 9 files");
   EXPECT_EQ(form->PanelText(0), total);  // the totals stay the archive's
+  // The totals' panel makes room for the count: only as wide as its text.
+  EXPECT_LT(form->StatusBar1->Panel(0)->maximumWidth(), 300);
   // A folder matches everything in it; a text may span folder and name.
   form->edFind->setText("photos");
   EXPECT_EQ(Shown(), Names({"[FOLDER]", "img10.jpg", "img2.jpg", "img1.jpg"}));
@@ -129,6 +132,7 @@ TEST_F(FindSortTest, CtrlFFindsByNameOrFolderInAnyScriptAndEscapeShowsEveryEntry
   EXPECT_EQ(grid->RowCount(), kFindSortCount + 1);
   EXPECT_EQ(form->EntryOfRow(1), kReadme);
   EXPECT_FALSE(form->StatusBar1->PanelVisible(2));
+  EXPECT_EQ(form->StatusBar1->Panel(0)->maximumWidth(), 300);
   EXPECT_TRUE(grid->hasFocus());
   // And Escape in the field itself.
   Find("img");

@@ -488,6 +488,23 @@ TEST_F(LongNameTest, ADoubleClickOnATitleBorderFitsTheColumnToTheLongestText) {
   EXPECT_GT(form->ColumnFitWidth(4), fm.horizontalAdvance("1,234"));
 }
 
+// Fitting measures the longest texts first but does not stop at them: a
+// shorter name of wide letters is wider than a longer one of narrow letters.
+TEST_F(GridPaintingTest, AFittedColumnShowsItsWidestTextNotJustItsLongest) {
+  test::TempFolder dir;
+  const std::string narrow = std::string(40, 'i') + ".txt";
+  const std::string wide = std::string(14, 'w') + ".txt";
+  std::vector<FakeEntry> entries;
+  for (int i = 0; i < 3000; ++i) entries.push_back({narrow.substr(0, 20 + i % 20) + ".txt", 1, 1});
+  entries.push_back({wide, 1, 1});
+  test::WriteCatalogZip(dir.file("fit.zip"), entries);
+  TForm1 f({QString::fromStdString(dir.file("fit.zip"))});
+  const QFontMetrics fm(f.DrawGrid1->font());
+  ASSERT_GT(fm.horizontalAdvance(QString::fromStdString(wide)),
+            fm.horizontalAdvance(QString::fromStdString(narrow)));
+  EXPECT_GE(f.ColumnFitWidth(1), fm.horizontalAdvance(QString::fromStdString(wide)) + 5);
+}
+
 TEST_F(LongNameTest, NameAndPathShareTheRoomOfAWiderWindow) {
   DrawGrid* grid = form->DrawGrid1;
   const int widths[] = {20, 100, 70, 80, 90, 45, 90, 200};

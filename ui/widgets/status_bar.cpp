@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 namespace vantelo::ui {
 
 TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
@@ -46,6 +48,17 @@ void TStatusBar::SetPanelVisible(int index, bool visible) {
 bool TStatusBar::PanelVisible(int index) const {
   QLabel* p = Panel(index);
   return p != nullptr && !p->isHidden();
+}
+
+void TStatusBar::SetPanelFitsText(int index, bool fit) {
+  QLabel* p = Panel(index);
+  if (p == nullptr) return;
+  const int width = widths_[static_cast<std::size_t>(index)];
+  if (width <= 0) return;  // only fixed panels
+  const QMargins m = p->contentsMargins();
+  const int needed = p->fontMetrics().horizontalAdvance(p->text()) + m.left() + m.right() +
+                     2 * p->frameWidth() + 4;
+  p->setFixedWidth(fit ? std::min(width, needed) : width);
 }
 
 }  // namespace vantelo::ui

@@ -29,6 +29,9 @@ class TStatusBar : public QStatusBar {
   // A panel can be hidden while it has nothing to say.
   void SetPanelVisible(int index, bool visible);
   bool PanelVisible(int index) const;
+  // A fixed panel narrowed to what its text needs (at most its width), or
+  // given its width again: room for a panel shown beside it for a while.
+  void SetPanelFitsText(int index, bool fit);
 
  private:
   std::vector<QLabel*> panels_;
