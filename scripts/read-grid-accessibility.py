@@ -10,8 +10,8 @@ headers, the rows' cells, the selected rows and the focused cell.
 
 Run it while `vantelo ARCHIVE` is up in the same session bus with the
 accessibility bus running (scripts/check-accessibility does all of that under
-Xvfb). Exits non-zero when no table with entry names is found, or when
-listening heard nothing.
+Xvfb). Exits non-zero when no table with entry names is found, when no cell
+of it is focused with a name or type to read, or when listening heard nothing.
 """
 import subprocess
 import sys
@@ -99,14 +99,19 @@ def main():
     state = table.getState()
     print(f"table states: focused={state.contains(pyatspi.STATE_FOCUSED)} "
           f"multiselectable={state.contains(pyatspi.STATE_MULTISELECTABLE)}")
+    focused_name = ""
     for r in range(min(t.nRows, 1000)):
         for c in range(t.nColumns):
             cell = t.getAccessibleAt(r, c)
             if cell is not None and cell.getState().contains(pyatspi.STATE_FOCUSED):
                 selected = cell.getState().contains(pyatspi.STATE_SELECTED)
+                focused_name = cell.name
                 print(f"focused cell: row {r} column {c} ({headers[c]!r}) "
                       f"name={cell.name!r} selected={selected}")
-    return 0 if any(names) else 1
+    if not focused_name.strip():
+        print("no focused cell with a name or type")
+        return 1
+    return 0 if any(names) or max_rows == 0 else 1
 
 
 if __name__ == "__main__":
