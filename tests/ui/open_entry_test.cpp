@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -329,6 +331,61 @@ TEST_F(DesktopOpenTest, AFailedStartOffersTheChooserWhosePickOpensTheEntry) {
   ASSERT_FALSE(listed.isEmpty());
   EXPECT_EQ(listed.first(), "Terminal Tool");
   QTRY_VERIFY_WITH_TIMEOUT(test::Logged("viewer " + form->TempDir + "main.cpp"), 20000);
+}
+
+// The name goes to the program as one argument, as it is: nothing in it is
+// taken for quoting, a command or a field code of the desktop file's Exec line.
+TEST_F(DesktopOpenTest, AnEntryNameOfQuotesAndFieldCodesReachesTheProgramWhole) {
+  LoadWithDesktop("open_names.zip");
+  const std::string name = "it's \"a\" $(touch pwned) %f & \u00fc.txt";
+  GoToName(name);
+  QTest::keyClick(grid, Qt::Key_Return);
+  QTRY_VERIFY_WITH_TIMEOUT(test::Logged("viewer " + form->TempDir + name), 20000);
+  EXPECT_FALSE(std::filesystem::exists("pwned"));
+  EXPECT_FALSE(std::filesystem::exists(form->TempDir + "pwned"));
+}
+
+// A type no program takes: the question, then the chooser with every program
+// (icons included); the one picked opens the entry.
+TEST_F(DesktopOpenTest, ATypeWithoutProgramsAsksThenListsEveryProgram) {
+  LoadWithDesktop("open_names.zip");
+  GoToName("lonely.orphan");
+  QString question, prompt;
+  QStringList listed;
+  bool everyProgram = false, iconsDrawn = true;
+  auto pick = [&](QWidget* w) {
+    auto* chooser = qobject_cast<ProgramChooser*>(w);
+    ASSERT_NE(chooser, nullptr) << w->metaObject()->className();
+    prompt = chooser->Prompt->text();
+    everyProgram = chooser->ShowAll->isChecked() && !chooser->ShowAll->isEnabled();
+    for (int i = 0; i < chooser->Programs->count(); ++i) {
+      listed << chooser->Programs->item(i)->text();
+      iconsDrawn = iconsDrawn && !chooser->Programs->item(i)->icon().isNull();
+    }
+    chooser->Programs->setCurrentRow(static_cast<int>(listed.indexOf("Plain Editor")));
+    chooser->OpenButton->click();
+  };
+  std::optional<ModalAnswer> choose;  // armed once the question is answered
+  ModalAnswer answer([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    question = box->text();
+    box->button(QMessageBox::Yes)->click();
+    choose.emplace(pick);
+  });
+  QTest::keyClick(grid, Qt::Key_Return);
+  ASSERT_TRUE(answer.fired());
+  ASSERT_TRUE(choose && choose->fired());
+  EXPECT_EQ(question,
+            "There is no program associated with files of type Orphan sample (.orphan).\n\n"
+            "Do you want to choose a program to open \"lonely.orphan\"?");
+  EXPECT_TRUE(prompt.startsWith("No program is known for files of type Orphan sample (.orphan)."))
+      << prompt.toStdString();
+  EXPECT_TRUE(everyProgram);
+  EXPECT_TRUE(listed.contains("Sample Viewer"));
+  EXPECT_TRUE(listed.contains("Added Tool"));  // no Icon line: the generic program icon
+  EXPECT_TRUE(iconsDrawn);
+  QTRY_VERIFY_WITH_TIMEOUT(test::Logged("editor " + form->TempDir + "lonely.orphan"), 20000);
 }
 
 // ---- drag out and type-ahead ----------------------------------------------------

@@ -23,11 +23,17 @@
 # config/mimeapps.list: defaults (x-vantelo-sample: Plain Editor, text/plain:
 # Sample Viewer, text/x-c++src and x-vantelo-terminal: Terminal Tool), Added Tool
 # added to both text types, Removed Reader removed from both.
+# data/mime/packages/vantelo-test.xml: the type application/x-vantelo-orphan
+# ("*.orphan" files), which no program on any desktop takes.
+# ../open_names.zip (Python's zipfile, stored): entries opened through this desktop
+#   it's "a" $(touch pwned) %f & ü.txt   quotes, a command substitution, a field
+#                                         code and a non-ASCII letter in one name
+#   lonely.orphan                         a file of the type without programs
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 apps=$here/data/applications
 rm -rf "$here/data" "$here/config" "$here/bin"
-mkdir -p "$apps" "$here/config" "$here/bin"
+mkdir -p "$apps" "$here/config" "$here/bin" "$here/data/mime/packages"
 cat > "$here/bin/vantelo-test-launch" <<'LAUNCH'
 #!/bin/sh
 echo "$1 $2" >> "$VANTELO_LAUNCH_LOG"
@@ -74,3 +80,21 @@ text/plain=vantelo-test-added.desktop;
 application/x-vantelo-sample=vantelo-test-removed.desktop;
 text/plain=vantelo-test-removed.desktop;
 LIST
+
+cat > "$here/data/mime/packages/vantelo-test.xml" <<'MIME'
+<?xml version="1.0" encoding="UTF-8"?>
+<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
+  <mime-type type="application/x-vantelo-orphan">
+    <comment>Orphan sample</comment>
+    <glob pattern="*.orphan"/>
+  </mime-type>
+</mime-info>
+MIME
+
+python3 - "$here/../open_names.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for name, data in (("it's \"a\" $(touch pwned) %f & \u00fc.txt", "Odd name.\n"),
+                       ("lonely.orphan", "No program.\n")):
+        z.writestr(zipfile.ZipInfo(name, (2020, 3, 4, 5, 6, 8)), data, zipfile.ZIP_STORED)
+PY
