@@ -19,8 +19,8 @@ const char* const kDamagedLocalHeader = "The structure of local file header is d
 
 // Makes the n bytes at LocalOffset available in InBuffer: reuses the buffer when
 // they already lie below InLimit, otherwise fills it from LocalOffset. Bytes the
-// archive does not have (a header cut off by the end of the file, an extra
-// field longer than the buffer) stop the batch: nothing stale is ever read.
+// archive does not have (a header cut off by the end of the file) stop the
+// batch: nothing stale is ever read.
 bool EnsureWindow(EngineState& s, ZipSize n) {
   const ZipSize offset = s.LocalOffset;
   if (offset < s.InBase || offset + n > s.InBase + s.InLimit) {
@@ -58,19 +58,16 @@ bool SkipLocalHeader(EngineState& s) {
     SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
   }
+  // The local name and extra field are skipped by offset, whatever their
+  // length (the extra field may have 65,535 bytes, more than the buffer
+  // holds): nothing in them is used. They must end inside the archive.
   const std::int32_t nameLength = ReadU16(header + 26);
   const std::int32_t extraLength = ReadU16(header + 28);
-  if (nameLength >= kNameBufferSize) {
-    SetError(kErrDamaged, "A local file header holds a name longer than " +
-                              std::to_string(kNameBufferSize - 1) +
-                              " bytes; the archive is not supported!");
+  s.LocalOffset += kLocalHeaderSize + nameLength + extraLength;
+  if (s.LocalOffset > s.ArchiveSize) {
+    SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
   }
-  s.LocalOffset += kLocalHeaderSize;
-  if (!EnsureWindow(s, nameLength)) return false;
-  s.LocalOffset += nameLength;
-  if (!EnsureWindow(s, extraLength)) return false;
-  s.LocalOffset += extraLength;
   // The name and extra field could still push the data into the next entry.
   const ZipSize limit = s.EntryLimits[static_cast<std::size_t>(s.CurrentEntry - s.Entries.data())];
   if (s.CurrentEntry->PackedSize > limit - s.LocalOffset) {
@@ -78,6 +75,7 @@ bool SkipLocalHeader(EngineState& s) {
     return false;
   }
   s.EntryDataEnd = s.LocalOffset + s.CurrentEntry->PackedSize;
+  if (!EnsureWindow(s, 0)) return false;  // the buffer from the data on
   s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
   // The output path comes from the central directory name, decoded by the
   // catalog (TZFItem::EntryPath), as the catalog shows it.

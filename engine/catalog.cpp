@@ -20,7 +20,10 @@ constexpr std::int32_t kEndRecordSize = 22;
 constexpr std::int32_t kZip64EndRecordSize = 56;  // without its extensible data
 constexpr std::int32_t kZip64LocatorSize = 20;
 constexpr std::int32_t kCentralHeaderSize = 46;
-constexpr std::int32_t kMaxScan = 65535;  // the longest comment plus the record
+constexpr std::int32_t kMaxComment = 65535;
+// The end record with the longest comment: a record further from the end of
+// the file is not an end record of this file.
+constexpr std::int32_t kMaxScan = kEndRecordSize + kMaxComment;
 constexpr std::uint16_t kZip64ExtraId = 0x0001;
 constexpr std::uint32_t kAllOnes32 = 0xFFFFFFFFu;
 constexpr std::uint16_t kAllOnes16 = 0xFFFF;
@@ -61,6 +64,7 @@ bool FindEndRecord(EngineState& s) {
     s.EndRecordOffset = s.ArchiveSize - kEndRecordSize;
     return true;
   }
+  static_assert(kMaxScan <= std::tuple_size_v<decltype(s.OutWindow)>, "the scan reads into OutWindow");
   const auto span = static_cast<std::int32_t>(std::min<ZipSize>(s.ArchiveSize, kMaxScan));
   platform::Seek(s.ArchiveHandle, s.ArchiveSize - span, SeekOrigin::Begin);
   const std::int32_t got = platform::Read(s.ArchiveHandle, s.OutWindow.data(), span);
@@ -147,7 +151,7 @@ class DirectoryReader {
   DirectoryReader(const EngineState& s, ZipSize offset) : s_(s), position_(offset) {
     platform::Seek(s_.ArchiveHandle, offset, platform::SeekOrigin::Begin);
   }
-  // The next n bytes, or nullptr when the file ends before them; n <= 2 x 64 KiB.
+  // The next n bytes, or nullptr when the file ends before them.
   const std::uint8_t* Take(std::int32_t n) {
     if (end_ - start_ < static_cast<std::size_t>(n)) {
       buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(start_));
@@ -301,24 +305,15 @@ std::int32_t OpenArchive(const std::string& fileName) {
     std::array<std::uint8_t, kCentralHeaderSize> header{};
     std::memcpy(header.data(), h, kCentralHeaderSize);
     h = header.data();
-    const std::uint16_t nameLength = ReadU16(h + 28);
+    // Names of any length the format allows (65,535 bytes) are read whole; the
+    // batch decides per entry whether the destination can hold one.
+    const std::int32_t nameLength = ReadU16(h + 28);
     const std::int32_t extraLength = ReadU16(h + 30);
     const std::int32_t commentLength = ReadU16(h + 32);
-    if (nameLength >= kNameBufferSize) {
-      // Too long for the name buffer. A name that also runs past the end of the
-      // file is reported as the short read it would have been.
-      if (reader.Position() + nameLength > s.ArchiveSize)
-        return FailReadingHeaders(kErrDamaged, ReadFailure(s));
-      return FailReadingHeaders(kErrDamaged, "The central directory holds a name longer than " +
-                                                 std::to_string(kNameBufferSize - 1) +
-                                                 " bytes; the archive is not supported!");
-    }
     const std::uint8_t* rest = reader.Take(nameLength + extraLength + commentLength);
     if (rest == nullptr) return FailReadingHeaders(kErrDamaged, ReadFailure(s));
     if (ReadU32(h) != kCentralSignature)
       return FailReadingHeaders(kErrDamaged, "The structure of central directory is damaged!");
-    std::memcpy(s.NameBuffer.data(), rest, nameLength);
-    s.NameBuffer[nameLength] = '\0';
 
     TZFItem item;
     item.CentralFlags = ReadU16(h + 8);

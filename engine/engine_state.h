@@ -20,7 +20,6 @@ inline constexpr std::int32_t kInBufferSlack = 16;     // zeroed room after the 
 inline constexpr std::int32_t kOutWindowSize = 65536;  // flush point of the output window
 inline constexpr std::int32_t kOutOverrun = 512;       // room for a match that crosses it
 inline constexpr std::int32_t kHistorySize = 32768;    // Deflate history kept on a slide
-inline constexpr std::int32_t kNameBufferSize = 512;   // a stored name is at most 511 bytes
 
 // Huffman table sizes (see engine/inflate/huffman_tables.h for their meaning).
 inline constexpr int kCodeLenSymbols = 19;
@@ -56,7 +55,6 @@ struct EngineState {
   std::vector<ZipSize> EntryLimits;  // per entry: its bytes end by this offset
 
   // --- work area of the current entry
-  std::array<char, kNameBufferSize> NameBuffer{};
   std::string EntryFolder, EntryFileName, EntryExt;
   std::string OutputName;
   platform::FileHandle OutputHandle = platform::kNoFile;

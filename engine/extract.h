@@ -39,6 +39,11 @@ std::string DropCurrentFolderLevels(std::string_view name);
 // default on Windows) also any name BreaksWindowsNameRules. The rules see
 // the name with its "." levels dropped.
 bool IsUnsafeEntryPath(const char* name, bool windowsRules = platform::kWindowsNameRules);
+// True when the file system cannot hold a name the entry would make below the
+// destination: relative is its output name (for a folder entry its folder),
+// levels joined by the native separator. A level too long for the file system
+// (platform::NameLevelFits), or for a file an empty or "." last level.
+bool IsUnwritableEntryPath(const std::string& relative, bool isFolder);
 // A device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
 // extension) as any level, a level ending in a dot or a space, a colon, one of
 // <>"|?* or a control character. Names like "aux.c" are ordinary files

@@ -206,8 +206,10 @@ void ExtractCurrentEntry() {
       return;
     }
   } else {
-    // Nothing may be created or changed outside the destination.
-    if (IsUnsafeEntryPath(name.c_str())) {
+    // Nothing may be created or changed outside the destination, and a name
+    // the file system cannot hold is skipped like an unsafe one.
+    if (IsUnsafeEntryPath(name.c_str()) ||
+        IsUnwritableEntryPath(isFolder ? s.EntryFolder : s.OutputName, isFolder)) {
       SkipEntry(s, kStatusUnsafePath);
       return;
     }

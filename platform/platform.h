@@ -29,6 +29,11 @@ inline constexpr bool kWindowsNameRules = true;
 inline constexpr bool kWindowsNameRules = false;
 #endif
 
+// Whether one level of a path (a folder or file name, UTF-8) is short enough
+// for the file system to hold: 255 bytes on POSIX systems (NAME_MAX), 255
+// UTF-16 code units on Windows.
+bool NameLevelFits(const std::string& level);
+
 // The native path separator ("/" on POSIX, "\" on Windows).
 char NativeSeparator();
 

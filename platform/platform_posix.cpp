@@ -4,6 +4,7 @@
 #include "platform/cleanup_registry_posix.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -40,6 +41,8 @@ std::string WithoutTrailingSeparator(const std::string& path) {
 }  // namespace
 
 char NativeSeparator() { return '/'; }
+
+bool NameLevelFits(const std::string& level) { return level.size() <= NAME_MAX; }
 
 FileHandle OpenForReading(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -77,6 +77,8 @@ HANDLE StdHandle(int stdStream) {
 
 char NativeSeparator() { return '\\'; }
 
+bool NameLevelFits(const std::string& level) { return Utf8ToWide(level).size() <= 255; }
+
 FileHandle OpenForReading(const std::string& path) {
   const std::wstring wide = LongPath(path);
   if (wide.empty()) return kNoFile;

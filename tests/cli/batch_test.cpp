@@ -12,6 +12,7 @@
 #include "cli/cli.h"
 #include "common/test_support.h"
 #include "platform/charset.h"
+#include "platform/platform.h"
 
 namespace vantelo {
 namespace {
@@ -228,6 +229,69 @@ TEST(CliBatch, UnsafeNamesAreSkippedAndControlCharactersEscaped) {
   // bytes inside other characters (U+201C) stay.
   EXPECT_EQ(cli::EscapeControls("a\xC2\x9B" "1m\x9B" "b \xC3\xA9\xE2\x80\x9C"),
             "a\\u009B1m\\x9Bb \xC3\xA9\xE2\x80\x9C");
+}
+
+std::string Hostile(const std::string& name) { return test::DataPath("hostile/" + name); }
+
+TEST(CliBatch, NamesTheDestinationCannotHoldAreSkippedAndTheRestExtracted) {
+  TempFolder dest;
+  const CliRun r = RunCli("extract " + Hostile("unwritable_names.zip") + " -d " + Quote(dest.dir()));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "There are 4 skiped files!\n");
+  const std::string fits = std::string(251, 'z') + ".txt";
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")),
+            std::string(296, 'x') + ".txt Skiped! Unsafe path.\ngood0.txt Ok.\n" +
+                std::string(300, 'y') +
+                "/file.txt Skiped! Unsafe path.\ngood1.txt Ok.\n"
+                " Skiped! Unsafe path.\ngood2.txt Ok.\n"
+                "dir/. Skiped! Unsafe path.\ngood3.txt Ok.\n" + fits + " Ok.\n");
+  EXPECT_EQ(test::ListFiles(dest.path()),
+            (std::vector<std::string>{"good0.txt", "good1.txt", "good2.txt", "good3.txt", fits}));
+}
+
+TEST(CliBatch, LongNamesLongLocalExtraFieldsAndTheLongestCommentAreRead) {
+  TempFolder dest;
+  CliRun r = RunCli("extract " + Hostile("big_local_extra.zip") + " -d " + Quote(dest.dir()));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "first.txt Ok.\nsecond.txt Ok.\nthird.txt Ok.\n");
+  EXPECT_EQ(test::ListFiles(dest.path()),
+            (std::vector<std::string>{"first.txt", "second.txt", "third.txt"}));
+
+  // The 700-byte path whole in the listing, the report and on disk.
+  std::string folder;
+  for (int k = 0; k < 7; ++k) folder += "level" + std::to_string(k) + "-" + std::string(84, 'd') + "/";
+  const std::string name = std::string(52, 'f') + ".txt";
+  r = RunCli("list " + Hostile("long_path.zip"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(name + "\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\t" + folder + "\n"), std::string::npos) << r.out;
+  TempFolder deep;
+  r = RunCli("extract " + Hostile("long_path.zip") + " -d " + Quote(deep.dir()));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), folder + name + " Ok.\nshort.txt Ok.\n");
+  EXPECT_EQ(ReadFileBytes(deep.file(folder + name)), "deep down\n");
+#ifndef _WIN32  // the directory listing under Wine does not reach a file this deep
+  EXPECT_EQ(test::ListFiles(deep.path()), (std::vector<std::string>{folder + name, "short.txt"}));
+#endif
+
+  r = RunCli("test " + Hostile("max_comment.zip"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "commented.txt Ok.\n");
+}
+
+TEST(CliBatch, NamesThatAreHtmlAreReportedAsTheyAre) {
+  const std::string heading =
+      "<h1>heading<img src=\"x.png\"><a href=\"https:&#47;&#47;example.invalid\">click here to repair.txt";
+  const CliRun r = RunCli("test " + Hostile("html_names.zip"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")),
+            heading + " Ok.\n<b>bad crc<img src=\"&#47;dev&#47;zero\">.txt BAD CRC!\n"
+                      "<h1>old method<img src=\"x.png\">.txt \n");
+  EXPECT_EQ(r.err, "ERROR! <h1>old method<img src=\"x.png\">.txt is compressed with not supported old method!\n");
+  if (platform::kWindowsNameRules) return;  // "<", ">", '"' and ":" are not for Windows names
+  TempFolder dest;
+  RunCli("extract " + Hostile("html_names.zip") + " -d " + Quote(dest.dir()));
+  EXPECT_EQ(test::ListFiles(dest.path()), std::vector<std::string>{heading});
 }
 
 // Paths beyond ASCII reach the program and come back in its messages intact

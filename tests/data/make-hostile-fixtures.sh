@@ -178,4 +178,56 @@ write("crypt_wrong_password.zip",
                stored(b"after.txt", b"after\n")]))
 with open(f"{out}/crypt_wrong_password.txt", "wb") as f:
     f.write(wrong + b"\n")
+
+# Names that are HTML: shown by a desktop toolkit as rich text they would
+# load a file as an image, show a heading and a link. No "/" in them (that
+# would be a separator): "&#47;" is the slash in HTML. The first is fine, the
+# second fails its CRC-32, the third has a method no one decodes (its name is
+# in the error message).
+heading = b'<h1>Heading<img src="x.png"><a href="https:&#47;&#47;example.invalid">click here to repair.txt'
+zero = b'<b>bad crc<img src="&#47;dev&#47;zero">.txt'
+old = b'<h1>old method<img src="x.png">.txt'
+text = b"plain text\n"
+write("html_names.zip",
+      archive([stored(heading, text),
+               (zero, 0, text, len(text), zlib.crc32(text) ^ 1),
+               (old, 6, text, len(text), zlib.crc32(text))]))
+
+# Names no file system can hold, each with a good entry after it: a level of
+# 300 bytes (for a file, then for a folder), a name that starts with NUL (it
+# decodes to nothing), a last level "."; then a name of 255 bytes, which fits.
+unwritable = [b"x" * 296 + b".txt", b"y" * 300 + b"/file.txt", b"\0hidden.txt", b"dir/."]
+entries = []
+for k, name in enumerate(unwritable):
+    entries += [stored(name, b"cannot be written\n"), stored(b"good%d.txt" % k, b"good\n")]
+entries.append(stored(b"z" * 251 + b".txt", b"just fits\n"))
+write("unwritable_names.zip", archive(entries))
+
+
+# Local extra fields longer than the input buffer: 40,000 bytes, and the
+# 65,535 the format allows, each one well-formed block of an unknown id.
+def with_local_extra(entries):
+    body, records = b"", []
+    for name, data, extra_length in entries:
+        extra = struct.pack("<HH", 0xCAFE, extra_length - 4) + bytes(extra_length - 4)
+        crc = zlib.crc32(data)
+        packed = deflate_raw(data)
+        records.append(central(name, 8, crc, len(packed), len(data), len(body)))
+        body += local(name, 8, crc, len(packed), len(data), extra=extra) + packed
+    return finish(body, records)
+
+write("big_local_extra.zip", with_local_extra([(b"first.txt", b"after 40,000 bytes\n" * 50, 40000),
+                                               (b"second.txt", b"after 65,535 bytes\n" * 50, 65535),
+                                               (b"third.txt", b"no extra\n", 4)]))
+
+# A 700-byte path (levels of 91 bytes) in both headers, and a short one.
+deep = b"/".join(b"level%d-" % k + b"d" * 84 for k in range(7)) + b"/" + b"f" * 52 + b".txt"
+assert len(deep) == 700
+write("long_path.zip", archive([stored(deep, b"deep down\n"), stored(b"short.txt", b"short\n")]))
+
+# The longest archive comment there is: 65,535 bytes.
+comment = (b"A comment of the greatest length. " * 1928)[:65535]
+data = b"found\n"
+whole = archive([stored(b"commented.txt", data)])
+write("max_comment.zip", whole[:-2] + struct.pack("<H", len(comment)) + comment)
 EOF

@@ -209,14 +209,36 @@ TEST_F(CatalogTest, DamagedCentralDirectoryEmptiesTheList) {
   }
 }
 
-TEST_F(CatalogTest, NamesUpTo511BytesOpenAndLongerOnesAreRefused) {
+TEST_F(CatalogTest, NamesOfEveryLengthTheFormatAllowsOpen) {
   ASSERT_EQ(OpenArchive(DataPath("name_511.zip")), 0);
   EXPECT_EQ(GetEntryName(0).size(), 511u);
-  const Opened o = Open(DataPath("bad_long_name.zip"));
+  ASSERT_EQ(OpenArchive(DataPath("bad_long_name.zip")), 0) << GetLastMessage();
+  EXPECT_EQ(GetEntryName(0), std::string(508, 'a') + ".txt");
+  // A 700-byte path of seven folder levels, and the entry after it.
+  ASSERT_EQ(OpenArchive(DataPath("hostile/long_path.zip")), 0) << GetLastMessage();
+  ASSERT_EQ(GetEntryCount(), 2);
+  EXPECT_EQ(GetEntryFolder(0).size() + GetEntryName(0).size(), 700u);
+  EXPECT_EQ(GetEntryName(0), std::string(52, 'f') + ".txt");
+  EXPECT_EQ(GetEntryName(1), "short.txt");
+}
+
+TEST_F(CatalogTest, TheEndRecordIsFoundBehindTheLongestComment) {
+  // 65,535 bytes of comment: the record starts 65,557 bytes before the end.
+  ASSERT_EQ(OpenArchive(DataPath("hostile/max_comment.zip")), 0) << GetLastMessage();
+  EXPECT_EQ(Engine().EndRecordOffset, Engine().ArchiveSize - 22 - 65535);
+  ASSERT_EQ(GetEntryCount(), 1);
+  EXPECT_EQ(GetEntryName(0), "commented.txt");
+  EXPECT_EQ(ExtractAll("", "", true, true, true, nullptr), 0) << GetLastMessage();
+  EXPECT_EQ(GetEntryStatus(0), kStatusOk);
+  // One byte more in front of the record than any comment can hold: no
+  // record of this file.
+  test::TempFolder tmp;
+  std::string bytes = test::ReadFileBytes(DataPath("hostile/max_comment.zip"));
+  bytes += "x";
+  test::WriteFileBytes(tmp.file("longer.zip"), bytes);
+  const Opened o = Open(tmp.file("longer.zip"));
   EXPECT_EQ(o.result, kOpenFailed);
-  EXPECT_EQ(o.error, 1);
-  EXPECT_NE(o.message.find("longer than 511 bytes"), std::string::npos) << o.message;
-  EXPECT_EQ(GetEntryCount(), 0);
+  EXPECT_EQ(o.message, "This is not a ZIP file or the structure of ZIP file is damaged!");
 }
 
 // A sparse archive of 4 GiB and more: a stored entry of zeros past 4 GiB, and
