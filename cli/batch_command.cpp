@@ -143,8 +143,18 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
 
   const std::string message = EscapeControls(GetLastMessage());
   const std::int32_t skipped = GetSkippedCount();
+  // A refused method is named on a line of its own, after the defined message.
+  std::string methodDetail;
+  if (error == kErrMethod) {
+    const std::int32_t stopped = GetStoppedEntry();
+    if (stopped >= 0) {
+      const std::uint16_t method = GetEntryMethod(stopped);
+      methodDetail = MethodDetailText(method, GetMethodName(method));
+    }
+  }
   CloseArchive();
   err << BatchSummaryText(error, message, skipped) << '\n';
+  if (!methodDetail.empty()) err << "vantelo-cli: " << methodDetail << '\n';
   if (error != 0) return kExitError;
   return skipped > 0 ? kExitSkipped : kExitOk;
 }

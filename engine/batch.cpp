@@ -4,39 +4,50 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "engine/crypt.h"
+#include "engine/engine_state.h"
 #include "engine/extract.h"
-#include "engine/stream_io.h"
+#include "engine/methods/method_table.h"
+#include "engine/pipeline/byte_source.h"
+#include "engine/progress_gate.h"
+#include "engine/zip_crypto.h"
 
 namespace vantelo {
 namespace {
 
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::int32_t kLocalHeaderSize = 30;
-constexpr std::int32_t kCryptHeaderSize = 12;
-constexpr std::int32_t kMaxPassword = 30;
 const char* const kDamagedLocalHeader = "The structure of local file header is damaged!";
 
-// Makes the n bytes at LocalOffset available in InBuffer: reuses the buffer when
-// they already lie below InLimit, otherwise fills it from LocalOffset. Bytes the
-// archive does not have (a header cut off by the end of the file) stop the
-// batch: nothing stale is ever read.
+EntryInput& Input(EngineState& s) { return s.Pipeline->input; }
+
+// Makes the n bytes at LocalOffset available in the input buffer: reuses the
+// buffer when they already lie below its limit, otherwise fills it from
+// LocalOffset. Bytes the archive does not have (a header cut off by the end of
+// the file) stop the batch: nothing stale is ever read.
 bool EnsureWindow(EngineState& s, ZipSize n) {
+  EntryInput& in = Input(s);
   const ZipSize offset = s.LocalOffset;
-  if (offset < s.InBase || offset + n > s.InBase + s.InLimit) {
-    s.InBase = s.LocalOffset;
-    FillInputAt();
-    if (s.ErrorNo != 0) return false;
+  if (offset < in.base || offset + n > in.base + in.limit) {
+    const EntryResult filled = in.FillAt(offset);
+    if (filled != EntryResult::kOk) {
+      SetEntryError(filled);
+      return false;
+    }
   }
-  if (offset < s.InBase || offset + n > s.InBase + s.InCount) {
+  if (offset < in.base || offset + n > in.base + in.count) {
     SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
   }
   return true;
 }
 
-const std::uint8_t* WindowAt(const EngineState& s) {
-  return s.InBuffer.data() + (s.LocalOffset - s.InBase);
+const std::uint8_t* WindowAt(EngineState& s) {
+  return Input(s).buffer.data() + (s.LocalOffset - Input(s).base);
+}
+
+// Puts the input's read position on LocalOffset, which lies in the buffer.
+void ReadOnFromLocalOffset(EngineState& s) {
+  Input(s).pos = static_cast<std::int32_t>(s.LocalOffset - Input(s).base);
 }
 
 void SkipEncrypted(EngineState& s, const char* status) {
@@ -47,7 +58,7 @@ void SkipEncrypted(EngineState& s, const char* status) {
 }
 
 // Checks the local header's signature, skips it with its name and extra field
-// and leaves InPos on the entry's data. Its other fields are not used: the
+// and leaves the input's read position on the entry's data. Its other fields are not used: the
 // central directory record has them all, and streaming writers leave
 // placeholders here. False when the batch must stop.
 bool SkipLocalHeader(EngineState& s) {
@@ -76,7 +87,7 @@ bool SkipLocalHeader(EngineState& s) {
   }
   s.EntryDataEnd = s.LocalOffset + s.CurrentEntry->PackedSize;
   if (!EnsureWindow(s, 0)) return false;  // the buffer from the data on
-  s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
+  ReadOnFromLocalOffset(s);
   // The output path comes from the central directory name, decoded by the
   // catalog (TZFItem::EntryPath), as the catalog shows it.
   return true;
@@ -84,7 +95,6 @@ bool SkipLocalHeader(EngineState& s) {
 
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
-  s.CryptRemaining = 0;
   s.CurrentEntry->ItemStatus.clear();  // an entry this batch cannot finish has no verdict
   if (!SkipLocalHeader(s)) return false;
   const std::uint16_t flags = s.CurrentEntry->CentralFlags;
@@ -109,18 +119,20 @@ bool ProcessCurrentEntry(EngineState& s) {
     return false;
   }
   if (!EnsureWindow(s, kCryptHeaderSize)) return false;
-  std::memcpy(s.CryptHeader.data(), WindowAt(s), kCryptHeaderSize);
+  std::array<std::uint8_t, kCryptHeaderSize> header{};
+  std::memcpy(header.data(), WindowAt(s), kCryptHeaderSize);
   s.LocalOffset += kCryptHeaderSize;
-  s.InPos = static_cast<std::int32_t>(s.LocalOffset - s.InBase);
-  s.CryptRemaining = packed - kCryptHeaderSize;
-  if (!CheckPassword()) {
+  ReadOnFromLocalOffset(s);
+  ZipCryptoFilter filter;
+  if (!filter.Open(s.Password, header, ZipCryptoCheckByte(*s.CurrentEntry))) {
     SkipEncrypted(s, kStatusBadPassword);
     return true;
   }
-  s.CryptStart = s.InPos;
-  s.CryptCount = s.InCount - s.InPos;
-  DecryptInput();
+  // The entry's bytes after the header are encrypted, and no byte after them.
+  filter.SetRemaining(packed - kCryptHeaderSize);
+  Input(s).SetFilter(&filter);
   ExtractCurrentEntry();
+  Input(s).SetFilter(nullptr);
   return s.ErrorNo == 0;
 }
 
@@ -133,7 +145,7 @@ std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
   s.DestDir = destDir;
   if (!s.DestDir.empty() && s.DestDir.back() != '/' && s.DestDir.back() != '\\')
     s.DestDir += platform::NativeSeparator();
-  s.Password = password.substr(0, kMaxPassword);
+  s.Password = password.substr(0, kMaxPasswordLength);
   s.Overwrite = overwrite;
   s.UseFolderNames = useFolderNames;
   s.TestOnly = testOnly;
@@ -149,16 +161,23 @@ std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
 
 void ProcessEntries(std::int32_t first, std::int32_t last) {
   EngineState& s = Engine();
-  s.InBase = 0;
-  s.InCount = 0;
-  s.InPos = 0;
-  s.InLimit = 0;
+  if (s.Pipeline == nullptr) s.Pipeline = std::make_unique<EntryPipeline>();
+  FileSource archive(s.ArchiveHandle);
+  ProgressGate gate;
+  EntryInput& in = Input(s);
+  in.Reset();
+  in.Connect(&archive, &gate);
+  struct Disconnect {
+    EntryInput& in;
+    ~Disconnect() { in.Connect(nullptr, nullptr); }
+  } disconnect{in};
   s.UserBreak = 0;
   s.ErrorNo = 0;
   s.ErrorMsg.clear();
   s.BytesDone = 0;
   s.FilesDone = 0;
   s.SkippedCount = 0;
+  s.StoppedEntry = -1;
   s.LastCallbackTick = platform::TickCount();
   if (last < first) return;
   // Refused before anything is written.
@@ -169,7 +188,10 @@ void ProcessEntries(std::int32_t first, std::int32_t last) {
   for (std::int32_t i = first; i <= last; ++i) {
     s.CurrentEntry = &s.Entries.at(static_cast<std::size_t>(i));
     if (s.SelectedOnly && !s.CurrentEntry->Selected) continue;
-    if (!ProcessCurrentEntry(s)) return;
+    if (!ProcessCurrentEntry(s)) {
+      s.StoppedEntry = i;
+      return;
+    }
   }
 }
 

@@ -64,18 +64,18 @@ bool FindEndRecord(EngineState& s) {
     s.EndRecordOffset = s.ArchiveSize - kEndRecordSize;
     return true;
   }
-  static_assert(kMaxScan <= std::tuple_size_v<decltype(s.OutWindow)>, "the scan reads into OutWindow");
   const auto span = static_cast<std::int32_t>(std::min<ZipSize>(s.ArchiveSize, kMaxScan));
+  std::vector<std::uint8_t> tail(static_cast<std::size_t>(span));
   platform::Seek(s.ArchiveHandle, s.ArchiveSize - span, SeekOrigin::Begin);
-  const std::int32_t got = platform::Read(s.ArchiveHandle, s.OutWindow.data(), span);
+  const std::int32_t got = platform::Read(s.ArchiveHandle, tail.data(), span);
   if (got != span) return false;
   for (std::int32_t k = span - 4; k >= 0; --k) {
-    if (ReadU32(s.OutWindow.data() + k) != kEndSignature) continue;
+    if (ReadU32(tail.data() + k) != kEndSignature) continue;
     s.EndRecordOffset = s.ArchiveSize - span + k;
     // A record cut off by the end of the file reads as zeros beyond it.
     s.EndRecord.fill(0);
     const std::int32_t available = std::min(kEndRecordSize, span - k);
-    std::memcpy(s.EndRecord.data(), s.OutWindow.data() + k, static_cast<std::size_t>(available));
+    std::memcpy(s.EndRecord.data(), tail.data() + k, static_cast<std::size_t>(available));
     return true;
   }
   return false;
@@ -255,6 +255,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
   EngineState& s = Engine();
   s.ErrorNo = 0;
   s.ErrorMsg.clear();
+  s.StoppedEntry = -1;
   if (s.ArchiveHandle != platform::kNoFile) {
     platform::Close(s.ArchiveHandle);
     s.ArchiveHandle = platform::kNoFile;

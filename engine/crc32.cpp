@@ -1,46 +1,48 @@
-// CRC-32 of the ZIP format (reflected polynomial 0xEDB88320).
-//
-// The register is updated sixteen bytes at a time with sixteen derived tables
-// ("slicing by 16", 16 KiB of tables); the results are identical to the
-// byte-at-a-time update, which is kept as the reference.
-#include <array>
-#include <cstring>
+// CRC-32, sixteen bytes at a time with sixteen derived tables ("slicing by
+// 16", 16 KiB of tables); the results are identical to the byte-at-a-time
+// update, which is kept as the reference. The tables are made by the compiler.
+#include "engine/crc32.h"
 
-#include "engine/stream_io.h"
+#include <bit>
+#include <cstring>
 
 namespace vantelo {
 namespace {
 
-// Table k maps a byte to its CRC contribution k bytes further on.
-std::array<std::array<std::uint32_t, 256>, 16> g_slices{};
+using Slices = std::array<std::array<std::uint32_t, 256>, 16>;
 
-}  // namespace
-
-void BuildCrcTable() {
-  EngineState& s = Engine();
+// Table 0 is the byte table; table k maps a byte to its CRC contribution k
+// bytes further on.
+constexpr Slices MakeSlices() {
+  Slices t{};
   for (std::uint32_t n = 0; n < 256; ++n) {
     std::uint32_t c = n;
     for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-    s.CrcTable[n] = c;
+    t[0][n] = c;
   }
-  g_slices[0] = s.CrcTable;
   for (std::size_t k = 1; k < 16; ++k)
     for (std::size_t n = 0; n < 256; ++n) {
-      const std::uint32_t prev = g_slices[k - 1][n];
-      g_slices[k][n] = (prev >> 8) ^ s.CrcTable[prev & 0xFF];
+      const std::uint32_t prev = t[k - 1][n];
+      t[k][n] = (prev >> 8) ^ t[0][prev & 0xFF];
     }
+  return t;
 }
 
+constexpr Slices kSlices = MakeSlices();
+
+}  // namespace
+
+const std::array<std::uint32_t, 256>& CrcTable() { return kSlices[0]; }
+
 std::uint32_t CrcUpdateBytewise(std::uint32_t crc, const std::uint8_t* data, std::size_t length) {
-  const auto& table = Engine().CrcTable;
+  const auto& table = kSlices[0];
   for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
   return crc;
 }
 
 std::uint32_t CrcUpdate(std::uint32_t crc, const std::uint8_t* data, std::size_t length) {
-  Engine();  // the tables are built at start-up
   if constexpr (std::endian::native == std::endian::little) {
-    const auto& t = g_slices;
+    const auto& t = kSlices;
     while (length >= 16) {
       std::uint32_t w0, w1, w2, w3;
       std::memcpy(&w0, data, 4);

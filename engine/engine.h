@@ -130,11 +130,20 @@ std::uint16_t GetEntryTime(std::int32_t index);
 ZipSize GetEntrySize(std::int32_t index);
 ZipSize GetEntryPackedSize(std::int32_t index);
 bool GetEntryEncrypted(std::int32_t index);
+// The entry's compression method number from its central record (0 stored,
+// 8 Deflate, 9 Deflate64, 98 PPMd, ...).
+std::uint16_t GetEntryMethod(std::int32_t index);
+// What users call a compression method ("Deflate64", "PPMd"); "" for a number
+// the ZIP format names no method for.
+std::string GetMethodName(std::uint16_t method);
 bool GetEntrySelected(std::int32_t index);
 bool SetEntrySelected(std::int32_t index, bool value);
 std::string GetLastMessage();
 std::int32_t GetSkippedCount();
 bool GetProgress(std::int32_t& files, ZipSize& bytes);
+// The entry the last batch stopped at with an error (its index), -1 when the
+// batch reached its end or stopped before any entry.
+std::int32_t GetStoppedEntry();
 bool RequestBreak();
 
 // Batches: extract or test all entries, the selected ones, or one entry.

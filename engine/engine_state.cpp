@@ -6,8 +6,7 @@
 namespace vantelo {
 
 EngineState& Engine() {
-  // Heap-allocated once and never freed: the state is large (its buffers and
-  // tables are fixed arrays) and lives until the process ends.
+  // Heap-allocated once and never freed: it lives until the process ends.
   static EngineState* state = new EngineState();
   if (!state->Started) {
     state->Started = true;
@@ -22,8 +21,6 @@ void EngineStartup() {
   if (done) return;
   done = true;
   s.Entries.clear();
-  BuildCrcTable();
-  BuildFixedTables();
 }
 
 void EngineShutdown() {
@@ -44,6 +41,16 @@ void SetError(std::int32_t number, std::string message) {
   EngineState& s = Engine();
   s.ErrorNo = number;
   s.ErrorMsg = std::move(message);
+}
+
+}  // namespace vantelo
+
+namespace vantelo {
+
+void SetEntryError(EntryResult result) {
+  EngineState& s = Engine();
+  FailureText failure = DescribeFailure(result, s.ArchiveName, s.OutputName);
+  if (failure.number != 0) SetError(failure.number, std::move(failure.message));
 }
 
 }  // namespace vantelo

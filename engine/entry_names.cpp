@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
+#include "engine/crc32.h"
 #include "engine/engine_state.h"
-#include "engine/stream_io.h"
 #include "platform/charset.h"
 
 namespace vantelo {

@@ -15,7 +15,7 @@
 namespace vantelo {
 
 // Handles the current entry once the batch has read its local header and name
-// and left InPos on its data: builds the output path, creates folders and the
+// and left the pipeline's input on its data: builds the output path, creates folders and the
 // output file (nothing in test mode), decodes, checks the CRC-32 and writes the
 // status text. The file is written under a temporary name beside its target and
 // put in place only when the entry ends "Ok.".
@@ -26,9 +26,6 @@ void ExtractCurrentEntry();
 void MakeEntryFolder();
 // Runs a batch over the entries First..Last with the options already stored.
 void ProcessEntries(std::int32_t first, std::int32_t last);
-
-// Whether the engine decodes a compression method: stored (0) or Deflate (8).
-bool IsSupportedMethod(std::uint16_t method);
 
 // The name without its "." levels ("./docs/./a.txt" is "docs/a.txt"; a name of
 // "." levels only, "./", is ""). A last level "." stays: it is no file name.

@@ -6,17 +6,18 @@
 // when the entry ends "Ok."; any other outcome removes it. So a failed entry
 // leaves nothing behind, and the file that was there before survives. Folders
 // are opened level by level below the destination, never through a link.
-#include <cstdio>
-
+//
+// The entry runs through the pipeline's parts (pipeline/entry_pipeline.h): the
+// batch has put the input on its data (with the decryption filter set), the
+// decoder comes from the method table, and the sink is the pending file or,
+// in test mode, nothing.
+#include "engine/engine_state.h"
 #include "engine/extract.h"
-#include "engine/inflate/inflate.h"
-#include "engine/stream_io.h"
+#include "engine/methods/method_table.h"
+#include "engine/pipeline/sink.h"
 
 namespace vantelo {
 namespace {
-
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflate = 8;
 
 // A skipped entry counts as skipped and adds its full size to the bytes done.
 void SkipEntry(EngineState& s, const char* status) {
@@ -25,22 +26,7 @@ void SkipEntry(EngineState& s, const char* status) {
   s.BytesDone += s.CurrentEntry->UnpackedSize;
 }
 
-void SetUnsupportedMethod(EngineState& s) {
-  SetError(kErrMethod, s.OutputName + " is compressed with not supported old method!");
-}
-
-platform::PendingFile TakePendingOutput(EngineState& s) {
-  platform::PendingFile pending{s.OutputHandle, std::move(s.OutputTempName)};
-  s.OutputHandle = platform::kNoFile;
-  s.OutputTempName.clear();
-  return pending;
-}
-
-// Closes the output file, if any, and removes it: nothing of it remains.
-void DiscardOutput(EngineState& s) {
-  platform::PendingFile pending = TakePendingOutput(s);
-  platform::DiscardPendingFile(s.OutputFolder, pending);
-}
+void SetUnsupportedMethod() { SetEntryError(EntryResult::kUnsupported); }
 
 // Opens the destination on the batch's first write, making it when missing.
 bool OpenDestinationFolder(EngineState& s) {
@@ -67,11 +53,11 @@ platform::FolderResult OpenEntryFolder(EngineState& s, const std::string& relati
 // Prepares the output file of a file entry. Returns false when the entry is
 // done already: skipped (the file exists, a link stands on its way) or stopped
 // by an error.
-bool PrepareOutput(EngineState& s) {
+bool PrepareOutput(EngineState& s, PendingFileSink& file) {
   const std::string target = s.DestDir + s.OutputName;
   // An entry that cannot be decoded creates nothing.
   if (!IsSupportedMethod(s.CurrentEntry->Method)) {
-    SetUnsupportedMethod(s);
+    SetUnsupportedMethod();
     return false;
   }
   const std::string relative = s.UseFolderNames ? s.EntryFolder : std::string();
@@ -91,20 +77,16 @@ bool PrepareOutput(EngineState& s) {
     SkipEntry(s, kStatusFileExists);
     return false;
   }
-  platform::PendingFile pending;
-  if (present == platform::NameKind::Folder || !platform::CreatePendingFile(s.OutputFolder, pending)) {
+  if (present == platform::NameKind::Folder || !file.Create(s.OutputFolder)) {
     SetError(kErrCreate, "Error creating file " + target + " !");
     return false;
   }
-  s.OutputHandle = pending.file;
-  s.OutputTempName = std::move(pending.tempName);
   return true;
 }
 
 // Gives the finished file its name (the entry's verdict is "Ok.").
-void PublishOutput(EngineState& s) {
-  platform::PendingFile pending = TakePendingOutput(s);
-  switch (platform::PublishPendingFile(s.OutputFolder, pending, s.EntryFileName, s.Overwrite)) {
+void PublishOutput(EngineState& s, PendingFileSink& file) {
+  switch (file.Publish(s.EntryFileName, s.Overwrite)) {
     case platform::PublishResult::Published:
       s.CurrentEntry->ItemStatus = kStatusOk;
       return;
@@ -121,17 +103,7 @@ void PublishOutput(EngineState& s) {
 }
 
 // Whether decoding consumed input beyond the entry's packed data.
-bool ReadPastEntry(const EngineState& s) {
-  const std::int64_t bitsUsed = (static_cast<std::int64_t>(s.InBase) + s.InPos) * 8 + s.InBitPos;
-  return bitsUsed > s.EntryDataEnd * 8;
-}
-
-// Whether the entry's data decoded completely: no error, no byte taken from
-// beyond the entry, and exactly the declared number of bytes came out.
-bool DecodedCompletely(const EngineState& s) {
-  if (s.ErrorNo != 0 || ReadPastEntry(s)) return false;
-  return s.EntryOutCount == s.CurrentEntry->UnpackedSize;
-}
+bool ReadPastEntry(const EngineState& s) { return s.Pipeline->input.BitOffset() > s.EntryDataEnd * 8; }
 
 void CloseEntryFolder(EngineState& s) {
   platform::CloseFolder(s.OutputFolder);
@@ -139,10 +111,6 @@ void CloseEntryFolder(EngineState& s) {
 }
 
 }  // namespace
-
-bool IsSupportedMethod(std::uint16_t method) {
-  return method == kMethodStored || method == kMethodDeflate;
-}
 
 bool IsUnsafeEntryPath(const char* storedName, bool windowsRules) {
   const std::string kept = DropCurrentFolderLevels(storedName);
@@ -181,8 +149,6 @@ void MakeEntryFolder() {
 
 void ExtractCurrentEntry() {
   EngineState& s = Engine();
-  s.OutputHandle = platform::kNoFile;
-  s.OutputTempName.clear();
   s.OutputFolder = platform::kNoFolder;
   s.CurrentEntry->ItemStatus.clear();
   s.FilesDone += 1;
@@ -200,6 +166,7 @@ void ExtractCurrentEntry() {
   s.OutputName = s.UseFolderNames ? s.EntryFolder + s.EntryFileName : s.EntryFileName;
   const bool isFolder = s.EntryFileName == kFolderName;
 
+  PendingFileSink file;  // removed, unless published, when the entry is done
   if (s.TestOnly) {
     if (isFolder) {
       s.CurrentEntry->ItemStatus = kStatusOk;
@@ -217,61 +184,57 @@ void ExtractCurrentEntry() {
       MakeEntryFolder();
       return;
     }
-    if (!PrepareOutput(s)) {
+    if (!PrepareOutput(s, file)) {
       CloseEntryFolder(s);
       return;
     }
   }
 
-  s.InBitPos = 0;
-  s.EntryOutCount = 0;
-  s.EntryCrc = 0xFFFFFFFFu;
-  s.OutStart = 0;
-  s.OutPos = 0;
-  switch (s.CurrentEntry->Method) {
-    case kMethodStored:
-      CopyStoredEntry();
-      break;
-    case kMethodDeflate:
-      InflateEntry();
-      break;
-    default:
-      DiscardOutput(s);
-      CloseEntryFolder(s);
-      SetUnsupportedMethod(s);
-      return;
+  EntryPipeline& pipeline = *s.Pipeline;
+  EntryDecoder* decoder = pipeline.DecoderFor(s.CurrentEntry->Method);
+  if (decoder == nullptr) {
+    file.Discard();
+    CloseEntryFolder(s);
+    SetUnsupportedMethod();
+    return;
   }
-  s.EntryCrc ^= 0xFFFFFFFFu;
+  DiscardSink nothing;
+  pipeline.input.bitPos = 0;
+  RunningEntry entry{pipeline.input, *decoder, pipeline.window, s.TestOnly ? static_cast<Sink&>(nothing) : file};
+  EntryResult result = entry.Decode(s.CurrentEntry->UnpackedSize, &s.BytesDone);
 
   // Data that wrong keys turned into garbage often fails to decode, or runs
   // on past the entry: for an encrypted entry that is the same verdict as a
   // CRC mismatch, not damage to the archive, and the batch goes on.
   const bool encrypted = (s.CurrentEntry->CentralFlags & kFlagEncrypted) != 0;
   const bool overran = ReadPastEntry(s);
-  if (encrypted && s.ErrorNo == kErrDamaged) {
-    s.ErrorNo = 0;
-    s.ErrorMsg.clear();
-  } else if (!encrypted && overran && s.ErrorNo == 0) {
+  if (encrypted && result == EntryResult::kDamaged) {
+    result = EntryResult::kDataError;
+  } else if (!encrypted && overran && !IsFailure(result)) {
     // Its stream took another entry's bytes (or the central directory's) as its own.
     SetError(kErrDamaged, kOverlapMessage);
+    result = EntryResult::kDamaged;
   }
+  InputFilter* filter = pipeline.input.Filter();
+  const bool authentic = filter == nullptr || filter->Authenticates();
 
   // The CRC-32 is the central directory's: a data descriptor is not read.
-  if (s.ErrorNo != 0) {
+  if (IsFailure(result)) {
     // Stopped by an error or a user break: no verdict, and nothing of it stays.
-    DiscardOutput(s);
-  } else if (DecodedCompletely(s) && s.EntryCrc == s.CurrentEntry->CentralCrc) {
-    if (s.OutputHandle != platform::kNoFile)
-      platform::SetLastWriteTimeFromDos(s.OutputHandle, s.CurrentEntry->FileDate,
-                                        s.CurrentEntry->FileTime);
+    if (s.ErrorNo == 0) SetEntryError(result);
+    file.Discard();
+  } else if (result == EntryResult::kOk && !overran && authentic &&
+             pipeline.window.Crc() == s.CurrentEntry->CentralCrc) {
+    if (file.File() != platform::kNoFile)
+      platform::SetLastWriteTimeFromDos(file.File(), s.CurrentEntry->FileDate, s.CurrentEntry->FileTime);
     if (s.TestOnly)
       s.CurrentEntry->ItemStatus = kStatusOk;
     else
-      PublishOutput(s);
+      PublishOutput(s, file);
   } else {
     s.SkippedCount += 1;
     s.CurrentEntry->ItemStatus = kStatusBadCrc;
-    DiscardOutput(s);
+    file.Discard();
   }
   CloseEntryFolder(s);
 }

@@ -2,6 +2,7 @@
 #include <stdexcept>
 
 #include "engine/engine_state.h"
+#include "engine/methods/method_table.h"
 
 namespace vantelo {
 namespace {
@@ -45,6 +46,8 @@ ZipSize GetEntrySize(std::int32_t index) { return Entry(index).UnpackedSize; }
 ZipSize GetEntryPackedSize(std::int32_t index) { return Entry(index).PackedSize; }
 bool GetEntryEncrypted(std::int32_t index) { return Entry(index).Encrypted; }
 bool GetEntrySelected(std::int32_t index) { return Entry(index).Selected; }
+std::uint16_t GetEntryMethod(std::int32_t index) { return Entry(index).Method; }
+std::string GetMethodName(std::uint16_t method) { return MethodName(method); }
 
 bool SetEntrySelected(std::int32_t index, bool value) {
   Entry(index).Selected = value;
@@ -54,6 +57,8 @@ bool SetEntrySelected(std::int32_t index, bool value) {
 std::string GetLastMessage() { return Engine().ErrorMsg; }
 
 std::int32_t GetSkippedCount() { return Engine().SkippedCount; }
+
+std::int32_t GetStoppedEntry() { return Engine().StoppedEntry; }
 
 bool GetProgress(std::int32_t& files, ZipSize& bytes) {
   const EngineState& s = Engine();
@@ -73,6 +78,7 @@ std::int32_t CloseArchive() {
   s.ArchiveHandle = platform::kNoFile;
   s.Entries.clear();
   s.CurrentEntry = nullptr;
+  s.StoppedEntry = -1;
   return 0;
 }
 

@@ -24,4 +24,10 @@ std::string BatchSummaryText(std::int32_t error, const std::string& message, std
   return "There are " + std::to_string(skipped) + " skiped files!";
 }
 
+std::string MethodDetailText(std::uint16_t method, const std::string& name) {
+  std::string text = "method " + std::to_string(method);
+  if (!name.empty()) text += " (" + name + ")";
+  return text;
+}
+
 }  // namespace vantelo

@@ -17,5 +17,8 @@ std::vector<std::string> ReportTotalLines(std::int32_t files, std::int64_t bytes
 // The summary of a batch: "ERROR! " + message after a failure, otherwise
 // "All is Ok!", "There is a skiped file!" or "There are N skiped files!".
 std::string BatchSummaryText(std::int32_t error, const std::string& message, std::int32_t skipped);
+// The detail shown beside a refused method: "method 98 (PPMd)", or "method 77"
+// for a number without a name.
+std::string MethodDetailText(std::uint16_t method, const std::string& name);
 
 }  // namespace vantelo

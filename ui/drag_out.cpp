@@ -19,7 +19,7 @@
 
 namespace vantelo::ui {
 
-QStringList TForm1::ExtractForDrag(QStringList& failures) {
+QStringList TForm1::ExtractForDrag(QStringList& failures, QString& detail) {
   QStringList files;
   const std::int32_t count = GetEntryCount();
   if (count <= 0 || BatchRunning) return files;
@@ -60,6 +60,7 @@ QStringList TForm1::ExtractForDrag(QStringList& failures) {
     if (platform::FileExists(path)) TempFiles.push_back(path);
     if (result != 0) {
       failures << EngineText(GetLastMessage());
+      detail = StoppedBatchDetail(result);
       break;  // the archive itself failed: the rest would fail alike
     }
     if (GetEntryStatus(i) != kStatusOk) {
@@ -74,7 +75,8 @@ QStringList TForm1::ExtractForDrag(QStringList& failures) {
 
 void TForm1::DrawGrid1StartDrag() {
   QStringList failures;
-  const QStringList files = ExtractForDrag(failures);
+  QString detail;
+  const QStringList files = ExtractForDrag(failures, detail);
   if (!files.isEmpty() && SysImages != nullptr) {
     auto* data = new QMimeData;
     QList<QUrl> urls;
@@ -84,7 +86,7 @@ void TForm1::DrawGrid1StartDrag() {
   }
   // Said after the drop: the drag must not wait on a box.
   if (!failures.isEmpty())
-    ShowErrorBox(this, QStringLiteral("ERROR! ") + failures.join(QStringLiteral("\n")));
+    ShowErrorBox(this, QStringLiteral("ERROR! ") + failures.join(QStringLiteral("\n")), detail);
 }
 
 }  // namespace vantelo::ui

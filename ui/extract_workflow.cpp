@@ -238,7 +238,7 @@ void TForm1::sbExtractClick() {
       }
       if (!run.testOnly) extras.push_back({QString::fromLatin1(kOpenFolderButton), kAnswerOpenFolder});
     }
-    const int answer = AskYesNo(this, errorNo != 0, BoxText(summary), extras, detail);
+    const int answer = AskYesNo(this, errorNo != 0, BoxText(summary), extras, detail, StoppedBatchDetail(errorNo));
     if (answer == kAnswerOtherPassword) {
       QString password;
       if (!AskPassword(this, detail + QStringLiteral(" Another password:"), &password)) return;

@@ -248,7 +248,9 @@ class TForm1 : public QMainWindow {
   // folder in TempDir and handed to the desktop as a drag of files. Entries that
   // could not be extracted are listed in `failures` and left out.
   void DrawGrid1StartDrag();
-  QStringList ExtractForDrag(QStringList& failures);
+  // The files of the selected entries; what failed goes into failures, and the
+  // detail of an error that stopped the extraction into detail.
+  QStringList ExtractForDrag(QStringList& failures, QString& detail);
 
   // The status bar panels' texts (panel 0: totals, panel 1: selection).
   QString PanelText(int index) const;

@@ -98,7 +98,7 @@ void TForm1::ExecFile() {
 
   if (result != 0) {
     forgetAtExit();
-    ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()), StoppedBatchDetail(result));
     return;
   }
 

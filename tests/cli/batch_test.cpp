@@ -71,7 +71,7 @@ TEST(CliBatch, ExtractAgreesWithPythonZipfileAndPrintsTheReport) {
       {"7zz_store.zip", ""},   {"7zz_zipcrypto.zip", "delta"},  {"bsdtar.zip", ""},
       {"py_mixed.zip", ""},    {"py_streamed.zip", ""},        {"zip64_pipe.zip", ""},
       {"zip64_fz.zip", ""},    {"zip64_py.zip", ""},           {"prefix_1000.zip", ""},
-      {"prefix_zip64.zip", ""}};
+      {"prefix_zip64.zip", ""}, {"7zz_deflate64_far.zip", ""}};
   for (const auto& [name, password] : archives) {
     SCOPED_TRACE(name);
     const std::string archive = name;
@@ -185,8 +185,14 @@ TEST(CliBatch, EngineErrorsPrintTheReportAndExitTwo) {
 
   r = RunCli("test " + Fixture("7zz_lzma.zip"));
   EXPECT_EQ(r.code, 2);
+  // The defined message, then the method on a line of its own.
   EXPECT_EQ(r.err, "ERROR! " + test::NativePath("docs/sub/long.txt") +
-                       " is compressed with not supported old method!\n");
+                       " is compressed with not supported old method!\nvantelo-cli: method 14 (LZMA)\n");
+
+  r = RunCli("test " + Fixture("7zz_ppmd.zip"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! readme.txt is compressed with not supported old method!\nvantelo-cli: method 98 (PPMd)\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "readme.txt \n");
 
   r = RunCli("test " + test::DataPath("bad_notzip.txt"));
   EXPECT_EQ(r.code, 2);
@@ -196,7 +202,8 @@ TEST(CliBatch, EngineErrorsPrintTheReportAndExitTwo) {
   // AES (method 99) is refused as the unsupported method it is, whatever the password.
   r = RunCli("test " + Fixture("aes_7zz.zip") + " -p aes");
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "ERROR! small.txt is compressed with not supported old method!\n");
+  EXPECT_EQ(r.err, "ERROR! small.txt is compressed with not supported old method!\n"
+                   "vantelo-cli: method 99 (WinZip AES)\n");
 
   // A missing destination is made, with every level; one that cannot be made
   // is an error, and an archive that cannot be opened makes nothing.

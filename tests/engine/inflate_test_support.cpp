@@ -5,64 +5,67 @@
 #include <random>
 
 #include "common/test_support.h"
-#include "engine/engine_state.h"
-#include "engine/inflate/inflate.h"
-#include "engine/stream_io.h"
+#include "engine/pipeline/byte_source.h"
+#include "engine/pipeline/entry_pipeline.h"
 
 namespace vantelo::test {
 
-DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, const DecodeOptions& options) {
-  TempFolder folder;
-  const std::string inPath = folder.file("entry.bin");
-  const std::string outPath = folder.file("out.bin");
-  WriteFileBytes(inPath, stream + options.trailer);
+namespace {
 
-  EngineState& s = Engine();
-  s.ErrorNo = 0;
-  s.ErrorMsg.clear();
-  s.UserBreak = 0;
-  s.Callback = nullptr;
-  s.ArchiveName = inPath;
-  s.ArchiveHandle = platform::OpenForReading(inPath);
-  static TZFItem entry;
-  entry = TZFItem{};
-  entry.UnpackedSize = declaredSize;
-  entry.Method = options.method == DecodeMethod::Deflate ? 8 : 0;
-  s.CurrentEntry = &entry;
-  s.InBase = 0;
-  s.InBitPos = 0;
-  FillInputAt();
-
-  s.TestOnly = options.testOnly;
-  s.OutputName = outPath;
-  s.OutputHandle = options.testOnly ? platform::kNoFile : platform::CreateForWriting(outPath, platform::CreateMode::Always);
-  if (options.dirtyWindow) s.OutWindow.fill(0xA5);
-  s.OutPos = s.OutStart = s.OutPending = 0;
-  s.EntryOutCount = 0;
-  s.EntryCrc = 0xFFFFFFFFu;
-  s.BytesDone = 0;
-
-  if (s.ErrorNo == 0) {
-    if (options.method == DecodeMethod::Deflate)
-      InflateEntry();
-    else
-      CopyStoredEntry();
+// Keeps what the window delivers.
+class StringSink final : public Sink {
+ public:
+  bool Put(const std::uint8_t* data, std::int32_t n) override {
+    bytes.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(n));
+    return true;
   }
+  std::string bytes;
+};
+
+std::uint16_t MethodNumber(DecodeMethod method) {
+  switch (method) {
+    case DecodeMethod::Stored:
+      return 0;
+    case DecodeMethod::Deflate:
+      return 8;
+    case DecodeMethod::Deflate64:
+      return 9;
+  }
+  return 8;
+}
+
+}  // namespace
+
+DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, const DecodeOptions& options) {
+  const std::string bytes = stream + options.trailer;
+  MemorySource source(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  // One pipeline for every call, as a batch keeps one: the window then holds
+  // an earlier stream's bytes, which no decoder may read.
+  static EntryPipeline pipeline;
+  EntryInput& in = pipeline.input;
+  in.Reset();
+  in.Connect(&source, nullptr);
+  if (options.dirtyWindow) pipeline.window.bytes.fill(0xA5);
 
   DecodeResult result;
-  result.errorNo = s.ErrorNo;
-  result.errorMsg = s.ErrorMsg;
-  result.crc = s.EntryCrc ^ 0xFFFFFFFFu;
-  result.outCount = s.EntryOutCount;
-  result.endOffset = (static_cast<std::int64_t>(s.InBase) + s.InPos) * 8 + s.InBitPos;
-  if (s.OutputHandle != platform::kNoFile) platform::Close(s.OutputHandle);
-  s.OutputHandle = platform::kNoFile;
-  platform::Close(s.ArchiveHandle);
-  s.ArchiveHandle = platform::kNoFile;
-  if (!options.testOnly) result.output = ReadFileBytes(outPath);
-  s.ErrorNo = 0;
-  s.ErrorMsg.clear();
-  s.TestOnly = false;
+  StringSink kept;
+  DiscardSink nothing;
+  Sink& sink = options.testOnly ? static_cast<Sink&>(nothing) : kept;
+  EntryDecoder* decoder = pipeline.DecoderFor(MethodNumber(options.method));
+  result.result = in.FillAt(0);
+  if (result.result == EntryResult::kOk) {
+    RunningEntry entry{in, *decoder, pipeline.window, sink};
+    ZipSize bytesDone = 0;
+    result.result = entry.Decode(declaredSize, &bytesDone);
+  }
+  const FailureText failure = DescribeFailure(result.result, "entry.bin", "out.bin");
+  result.errorNo = failure.number;
+  result.errorMsg = failure.message;
+  result.crc = pipeline.window.Crc();
+  result.outCount = static_cast<std::int32_t>(pipeline.window.delivered);
+  result.endOffset = in.BitOffset();
+  result.output = std::move(kept.bytes);
+  in.Connect(nullptr, nullptr);
   return result;
 }
 

@@ -1,21 +1,24 @@
-// Helpers for the Deflate decoder tests: run a raw stream through the engine's
-// real path (a file opened as the archive, the input buffer, InflateEntry or
-// CopyStoredEntry, the output window and a file or test mode), make streams
-// with zlib, and write streams bit by bit.
+// Helpers for the Deflate decoder tests: run a raw stream through the entry
+// pipeline's parts from memory (an EntryInput over the bytes, the method's
+// decoder, the output window and a sink that keeps the bytes, or none in test
+// mode), make streams with zlib, and write streams bit by bit.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/pipeline/entry_result.h"
+
 namespace vantelo::test {
 
-enum class DecodeMethod { Deflate, Stored };
+enum class DecodeMethod { Deflate, Stored, Deflate64 };
 
 struct DecodeResult {
-  std::int32_t errorNo = 0;
+  EntryResult result = EntryResult::kOk;  // what the decoder returned
+  std::int32_t errorNo = 0;               // the error it maps to (0: none)
   std::string errorMsg;
-  std::string output;        // the bytes delivered (file contents, or the window in test mode)
+  std::string output;        // the bytes delivered (nothing in test mode)
   std::uint32_t crc = 0;     // the entry's finished CRC-32
   std::int32_t outCount = 0; // EntryOutCount
   std::int64_t endOffset = 0; // stream offset of the next unconsumed bit, in bits

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/stream_io.h"
+#include "engine/crc32.h"
 #include "stream_test_util.h"
 
 namespace vantelo {
@@ -31,7 +31,7 @@ TEST(Crc32Test, KnownVectors) {
 }
 
 TEST(Crc32Test, TableIsTheReflectedPolynomial) {
-  const auto& t = Engine().CrcTable;
+  const auto& t = CrcTable();
   EXPECT_EQ(t[0], 0u);
   EXPECT_EQ(t[1], 0x77073096u);
   EXPECT_EQ(t[128], 0xEDB88320u);

@@ -13,7 +13,6 @@
 #include <filesystem>
 
 #include "common/test_support.h"
-#include "engine/stream_io.h"
 #include "stream_test_util.h"
 
 namespace vantelo {
@@ -22,164 +21,182 @@ namespace {
 using test::RandomBytes;
 using test::TempFolder;
 
+constexpr std::int32_t kFlushPoint = kDeflateWindow.flushPoint;
+constexpr std::int32_t kHistory = kDeflateWindow.history;
+
 std::uint32_t ZlibCrc(const std::uint8_t* data, std::size_t n) {
   return static_cast<std::uint32_t>(crc32(0L, data, static_cast<uInt>(n)));
 }
 
 class OutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { test::ResetStreamState(); }
-  void TearDown() override {
-    EngineState& s = Engine();
-    platform::Close(s.OutputHandle);
-    test::ResetStreamState();
-  }
-  // Opens a fresh output file as the engine's output handle.
+  void TearDown() override { platform::Close(file_); }
+  // Opens a fresh output file and starts the window on it.
   std::string OpenOutput(const std::string& name = "out.bin") {
-    EngineState& s = Engine();
     const std::string path = temp_.file(name);
-    s.OutputName = name;
-    s.OutputHandle = platform::CreateForWriting(path, platform::CreateMode::Always);
-    EXPECT_NE(s.OutputHandle, platform::kNoFile);
-    s.TestOnly = false;
+    file_ = platform::CreateForWriting(path, platform::CreateMode::Always);
+    EXPECT_NE(file_, platform::kNoFile);
+    sink_ = std::make_unique<test::HandleSink>(file_);
+    out_.Start(kDeflateWindow, sink_.get(), &bytesDone_);
     return path;
+  }
+  void CloseOutput() {
+    platform::Close(file_);
+    file_ = platform::kNoFile;
   }
   // Produces data into the window the way the decoders do: in pieces of up to
   // 258 bytes tested against the flush point before each, so a piece may run
-  // into the overrun room; a flush whenever OutPos reaches 65536 and at the end.
-  void Produce(const std::vector<std::uint8_t>& data) {
-    EngineState& s = Engine();
+  // into the overrun room; a flush whenever pos reaches the flush point and at the end.
+  EntryResult Produce(const std::vector<std::uint8_t>& data) {
     std::size_t at = 0, step = 1;
-    while (at < data.size() && s.ErrorNo == 0) {
-      if (s.OutPos >= kOutWindowSize) Flush();
+    EntryResult result = EntryResult::kOk;
+    while (at < data.size() && result == EntryResult::kOk) {
+      if (out_.pos >= kFlushPoint) result = out_.Flush();
       const std::size_t n = std::min<std::size_t>(step, data.size() - at);
-      std::memcpy(s.OutWindow.data() + s.OutPos, data.data() + at, n);
-      s.OutPos += static_cast<std::int32_t>(n);
+      std::memcpy(out_.bytes.data() + out_.pos, data.data() + at, n);
+      out_.pos += static_cast<std::int32_t>(n);
       at += n;
       step = step * 7 % 258 + 1;
     }
-    if (s.ErrorNo == 0) Flush();
-  }
-  void Flush() {
-    EngineState& s = Engine();
-    s.OutPending = s.OutPos - s.OutStart;
-    FlushOutput();
+    if (result == EntryResult::kOk) result = out_.Flush();
+    return result;
   }
   TempFolder temp_;
+  platform::FileHandle file_ = platform::kNoFile;
+  std::unique_ptr<Sink> sink_;
+  OutputWindow out_;
+  ZipSize bytesDone_ = 0;
 };
 
 TEST_F(OutputTest, ExtractWritesEveryByteAndTheCrcMatches) {
   const std::string path = OpenOutput();
   const auto data = RandomBytes(300'001, 21);
-  Produce(data);
-  EngineState& s = Engine();
-  ASSERT_EQ(s.ErrorNo, 0);
-  EXPECT_EQ(s.EntryOutCount, 300'001);
-  EXPECT_EQ(s.BytesDone, 300'001);
-  EXPECT_EQ(~s.EntryCrc, ZlibCrc(data.data(), data.size()));
-  platform::Close(s.OutputHandle);
-  s.OutputHandle = platform::kNoFile;
+  ASSERT_EQ(Produce(data), EntryResult::kOk);
+  EXPECT_EQ(out_.delivered, 300'001);
+  EXPECT_EQ(bytesDone_, 300'001);
+  EXPECT_EQ(out_.Crc(), ZlibCrc(data.data(), data.size()));
+  CloseOutput();
   EXPECT_EQ(test::ReadFileBytes(path), std::string(data.begin(), data.end()));
-  // The last 32 KiB produced lie right before OutPos.
-  ASSERT_GE(s.OutPos, kHistorySize);
-  EXPECT_TRUE(std::equal(s.OutWindow.begin() + s.OutPos - kHistorySize, s.OutWindow.begin() + s.OutPos,
-                         data.end() - kHistorySize));
+  // The last 32 KiB produced lie right before pos.
+  ASSERT_GE(out_.pos, kHistory);
+  EXPECT_TRUE(std::equal(out_.bytes.begin() + out_.pos - kHistory, out_.bytes.begin() + out_.pos,
+                         data.end() - kHistory));
 }
 
 // Testing decodes the same and counts the same, but writes nothing.
 TEST_F(OutputTest, TestModeAdvancesCrcAndCountsWithoutWriting) {
   const auto data = RandomBytes(150'000, 22);
-  EngineState& s = Engine();
   const std::string path = OpenOutput();
-  Produce(data);
-  const std::uint32_t writtenCrc = s.EntryCrc;
-  const std::int32_t writtenCount = s.EntryOutCount;
+  ASSERT_EQ(Produce(data), EntryResult::kOk);
+  const std::uint32_t writtenCrc = out_.crc;
+  const ZipSize writtenCount = out_.delivered;
 
-  test::ResetStreamState();
-  s.BytesDone = 10;  // counts go on from where the batch stands
-  ASSERT_TRUE(s.TestOnly);
-  s.OutputHandle = platform::kNoFile;  // there is no file to write to
-  Produce(data);
-  EXPECT_EQ(s.ErrorNo, 0);
-  EXPECT_EQ(s.EntryCrc, writtenCrc);
-  EXPECT_EQ(s.EntryOutCount, writtenCount);
-  EXPECT_EQ(s.BytesDone, 10 + 150'000);
+  DiscardSink nothing;
+  bytesDone_ = 10;  // counts go on from where the batch stands
+  out_.Start(kDeflateWindow, &nothing, &bytesDone_);
+  EXPECT_EQ(Produce(data), EntryResult::kOk);
+  EXPECT_EQ(out_.crc, writtenCrc);
+  EXPECT_EQ(out_.delivered, writtenCount);
+  EXPECT_EQ(bytesDone_, 10 + 150'000);
+  CloseOutput();
+  EXPECT_EQ(std::filesystem::file_size(path), 150'000u);  // the file has only the first run
 }
 
 TEST_F(OutputTest, FlushOfZeroBytesWritesNothingButStillSlides) {
   const std::string path = OpenOutput();
-  EngineState& s = Engine();
-  s.OutPos = s.OutStart = 100;
-  s.EntryOutCount = 7;
-  s.EntryCrc = 0x12345678u;
-  Flush();
-  EXPECT_EQ(s.ErrorNo, 0);
-  EXPECT_EQ(s.EntryOutCount, 7);
-  EXPECT_EQ(s.EntryCrc, 0x12345678u);
-  EXPECT_EQ(s.OutPos, 100);
+  out_.pos = out_.start = 100;
+  out_.delivered = 7;
+  out_.crc = 0x12345678u;
+  ASSERT_EQ(out_.Flush(), EntryResult::kOk);
+  EXPECT_EQ(out_.delivered, 7);
+  EXPECT_EQ(out_.crc, 0x12345678u);
+  EXPECT_EQ(out_.pos, 100);
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
 
-  for (std::int32_t i = 0; i < kOutWindowSize + 10; ++i) s.OutWindow[i] = static_cast<std::uint8_t>(i * 31);
-  s.OutPos = s.OutStart = kOutWindowSize + 10;
-  Flush();
-  EXPECT_EQ(s.OutPos, kHistorySize);
-  EXPECT_EQ(s.OutStart, kHistorySize);
-  EXPECT_EQ(s.EntryCrc, 0x12345678u);
+  for (std::int32_t i = 0; i < kFlushPoint + 10; ++i) out_.bytes[i] = static_cast<std::uint8_t>(i * 31);
+  out_.pos = out_.start = kFlushPoint + 10;
+  ASSERT_EQ(out_.Flush(), EntryResult::kOk);
+  EXPECT_EQ(out_.pos, kHistory);
+  EXPECT_EQ(out_.start, kHistory);
+  EXPECT_EQ(out_.crc, 0x12345678u);
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
-  for (std::int32_t i = 0; i < kHistorySize; ++i)
-    ASSERT_EQ(s.OutWindow[i], static_cast<std::uint8_t>((i + kOutWindowSize + 10 - kHistorySize) * 31));
+  for (std::int32_t i = 0; i < kHistory; ++i)
+    ASSERT_EQ(out_.bytes[i], static_cast<std::uint8_t>((i + kFlushPoint + 10 - kHistory) * 31));
 }
 
 // An entry of exactly 65536 bytes goes out in one write at its end; the
 // window then slides its second half to the front.
 TEST_F(OutputTest, EntryOfExactly65536BytesIsOneWriteThenSlides) {
   const std::string path = OpenOutput();
-  EngineState& s = Engine();
   const auto data = RandomBytes(65536, 23);
-  std::copy(data.begin(), data.end(), s.OutWindow.begin());
-  s.OutPos = 65536;
-  Flush();
-  ASSERT_EQ(s.ErrorNo, 0);
+  std::copy(data.begin(), data.end(), out_.bytes.begin());
+  out_.pos = 65536;
+  ASSERT_EQ(out_.Flush(), EntryResult::kOk);
   EXPECT_EQ(std::filesystem::file_size(path), 65536u);
-  EXPECT_EQ(s.OutPos, 32768);
-  EXPECT_EQ(s.OutStart, 32768);
-  EXPECT_EQ(s.OutPending, 0);
-  EXPECT_EQ(s.EntryOutCount, 65536);
-  EXPECT_EQ(~s.EntryCrc, ZlibCrc(data.data(), data.size()));
-  EXPECT_TRUE(std::equal(s.OutWindow.begin(), s.OutWindow.begin() + 32768, data.begin() + 32768));
+  EXPECT_EQ(out_.pos, 32768);
+  EXPECT_EQ(out_.start, 32768);
+  EXPECT_EQ(out_.delivered, 65536);
+  EXPECT_EQ(out_.Crc(), ZlibCrc(data.data(), data.size()));
+  EXPECT_TRUE(std::equal(out_.bytes.begin(), out_.bytes.begin() + 32768, data.begin() + 32768));
+}
+
+// Deflate64's window flushes at 128 KiB and keeps 64 KiB of history.
+TEST_F(OutputTest, Deflate64WindowKeeps64KiBOfHistory) {
+  const std::string path = OpenOutput();
+  out_.Start(kDeflate64Window, sink_.get(), &bytesDone_);
+  const auto data = RandomBytes(300'000, 24);
+  std::size_t at = 0;
+  while (at < data.size()) {
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(kDeflate64Window.flushPoint - out_.pos),
+                                                data.size() - at);
+    std::memcpy(out_.bytes.data() + out_.pos, data.data() + at, n);
+    out_.pos += static_cast<std::int32_t>(n);
+    at += n;
+    if (out_.pos >= kDeflate64Window.flushPoint) {
+      ASSERT_EQ(out_.Flush(), EntryResult::kOk);
+      EXPECT_EQ(out_.pos, 65536);
+      EXPECT_TRUE(std::equal(out_.bytes.begin(), out_.bytes.begin() + 65536,
+                             data.begin() + static_cast<std::ptrdiff_t>(at) - 65536));
+    }
+  }
+  ASSERT_EQ(out_.Flush(), EntryResult::kOk);
+  EXPECT_EQ(out_.Crc(), ZlibCrc(data.data(), data.size()));
+  CloseOutput();
+  EXPECT_EQ(test::ReadFileBytes(path), std::string(data.begin(), data.end()));
 }
 
 // A write that fails: error 5, the bytes stay pending and the CRC unchanged,
-// while BytesDone already counts them.
+// while the batch's byte count already has them.
 TEST_F(OutputTest, WriteFailureIsErrorFiveAndLeavesTheChunkPending) {
   for (const std::string target : {"read-only", "/dev/full"}) {
     SCOPED_TRACE(target);
-    test::ResetStreamState();
-    EngineState& s = Engine();
-    s.TestOnly = false;
-    s.OutputName = "docs/out.bin";
+    platform::FileHandle file = platform::kNoFile;
     if (target == "read-only") {
       const std::string path = temp_.file("ro.bin");
       test::WriteFileBytes(path, "");
-      s.OutputHandle = platform::OpenForReading(path);
+      file = platform::OpenForReading(path);
     } else {
       if (!std::filesystem::exists("/dev/full")) continue;
-      s.OutputHandle = platform::CreateForWriting("/dev/full", platform::CreateMode::Always);
+      file = platform::CreateForWriting("/dev/full", platform::CreateMode::Always);
     }
-    ASSERT_NE(s.OutputHandle, platform::kNoFile);
-    s.OutPos = 1000;
-    s.EntryOutCount = 3;
-    s.EntryCrc = 0xCAFEF00Du;
-    Flush();
-    EXPECT_EQ(s.ErrorNo, kErrWrite);
-    EXPECT_EQ(s.ErrorMsg, "Error writing to file docs/out.bin !");
-    EXPECT_EQ(s.BytesDone, 1000);
-    EXPECT_EQ(s.EntryOutCount, 3);
-    EXPECT_EQ(s.EntryCrc, 0xCAFEF00Du);
-    EXPECT_EQ(s.OutStart, 0);
-    EXPECT_EQ(s.OutPending, 1000);
-    platform::Close(s.OutputHandle);
-    s.OutputHandle = platform::kNoFile;
+    ASSERT_NE(file, platform::kNoFile);
+    test::HandleSink sink(file);
+    ZipSize bytesDone = 0;
+    OutputWindow out;
+    out.Start(kDeflateWindow, &sink, &bytesDone);
+    out.pos = 1000;
+    out.delivered = 3;
+    out.crc = 0xCAFEF00Du;
+    EXPECT_EQ(out.Flush(), EntryResult::kWriteFailed);
+    EXPECT_EQ(bytesDone, 1000);
+    EXPECT_EQ(out.delivered, 3);
+    EXPECT_EQ(out.crc, 0xCAFEF00Du);
+    EXPECT_EQ(out.start, 0);
+    EXPECT_EQ(out.pos, 1000);
+    const FailureText failure = DescribeFailure(EntryResult::kWriteFailed, "", "docs/out.bin");
+    EXPECT_EQ(failure.number, kErrWrite);
+    EXPECT_EQ(failure.message, "Error writing to file docs/out.bin !");
+    platform::Close(file);
   }
 }
 
@@ -195,15 +212,12 @@ TEST_F(OutputTest, PartialWriteThatCannotCompleteIsErrorFive) {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{40'000, 40'000};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-    test::ResetStreamState();
-    EngineState& s = Engine();
-    s.TestOnly = false;
-    s.OutputName = "limited.bin";
-    s.OutputHandle = platform::CreateForWriting(path, platform::CreateMode::Always);
-    s.OutPos = 65536;
-    s.OutPending = 65536;
-    FlushOutput();
-    const bool ok = s.ErrorNo == kErrWrite && s.EntryOutCount == 0 && s.OutPending == 65536;
+    const platform::FileHandle file = platform::CreateForWriting(path, platform::CreateMode::Always);
+    test::HandleSink sink(file);
+    static OutputWindow out;
+    out.Start(kDeflateWindow, &sink, nullptr);
+    out.pos = 65536;
+    const bool ok = out.Flush() == EntryResult::kWriteFailed && out.delivered == 0 && out.pos - out.start == 65536;
     ::_exit(ok ? 0 : 1);
   }
   int status = 0;

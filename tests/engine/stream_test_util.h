@@ -1,5 +1,6 @@
-// Helpers for the tests of the input buffer, output window and decryption: they
-// drive the engine state directly, the way the batch and the decoders do.
+// Helpers for the tests of the entry input, the output window and decryption:
+// they drive the pipeline's parts directly, the way the batch and the
+// decoders do, over real files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,94 +10,82 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/stream_io.h"
+#include "engine/pipeline/byte_source.h"
+#include "engine/pipeline/entry_input.h"
+#include "engine/pipeline/output_window.h"
 #include "platform/platform.h"
 
 namespace vantelo::test {
 
-// The entry record the stream tests decode "as": not part of any catalog.
-inline TZFItem& ScratchEntry() {
-  static TZFItem entry;
-  return entry;
-}
-
-// Puts the stream fields and options back to a known state before a test; the
-// current entry is a blank scratch record.
-inline void ResetStreamState() {
-  EngineState& s = Engine();
-  s.ErrorNo = 0;
-  s.ErrorMsg.clear();
-  s.Callback = nullptr;
-  s.UserBreak = 0;
-  s.TestOnly = true;
-  s.OutputHandle = platform::kNoFile;
-  s.OutputName.clear();
-  ScratchEntry() = TZFItem{};
-  s.CurrentEntry = &ScratchEntry();
-  s.InBase = s.InCount = s.InPos = s.InBitPos = s.InLimit = s.ReadCount = 0;
-  s.OutPos = s.OutStart = s.OutPending = s.EntryOutCount = 0;
-  s.EntryCrc = 0xFFFFFFFFu;
-  s.BytesDone = 0;
-  s.CryptStart = s.CryptCount = s.CryptRemaining = 0;
-  s.LastCallbackTick = platform::TickCount();
-}
-
-// The archive handle of the engine pointed at any file for the length of a test.
-class RawArchive {
+// A sink over an open file handle (not owned).
+class HandleSink final : public Sink {
  public:
-  explicit RawArchive(const std::string& path) {
-    EngineState& s = Engine();
-    s.ArchiveName = path;
-    s.ArchiveHandle = platform::OpenForReading(path);
-  }
-  ~RawArchive() {
-    EngineState& s = Engine();
-    platform::Close(s.ArchiveHandle);
-    s.ArchiveHandle = platform::kNoFile;
-  }
-  RawArchive(const RawArchive&) = delete;
-  RawArchive& operator=(const RawArchive&) = delete;
-  bool ok() const { return Engine().ArchiveHandle != platform::kNoFile; }
+  explicit HandleSink(platform::FileHandle file) : file_(file) {}
+  bool Put(const std::uint8_t* data, std::int32_t n) override { return platform::Write(file_, data, n) == n; }
+
+ private:
+  platform::FileHandle file_;
 };
 
-// Copies `size` bytes from the input buffer to the output window as the stored
-// decoder does (pieces bounded by InLimit and by the window's flush point,
-// refills when InPos reaches InLimit, one last flush), with pieces of at most
+// A file opened for reading as an input's source for the length of a test.
+class FileInput {
+ public:
+  explicit FileInput(const std::string& path, RefillGate* gate = nullptr)
+      : file_(platform::OpenForReading(path)), source_(file_) {
+    input.Connect(&source_, gate);
+  }
+  // Reads from a handle opened some other way (owned from now on).
+  explicit FileInput(platform::FileHandle file) : file_(file), source_(file_) { input.Connect(&source_, nullptr); }
+  ~FileInput() { platform::Close(file_); }
+  FileInput(const FileInput&) = delete;
+  FileInput& operator=(const FileInput&) = delete;
+  bool ok() const { return file_ != platform::kNoFile; }
+  void SetGate(RefillGate* gate) { input.Connect(&source_, gate); }
+
+  EntryInput input;
+
+ private:
+  platform::FileHandle file_;
+  FileSource source_;
+};
+
+// Copies `size` bytes from the input to the window as the stored decoder does
+// (pieces bounded by the input's limit and by the window's flush point,
+// refills when pos reaches limit, one last flush), with pieces of at most
 // `maxPiece` bytes to vary where refills fall. Fails the test if a piece would
-// reach past InCount. Returns the number of RefillInput calls.
-inline int CopyStored(std::int32_t size, std::int32_t maxPiece = 1 << 30) {
-  EngineState& s = Engine();
+// reach past the valid bytes. Returns the number of refills; *result is the
+// first failure, if any.
+inline int CopyStored(EntryInput& in, OutputWindow& out, std::int32_t size, EntryResult* result,
+                      std::int32_t maxPiece = 1 << 30) {
   int refills = 0;
+  EntryResult status = EntryResult::kOk;
   auto refill = [&] {
     ++refills;
-    RefillInput();
+    status = in.Refill();
   };
-  auto flush = [&] {
-    s.OutPending = s.OutPos - s.OutStart;
-    FlushOutput();
-  };
-  if (s.InCount - s.InPos < 1024) refill();
+  if (in.count - in.pos < 1024) refill();
   std::int32_t remaining = size;
-  for (int guard = 0; s.ErrorNo == 0 && remaining > 0; ++guard) {
+  for (int guard = 0; status == EntryResult::kOk && remaining > 0; ++guard) {
     if (guard > 1000000) {
       ADD_FAILURE() << "the copy makes no progress";
-      return refills;
+      break;
     }
-    std::int32_t piece = std::min({remaining, s.InLimit - s.InPos, kOutWindowSize - s.OutPos, maxPiece});
+    std::int32_t piece = std::min({remaining, in.limit - in.pos, out.shape.flushPoint - out.pos, maxPiece});
     if (piece > 0) {
-      if (s.InPos + piece > s.InCount) {
-        ADD_FAILURE() << "a piece reaches past InCount";
-        return refills;
+      if (in.pos + piece > in.count) {
+        ADD_FAILURE() << "a piece reaches past the valid bytes";
+        break;
       }
-      std::memcpy(s.OutWindow.data() + s.OutPos, s.InBuffer.data() + s.InPos, static_cast<std::size_t>(piece));
-      s.InPos += piece;
-      s.OutPos += piece;
+      std::memcpy(out.bytes.data() + out.pos, in.buffer.data() + in.pos, static_cast<std::size_t>(piece));
+      in.pos += piece;
+      out.pos += piece;
       remaining -= piece;
     }
-    if (s.OutPos >= kOutWindowSize) flush();
-    if (s.ErrorNo == 0 && remaining > 0 && s.InPos >= s.InLimit) refill();
+    if (out.pos >= out.shape.flushPoint) status = out.Flush();
+    if (status == EntryResult::kOk && remaining > 0 && in.pos >= in.limit) refill();
   }
-  if (s.ErrorNo == 0) flush();
+  if (status == EntryResult::kOk) status = out.Flush();
+  if (result != nullptr) *result = status;
   return refills;
 }
 

@@ -9,27 +9,27 @@
 // and so is an incomplete one, except a literal/length code of exactly one
 // 1-bit code and a distance code of at most one code (which decodes whatever
 // the bit says). The dynamic header readers never look past the buffered bytes.
-#include "engine/inflate/huffman_tables.h"
+//
+// The fixed tables are built on first use (thread-safe static initialization)
+// and only read afterwards; a fixed block points at them, it copies nothing.
+#include "engine/methods/inflate/huffman_tables.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#include "engine/inflate/deflate_constants.h"
-#include "engine/stream_io.h"
-
-namespace vantelo {
+namespace vantelo::deflate {
 namespace {
 
-using namespace deflate;
-
-void Damaged() { SetError(kErrDamaged, "The structure of ZIP file is damaged!"); }
+constexpr int kCodeLenSymbols = 19;
+constexpr int kCodeLenTableSize = 1 << kCodeLenBits;  // 128
+constexpr int kLengthsSize = 321;                     // literal/length then distance lengths
 
 // True when the bit reader has consumed bits beyond the valid buffered bytes:
 // the header ran past the end of the data.
-bool PastInput(const EngineState& s) {
-  return static_cast<std::int64_t>(s.InPos) * 8 + s.InBitPos > static_cast<std::int64_t>(s.InCount) * 8;
+bool PastInput(const EntryInput& in) {
+  return static_cast<std::int64_t>(in.pos) * 8 + in.bitPos > static_cast<std::int64_t>(in.count) * 8;
 }
 
 enum class CodeKind { CodeLengths, LiteralLength, Distance };
@@ -55,8 +55,11 @@ std::uint32_t ReverseBits(std::uint32_t code, int length) {
 
 // The table entry of a symbol with a code of the given length (see
 // deflate_constants.h). Symbols that never occur in a valid stream (286, 287,
-// distances 30, 31) get the no-code entry, so decoding them is damage.
-std::uint32_t SymbolEntry(CodeKind kind, int symbol, int length) {
+// and in Deflate distances 30, 31) get the no-code entry, so decoding them is
+// damage. Deflate64 gives length code 285 and distance codes 30, 31 their
+// wider meaning.
+std::uint32_t SymbolEntry(CodeKind kind, DeflateVariant variant, int symbol, int length) {
+  const bool wide = variant == DeflateVariant::kDeflate64;
   switch (kind) {
     case CodeKind::CodeLengths:
       return static_cast<std::uint32_t>(MakeEntry(symbol, length));
@@ -64,9 +67,12 @@ std::uint32_t SymbolEntry(CodeKind kind, int symbol, int length) {
       if (symbol < kEndOfBlock) return MakeLiteralEntry(symbol, length);
       if (symbol == kEndOfBlock) return MakeEndOfBlockEntry(length);
       if (symbol - 257 >= 29) return kNoCodeEntry;
+      if (wide && symbol == 285) return MakeCodeEntry(kLengthBase285Wide, length, kLengthExtra285Wide);
       return MakeCodeEntry(static_cast<std::uint32_t>(kLengthBase[symbol - 257]), length,
                            kLengthExtra[symbol - 257]);
     case CodeKind::Distance:
+      if (wide && (symbol == 30 || symbol == 31))
+        return MakeCodeEntry(static_cast<std::uint32_t>(kDistBaseWide[symbol - 30]), length, kDistExtraWide);
       if (symbol >= 30) return kNoCodeEntry;
       return MakeCodeEntry(static_cast<std::uint32_t>(kDistBase[symbol]), length, kDistExtra[symbol]);
   }
@@ -83,8 +89,8 @@ std::uint32_t SymbolEntry(CodeKind kind, int symbol, int length) {
 // A complete code covers every entry of both levels, so only the incomplete
 // codes that are taken need the table filled with the no-code entry first.
 template <CodeKind kind>
-bool BuildTable(const std::int32_t* lengths, int count, std::uint32_t* table, int tableBits,
-                std::uint32_t* pool, int poolTables) {
+bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, std::uint32_t* table,
+                int tableBits, std::uint32_t* pool, int poolTables) {
   int lengthCount[kMaxCodeBits + 1] = {};
   for (int symbol = 0; symbol < count; ++symbol) {
     const std::int32_t length = lengths[symbol];
@@ -111,7 +117,7 @@ bool BuildTable(const std::int32_t* lengths, int count, std::uint32_t* table, in
   // Counting sort into canonical order.
   int next[kMaxCodeBits + 1] = {};
   for (int length = 1; length < kMaxCodeBits; ++length) next[length + 1] = next[length] + lengthCount[length];
-  std::uint16_t sorted[kLitLengthsSize];
+  std::uint16_t sorted[kLengthsSize];
   for (int symbol = 0; symbol < count; ++symbol)
     if (lengths[symbol] != 0) sorted[next[lengths[symbol]]++] = static_cast<std::uint16_t>(symbol);
   const int used = count - lengthCount[0];
@@ -136,7 +142,7 @@ bool BuildTable(const std::int32_t* lengths, int count, std::uint32_t* table, in
     code <<= (length - codeLength);
     codeLength = length;
     const std::uint32_t reversed = ReverseBits(code++, length);
-    const std::uint32_t entry = SymbolEntry(kind, symbol, length);
+    const std::uint32_t entry = SymbolEntry(kind, variant, symbol, length);
     if (length <= tableBits) {
       growTo(table, filled, 1u << length);
       table[reversed] = entry;
@@ -160,139 +166,136 @@ bool BuildTable(const std::int32_t* lengths, int count, std::uint32_t* table, in
   return true;
 }
 
-}  // namespace
+// The code lengths of a dynamic block, read from its header.
+struct BlockLengths {
+  std::int32_t litCount = 0;   // HLIT + 257
+  std::int32_t distCount = 0;  // HDIST + 1
+  std::array<std::int32_t, kLengthsSize> lengths{};  // literal/length lengths, then distance lengths
+};
 
-void ReadDynamicHeader() {
-  EngineState& s = Engine();
-  s.CodeLenLengths.fill(0);
-  std::uint32_t w = PeekBits(s);
-  s.LitCodeCount = static_cast<std::int32_t>(w & 31) + 257;
-  s.DistCodeCount = static_cast<std::int32_t>((w >> 5) & 31) + 1;
-  s.CodeLenCodeCount = static_cast<std::int32_t>((w >> 10) & 15) + 4;
-  SkipBits(s, 14);
-  if (PastInput(s) || s.LitCodeCount > kMaxLitCodes || s.DistCodeCount > kMaxDistCodes) {
-    Damaged();
-    return;
+// Reads HLIT, HDIST, HCLEN and the code-length code lengths, and builds the
+// code-length table.
+EntryResult ReadCodeLengthCode(EntryInput& in, DeflateVariant variant, BlockLengths& block,
+                               std::array<std::uint32_t, kCodeLenTableSize>& table) {
+  std::array<std::int32_t, kCodeLenSymbols> codeLenLengths{};
+  std::uint32_t w = in.PeekBits();
+  block.litCount = static_cast<std::int32_t>(w & 31) + 257;
+  block.distCount = static_cast<std::int32_t>((w >> 5) & 31) + 1;
+  const int codeLenCount = static_cast<int>((w >> 10) & 15) + 4;
+  in.SkipBits(14);
+  const int maxDist = variant == DeflateVariant::kDeflate64 ? kMaxDistCodesWide : kMaxDistCodes;
+  if (PastInput(in) || block.litCount > kMaxLitCodes || block.distCount > maxDist) return EntryResult::kDamaged;
+  for (int i = 0; i < codeLenCount; ++i) {
+    w = in.PeekBits();
+    codeLenLengths[static_cast<std::size_t>(kCodeLenOrder[i])] = static_cast<std::int32_t>(w & 7);
+    in.SkipBits(3);
   }
-  for (int i = 0; i < s.CodeLenCodeCount; ++i) {
-    w = PeekBits(s);
-    s.CodeLenLengths[kCodeLenOrder[i]] = static_cast<std::int32_t>(w & 7);
-    SkipBits(s, 3);
-  }
-  if (PastInput(s)) Damaged();
-}
-
-void BuildCodeLenTable() {
-  EngineState& s = Engine();
-  if (!BuildTable<CodeKind::CodeLengths>(s.CodeLenLengths.data(), kCodeLenSymbols, s.CodeLenTable.data(),
+  if (PastInput(in)) return EntryResult::kDamaged;
+  if (!BuildTable<CodeKind::CodeLengths>(variant, codeLenLengths.data(), kCodeLenSymbols, table.data(),
                                          kCodeLenBits, nullptr, 0))
-    Damaged();
+    return EntryResult::kDamaged;
+  return EntryResult::kOk;
 }
 
-void ReadCodeLengths() {
-  EngineState& s = Engine();
-  const int total = s.LitCodeCount + s.DistCodeCount;  // at most 316: inside LitLengths
+// Reads the literal/length and distance code lengths with the code-length code.
+EntryResult ReadCodeLengths(EntryInput& in, const std::array<std::uint32_t, kCodeLenTableSize>& table,
+                            BlockLengths& block) {
+  const int total = block.litCount + block.distCount;  // at most 318: inside lengths
+  auto& lengths = block.lengths;
   int i = 0;
   while (i < total) {
-    std::uint32_t w = PeekBits(s);
-    const auto entry = static_cast<std::int32_t>(s.CodeLenTable[w & kBitMask[kCodeLenBits]]);
-    if (entry < 0) {
-      Damaged();
-      return;
-    }
+    std::uint32_t w = in.PeekBits();
+    const auto entry = static_cast<std::int32_t>(table[w & kBitMask[kCodeLenBits]]);
+    if (entry < 0) return EntryResult::kDamaged;
     const std::int32_t symbol = EntrySymbol(entry);
-    SkipBits(s, EntryLength(entry));
+    in.SkipBits(EntryLength(entry));
     if (symbol < 16) {
-      s.LitLengths[i++] = symbol;
+      lengths[static_cast<std::size_t>(i++)] = symbol;
     } else {
-      w = PeekBits(s);
+      w = in.PeekBits();
       std::int32_t value = 0;
       int repeat;
       if (symbol == 16) {
-        if (i == 0) {  // nothing to repeat
-          Damaged();
-          return;
-        }
-        value = s.LitLengths[i - 1];
+        if (i == 0) return EntryResult::kDamaged;  // nothing to repeat
+        value = lengths[static_cast<std::size_t>(i - 1)];
         repeat = 3 + static_cast<int>(w & 3);
-        SkipBits(s, 2);
+        in.SkipBits(2);
       } else if (symbol == 17) {
         repeat = 3 + static_cast<int>(w & 7);
-        SkipBits(s, 3);
+        in.SkipBits(3);
       } else {
         repeat = 11 + static_cast<int>(w & 127);
-        SkipBits(s, 7);
+        in.SkipBits(7);
       }
-      if (repeat > total - i) {  // would run past the declared counts
-        Damaged();
-        return;
-      }
-      std::fill_n(s.LitLengths.begin() + i, repeat, value);
+      if (repeat > total - i) return EntryResult::kDamaged;  // would run past the declared counts
+      std::fill_n(lengths.begin() + i, repeat, value);
       i += repeat;
     }
-    if (PastInput(s)) {
-      Damaged();
-      return;
-    }
+    if (PastInput(in)) return EntryResult::kDamaged;
   }
-  std::copy_n(s.LitLengths.begin() + s.LitCodeCount, s.DistCodeCount, s.DistLengths.begin());
+  return EntryResult::kOk;
 }
 
-void BuildLitTable() {
-  EngineState& s = Engine();
-  // A block without an end-of-block code could never end.
-  if (s.LitLengths[kEndOfBlock] == 0 ||
-      !BuildTable<CodeKind::LiteralLength>(s.LitLengths.data(), s.LitCodeCount, s.LitTable.data(),
-                                           kFirstLevelBits, s.LitSubTables[0].data(), kLitSubTables))
-    Damaged();
-}
-
-void BuildDistTable() {
-  EngineState& s = Engine();
-  // At most one distance code: every entry decodes to it, consuming its length
-  // whatever the bits are. With no distance code at all, any match is damage.
+// Builds the distance table. At most one distance code: every entry decodes
+// to it, consuming its length whatever the bits are. With no distance code
+// at all, any match is damage.
+bool BuildDistTable(DeflateVariant variant, const std::int32_t* lengths, int count, std::uint32_t* table,
+                    std::uint32_t* pool) {
   int used = 0;
   int last = -1;
-  for (int symbol = 0; symbol < s.DistCodeCount; ++symbol)
-    if (s.DistLengths[symbol] != 0) {
+  for (int symbol = 0; symbol < count; ++symbol)
+    if (lengths[symbol] != 0) {
       ++used;
       last = symbol;
     }
   if (used <= 1) {
-    s.DistTable.fill(used == 1 ? SymbolEntry(CodeKind::Distance, last, s.DistLengths[last]) : kNoCodeEntry);
-    return;
+    std::fill(table, table + kFirstLevelSize,
+              used == 1 ? SymbolEntry(CodeKind::Distance, variant, last, lengths[last]) : kNoCodeEntry);
+    return true;
   }
-  if (!BuildTable<CodeKind::Distance>(s.DistLengths.data(), s.DistCodeCount, s.DistTable.data(),
-                                      kFirstLevelBits, s.DistSubTables[0].data(), kDistSubTables))
-    Damaged();
+  return BuildTable<CodeKind::Distance>(variant, lengths, count, table, kFirstLevelBits, pool, kDistSubTables);
 }
 
-void BuildFixedTables() {
-  EngineState& s = Engine();
-  // RFC 1951's fixed code. Symbols 286/287 and distance codes 30/31 get their
-  // codes too, so that the decoder sees them and reports damage instead of
-  // reading them as some other symbol.
-  s.LitLengths.fill(0);
-  for (int symbol = 0; symbol < 288; ++symbol)
-    s.LitLengths[symbol] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
-  s.DistLengths.fill(5);
-  BuildTable<CodeKind::LiteralLength>(s.LitLengths.data(), 288, s.LitTable.data(), kFirstLevelBits, nullptr, 0);
-  BuildTable<CodeKind::Distance>(s.DistLengths.data(), 32, s.DistTable.data(), kFirstLevelBits, nullptr, 0);
-  s.FixedLitTable = s.LitTable;
-  s.FixedDistTable = s.DistTable;
-  std::copy_n(s.LitLengths.begin(), kFixedLitLengthsSize, s.FixedLitLengths.begin());
-  s.FixedDistLengths = s.DistLengths;
-  s.WorkingTablesAreFixed = true;
+// The fixed code of a variant: its two first-level tables (no code is longer
+// than 9 bits, so there are no second-level tables).
+struct FixedCode {
+  std::array<std::uint32_t, kFirstLevelSize> lit{};
+  std::array<std::uint32_t, kFirstLevelSize> dist{};
+
+  explicit FixedCode(DeflateVariant variant) {
+    std::array<std::int32_t, 288> litLengths{};
+    for (int symbol = 0; symbol < 288; ++symbol)
+      litLengths[static_cast<std::size_t>(symbol)] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
+    std::array<std::int32_t, 32> distLengths{};
+    distLengths.fill(5);
+    BuildTable<CodeKind::LiteralLength>(variant, litLengths.data(), 288, lit.data(), kFirstLevelBits, nullptr, 0);
+    BuildTable<CodeKind::Distance>(variant, distLengths.data(), 32, dist.data(), kFirstLevelBits, nullptr, 0);
+  }
+};
+
+}  // namespace
+
+BlockTables FixedTables(DeflateVariant variant) {
+  static const FixedCode deflate(DeflateVariant::kDeflate);
+  static const FixedCode deflate64(DeflateVariant::kDeflate64);
+  const FixedCode& code = variant == DeflateVariant::kDeflate64 ? deflate64 : deflate;
+  return {code.lit.data(), nullptr, code.dist.data(), nullptr};
 }
 
-void RestoreFixedTables() {
-  EngineState& s = Engine();
-  if (s.WorkingTablesAreFixed) return;  // a run of fixed blocks costs no copies
-  s.LitTable = s.FixedLitTable;
-  s.DistTable = s.FixedDistTable;
-  std::copy_n(s.FixedLitLengths.begin(), kFixedLitLengthsSize, s.LitLengths.begin());
-  s.DistLengths = s.FixedDistLengths;
-  s.WorkingTablesAreFixed = true;
+EntryResult DynamicTables::Read(EntryInput& in, DeflateVariant variant) {
+  BlockLengths block;
+  std::array<std::uint32_t, kCodeLenTableSize> codeLenTable{};
+  EntryResult result = ReadCodeLengthCode(in, variant, block, codeLenTable);
+  if (result == EntryResult::kOk) result = ReadCodeLengths(in, codeLenTable, block);
+  if (result != EntryResult::kOk) return result;
+  // A block without an end-of-block code could never end.
+  if (block.lengths[kEndOfBlock] == 0 ||
+      !BuildTable<CodeKind::LiteralLength>(variant, block.lengths.data(), block.litCount, lit_.data(),
+                                           kFirstLevelBits, litSub_.data(), kLitSubTables) ||
+      !BuildDistTable(variant, block.lengths.data() + block.litCount, block.distCount, dist_.data(),
+                      distSub_.data()))
+    return EntryResult::kDamaged;
+  return EntryResult::kOk;
 }
 
-}  // namespace vantelo
+}  // namespace vantelo::deflate

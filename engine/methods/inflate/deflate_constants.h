@@ -1,9 +1,16 @@
-// The constant tables of the Deflate format (RFC 1951), read-only.
+// The constant tables of the Deflate format (RFC 1951) and of its Deflate64
+// variant (ZIP method 9), read-only.
+//
+// Deflate64 is Deflate with three changes: a 64 KiB history; distance codes
+// 30 and 31 in use (bases 32,769 and 49,153, 14 extra bits each); and length
+// code 285 meaning 3 plus 16 extra bits (3 to 65,538) instead of 258.
 #pragma once
 
 #include <cstdint>
 
 namespace vantelo::deflate {
+
+enum class DeflateVariant : std::uint8_t { kDeflate, kDeflate64 };
 
 // Length symbols 257..285: base length and extra bits, indexed by symbol - 257.
 // Symbols 286 and 287 never occur in a valid stream (base 0, no extra bits).
@@ -13,14 +20,23 @@ inline constexpr std::int32_t kLengthBase[31] = {
 inline constexpr std::int32_t kLengthExtra[31] = {
     0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 0, 0};
 
+// Deflate64's length code 285.
+inline constexpr std::int32_t kLengthBase285Wide = 3;
+inline constexpr std::int32_t kLengthExtra285Wide = 16;
+inline constexpr std::int32_t kMaxMatchLength = 258;        // Deflate
+inline constexpr std::int32_t kMaxMatchLengthWide = 65538;  // Deflate64
+
 // Distance symbols 0..29: base distance and extra bits. Symbols 30 and 31
-// never occur in a valid stream (base 0, no extra bits).
+// never occur in a valid Deflate stream (base 0, no extra bits); Deflate64
+// uses them (kDistBaseWide, kDistExtraWide).
 inline constexpr std::int32_t kDistBase[32] = {
     1,    2,    3,    4,    5,    7,     9,     13,    17,    25,   33,
     49,   65,   97,   129,  193,  257,   385,   513,   769,   1025, 1537,
     2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 0,     0};
 inline constexpr std::int32_t kDistExtra[32] = {
     0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 0, 0};
+inline constexpr std::int32_t kDistBaseWide[2] = {32769, 49153};  // Deflate64's codes 30 and 31
+inline constexpr std::int32_t kDistExtraWide = 14;
 
 // 2^n - 1 for n = 0..16.
 inline constexpr std::int32_t kBitMask[17] = {0,    1,    3,    7,     15,    31,    63,    127,  255,
@@ -38,8 +54,9 @@ inline constexpr int kMaxCodeBits = 15;
 inline constexpr int kFirstLevelBits = 9;   // literal/length and distance tables
 inline constexpr int kSecondLevelBits = 6;  // 9 + 6 = 15, the longest code
 inline constexpr int kCodeLenBits = 7;      // the code-length code is at most 7 bits
-inline constexpr int kMaxLitCodes = 286;    // HLIT + 257 above this is damage
-inline constexpr int kMaxDistCodes = 30;    // HDIST + 1 above this is damage
+inline constexpr int kMaxLitCodes = 286;       // HLIT + 257 above this is damage
+inline constexpr int kMaxDistCodes = 30;       // HDIST + 1 above this is damage (Deflate)
+inline constexpr int kMaxDistCodesWide = 32;   // Deflate64: every distance code is in use
 inline constexpr int kEndOfBlock = 256;
 
 // Code-length code table entry: the code length in bits 0..7 and the symbol
@@ -53,7 +70,8 @@ inline constexpr std::int32_t EntryLength(std::int32_t entry) { return entry & 0
 
 // Literal/length and distance table entries carry what the decoder needs
 // without a second lookup:
-//   bits 0..7    bits to consume: the code plus its extra bits (at most 28)
+//   bits 0..7    bits to consume: the code plus its extra bits (at most 28;
+//                31 for Deflate64's length code 285)
 //   bits 8..11   the code's own length; its extra bits follow it in the stream
 //   bit 12       end of block
 //   bit 13       second-level reference (first level only): the value is the

@@ -1,0 +1,30 @@
+#include "engine/pipeline/byte_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantelo {
+
+bool FileSource::SeekTo(ZipSize offset) {
+  // A negative offset is refused before the seek: its failure result (-1)
+  // would otherwise compare equal to an offset of -1.
+  return offset >= 0 && platform::Seek(file_, offset, platform::SeekOrigin::Begin) == offset;
+}
+
+std::int32_t FileSource::Read(std::uint8_t* data, std::int32_t n) { return platform::Read(file_, data, n); }
+
+bool MemorySource::SeekTo(ZipSize offset) {
+  if (offset < 0) return false;
+  next_ = static_cast<std::size_t>(std::min<ZipSize>(offset, static_cast<ZipSize>(size_)));
+  return true;
+}
+
+std::int32_t MemorySource::Read(std::uint8_t* data, std::int32_t n) {
+  if (n <= 0) return 0;
+  const std::size_t count = std::min(static_cast<std::size_t>(n), size_ - next_);
+  if (count > 0) std::memcpy(data, data_ + next_, count);
+  next_ += count;
+  return static_cast<std::int32_t>(count);
+}
+
+}  // namespace vantelo

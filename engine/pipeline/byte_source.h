@@ -1,0 +1,48 @@
+// Where an entry's input bytes come from: the archive file, or memory (tests,
+// fuzz targets and benchmarks drive a decoder without a file).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/engine.h"
+#include "platform/platform.h"
+
+namespace vantelo {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Places the next Read at offset; false when nothing can be read from there.
+  virtual bool SeekTo(ZipSize offset) = 0;
+  // Reads up to n bytes on from the last one read: the count (0 at the end),
+  // or -1 when the read failed.
+  virtual std::int32_t Read(std::uint8_t* data, std::int32_t n) = 0;
+};
+
+// An open file, read on sequentially from where the last seek put it.
+class FileSource final : public ByteSource {
+ public:
+  explicit FileSource(platform::FileHandle file = platform::kNoFile) : file_(file) {}
+  void SetFile(platform::FileHandle file) { file_ = file; }
+  bool SeekTo(ZipSize offset) override;
+  std::int32_t Read(std::uint8_t* data, std::int32_t n) override;
+
+ private:
+  platform::FileHandle file_;
+};
+
+// Bytes in memory, which outlive the source.
+class MemorySource final : public ByteSource {
+ public:
+  MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool SeekTo(ZipSize offset) override;
+  std::int32_t Read(std::uint8_t* data, std::int32_t n) override;
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace vantelo

@@ -1,0 +1,16 @@
+// What a running batch does before every input refill: its progress procedure
+// (at most once per 200 ms by the tick count; an exception from it stops the
+// batch with error 22), then the user's break request.
+#pragma once
+
+#include "engine/pipeline/entry_input.h"
+
+namespace vantelo {
+
+// Reads and updates the batch's Callback, LastCallbackTick and UserBreak.
+class ProgressGate final : public RefillGate {
+ public:
+  EntryResult BeforeRefill() override;
+};
+
+}  // namespace vantelo
