@@ -86,7 +86,8 @@ def main():
     inflate_bench = os.path.join(build, "bench", "inflate_bench")
     subprocess.run([os.path.join(HERE, "make-archives.sh"), data], check=True)
     arc = {name: os.path.join(data, name) for name in
-           ("mixed.zip", "mixed10.zip", "big.zip", "small.zip", "7zz-plain.zip", "7zz-crypt.zip", "names.zip")}
+           ("mixed.zip", "mixed10.zip", "big.zip", "small.zip", "7zz-plain.zip", "7zz-crypt.zip", "names.zip",
+            "7zz-deflate10.zip", "7zz-deflate64-10.zip", "7zz-big30-deflate.zip", "7zz-big30-deflate64.zip")}
     size = {name: unpacked_bytes(path) for name, path in arc.items()}
     runs = args.runs
     line(f"medians of {runs} alternating runs; CPU = user + system time of the program")
@@ -131,6 +132,27 @@ def main():
             line(f"  {name:<34} {count / n:6.1f}" if count else f"  {name:<34} (valgrind missing)")
         if counts["vantelo-cli test (whole program)"]:
             goal2_ins = counts["vantelo-cli test (whole program)"] / n
+
+        line("\n== Deflate before the entry pipeline, Deflate and Deflate64 now (the same files by 7zz)")
+        before = os.path.join(HERE, "inflate-before-pipeline.txt")
+        for row in open(before).read().splitlines():
+            if row and not row.startswith("#"):
+                name, what, value = row.split("\t")
+                line(f"  before: {name:<26} {what:<50} {value}")
+        per_byte = {}
+        for name in ("7zz-deflate10.zip", "7zz-deflate64-10.zip", "7zz-big30-deflate.zip", "7zz-big30-deflate64.zip"):
+            count = instructions([inflate_bench, "--once", "vantelo", arc[name]])
+            per_byte[name] = count / size[name] if count else None
+            out = subprocess.run([inflate_bench, "--zip", arc[name]], stdout=subprocess.PIPE, text=True).stdout
+            m = re.search(r"Vantelo \(file, CRC\)\s+([\d.]+) MB/s", out)
+            rate = f"{float(m.group(1)):7.1f} MB/s" if m else ""
+            ins = f"{per_byte[name]:5.1f} instructions per output byte" if per_byte[name] else "(valgrind missing)"
+            line(f"  now:    {name:<26} {ins}   {rate}")
+        for plain, wide in (("7zz-deflate10.zip", "7zz-deflate64-10.zip"),
+                            ("7zz-big30-deflate.zip", "7zz-big30-deflate64.zip")):
+            if per_byte[plain] and per_byte[wide]:
+                line(f"  Deflate64 / Deflate instructions per byte, {plain}: {per_byte[wide] / per_byte[plain]:.2f} "
+                     f"(goal at most 1.10: {verdict(per_byte[wide] / per_byte[plain], 1.10)})")
 
         line("\n== Inflate: the 100 MB entry (best of 5 rounds, decoders only)")
         out = subprocess.run([inflate_bench, "--zip", arc["big.zip"]], stdout=subprocess.PIPE, text=True).stdout

@@ -11,6 +11,10 @@
 #   7zz-crypt.zip    the same by 7zz with ZipCrypto, password "bench"
 #   names.zip        65,535 tiny entries (Python's zipfile); names.txt lists
 #                    1,000 of their names to choose
+#   7zz-deflate10.zip, 7zz-deflate64-10.zip     the mixed10 files by 7zz with
+#                    Deflate and with Deflate64
+#   7zz-big30-deflate.zip, 7zz-big30-deflate64.zip   the first 30 MB of big.zip's
+#                    file, one entry, by 7zz with Deflate and with Deflate64
 set -euo pipefail
 out=${1:?usage: make-archives.sh OUT_DIR}
 mkdir -p "$out"
@@ -97,6 +101,20 @@ seven() {  # name [options...]
 }
 seven 7zz-plain.zip
 seven 7zz-crypt.zip -pbench -mem=ZipCrypto
+
+# The same files in Deflate and Deflate64, for the two decoders side by side.
+for m in Deflate Deflate64; do
+  lower=$(echo $m | tr A-Z a-z)
+  [ "$m" = Deflate ] && name10=7zz-deflate10.zip || name10=7zz-deflate64-10.zip
+  [ -s "$out/$name10" ] || (cd / && sed 's|^/||' "$out/mixed10.list" > "$out/mixed10.rel" &&
+    7zz a -tzip -bd -bso0 -bsp0 -mm=$m "$out/$name10" @"$out/mixed10.rel")
+  if [ ! -s "$out/7zz-big30-$lower.zip" ]; then
+    work=$(mktemp -d)
+    unzip -p "$out/big.zip" | head -c 30000000 > "$work/big30.bin"
+    (cd "$work" && 7zz a -tzip -bd -bso0 -bsp0 -mm=$m "$out/7zz-big30-$lower.zip" big30.bin)
+    rm -rf "$work"
+  fi
+done
 
 if [ ! -s "$out/names.zip" ]; then
   python3 - "$out" <<'PY'

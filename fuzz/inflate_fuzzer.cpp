@@ -1,75 +1,38 @@
-// Feeds arbitrary bytes to the Deflate decoder and the stored copy through the
-// engine's real input path (the bytes are written to a file opened as the
-// archive). Layout of an input: 4 bytes declared size (little-endian, taken
-// modulo 256 KiB: past the 64 KiB window, yet quick to run), 1 byte of options
-// (bit 0: stored instead of Deflate), then the entry's data.
+// Feeds arbitrary bytes to the entry decoders from memory, through the
+// pipeline's parts (an EntryInput over the bytes, the decoder, the output
+// window, a sink that keeps nothing): no file. Layout of an input: 4 bytes
+// declared size (little-endian, taken modulo 256 KiB: past the 64 KiB window,
+// yet quick to run), 1 byte of options (bits 0-1: 0 Deflate, 1 stored,
+// 2 Deflate64, 3 Deflate64), then the entry's data.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <string>
 
-#include "engine/engine_state.h"
-#include "engine/inflate/inflate.h"
-#include "engine/stream_io.h"
-
-namespace {
-
-const std::string& InputPath() {
-  static const std::string path =
-      (std::filesystem::temp_directory_path() / ("vantelo-inflate-fuzz-" + std::to_string(std::random_device{}()) + ".bin"))
-          .string();
-  return path;
-}
-
-}  // namespace
+#include "engine/pipeline/byte_source.h"
+#include "engine/pipeline/entry_pipeline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantelo;
   if (size < 5) return 0;
   const std::uint32_t declared =
       (data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<std::uint32_t>(data[3]) << 24)) % (256u << 10);
-  const bool stored = data[4] & 1;
-  {
-    std::ofstream out(InputPath(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data + 5), static_cast<std::streamsize>(size - 5));
-  }
+  static const std::uint16_t kMethods[4] = {8, 0, 9, 9};
+  const std::uint16_t method = kMethods[data[4] & 3];
 
-  EngineState& s = Engine();
-  s.ErrorNo = 0;
-  s.UserBreak = 0;
-  s.Callback = nullptr;
-  s.ArchiveName = InputPath();
-  s.ArchiveHandle = platform::OpenForReading(InputPath());
-  if (s.ArchiveHandle == platform::kNoFile) return 0;
-  // Every run starts from the same state: the counters of a batch would
-  // otherwise grow from one input to the next.
-  static TZFItem entry;
-  entry = TZFItem{};
-  entry.UnpackedSize = declared;
-  entry.Method = stored ? 0 : 8;
-  s.CurrentEntry = &entry;
-  s.BytesDone = 0;
-  s.FilesDone = 0;
-  s.SkippedCount = 0;
-  s.ErrorMsg.clear();
-  s.InBase = 0;
-  s.InBitPos = 0;
-  FillInputAt();
-  s.TestOnly = true;
-  s.OutPos = s.OutStart = s.OutPending = 0;
-  s.EntryOutCount = 0;
-  s.EntryCrc = 0xFFFFFFFFu;
-  if (s.ErrorNo == 0) {
-    if (stored)
-      CopyStoredEntry();
-    else
-      InflateEntry();
+  // One pipeline for every run, as a batch keeps one: the window holds the
+  // last run's bytes, which no decoder may read.
+  static EntryPipeline pipeline;
+  MemorySource source(data + 5, size - 5);
+  pipeline.input.Reset();
+  pipeline.input.Connect(&source, nullptr);
+  DiscardSink nothing;
+  ZipSize bytesDone = 0;
+  if (pipeline.input.FillAt(0) == EntryResult::kOk) {
+    RunningEntry entry{pipeline.input, *pipeline.DecoderFor(method), pipeline.window, nothing};
+    entry.Decode(declared, &bytesDone);
   }
-  // Never more than the declared size is delivered.
-  if (s.EntryOutCount > static_cast<ZipSize>(declared)) __builtin_trap();
-  platform::Close(s.ArchiveHandle);
-  s.ArchiveHandle = platform::kNoFile;
+  // Never more than the declared size is delivered, nor counted.
+  if (pipeline.window.delivered > static_cast<ZipSize>(declared) || bytesDone > static_cast<ZipSize>(declared))
+    __builtin_trap();
+  pipeline.input.Connect(nullptr, nullptr);
   return 0;
 }

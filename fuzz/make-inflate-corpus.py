@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of inflate_fuzzer into fuzz/corpus/inflate/.
 
-Each seed is: declared size (4 bytes, little-endian), an options byte (bit 0:
-stored copy), then a raw Deflate stream made by zlib (or stored bytes).
+Each seed is: declared size (4 bytes, little-endian), an options byte (0:
+Deflate, 1: stored copy, 2: Deflate64), then a raw Deflate stream made by
+zlib (or stored bytes), or a Deflate64 stream of a 7-Zip fixture.
 """
 import os
 import random
 import struct
+import zipfile
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -46,6 +48,16 @@ def main():
         for sname, strategy in strategies.items():
             write(f"{name}-{sname}", len(data), 0, raw_deflate(data, 6, strategy))
         write(f"{name}-stored", len(data), 1, data)
+    # Deflate64 streams of the test fixtures that 7-Zip made.
+    for fixture in ("7zz_deflate64.zip", "7zz_deflate64_far.zip"):
+        path = os.path.join(HERE, "..", "tests", "data", "extract", fixture)
+        raw = open(path, "rb").read()
+        with zipfile.ZipFile(path) as z:
+            for k, info in enumerate(i for i in z.infolist() if i.compress_type == 9):
+                o = info.header_offset
+                n, e = struct.unpack("<HH", raw[o + 26:o + 30])
+                start = o + 30 + n + e
+                write(f"deflate64-{fixture[:-4]}-{k}", info.file_size, 2, raw[start:start + info.compress_size])
 
 
 def write(name, size, options, payload):
