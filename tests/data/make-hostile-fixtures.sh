@@ -230,4 +230,21 @@ comment = (b"A comment of the greatest length. " * 1928)[:65535]
 data = b"found\n"
 whole = archive([stored(b"commented.txt", data)])
 write("max_comment.zip", whole[:-2] + struct.pack("<H", len(comment)) + comment)
+
+# A stored entry placed after the central directory whose data begins 5 bytes
+# before the end of a full 32 KiB buffer fill, with the file ending 3 bytes
+# later: the refill leaves fewer bytes than the input's slack. The end record
+# hides in the local extra field, where the backward scan finds it.
+tail_data = b"ABCDEFGH"
+tail_crc = zlib.crc32(tail_data)
+def tail_central(offset):
+    return struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, 0, 0, 0x21, tail_crc, 8, 8, 1, 0, 0, 0,
+                       0, 0, offset) + b"a"
+tail_cd = tail_central(len(tail_central(0)))
+tail_extra = bytearray(32763)
+tail_end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(tail_cd), 0, 0)
+tail_extra[-len(tail_end):] = tail_end
+write("stored_past_buffer_end.zip",
+      tail_cd + struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0x21, tail_crc, 8, 8, 1, len(tail_extra))
+      + b"a" + bytes(tail_extra) + tail_data)
 EOF

@@ -587,5 +587,20 @@ TEST(BatchHostile, AnInterruptedRunLeavesNothingOfTheUnfinishedEntry) {
 }
 #endif
 
+// A stored entry whose data starts near the end of a full buffer, in an
+// archive that ends a few bytes later: the refill leaves less than the slack,
+// and the copy stops as damage instead of copying a negative length.
+TEST(BatchHostile, StoredDataCutOffPastAFullBufferIsDamage) {
+  ASSERT_EQ(OpenArchive(Hostile("stored_past_buffer_end.zip")), 0) << GetLastMessage();
+  for (bool testOnly : {true, false}) {
+    TempFolder dest;
+    EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, testOnly, nullptr), kErrDamaged);
+    EXPECT_EQ(GetLastMessage(), "The structure of ZIP file is damaged!");
+    EXPECT_EQ(GetEntryStatus(0), "");
+    EXPECT_TRUE(ListFiles(dest.path()).empty());
+  }
+  CloseArchive();
+}
+
 }  // namespace
 }  // namespace vantelo

@@ -144,6 +144,8 @@ TEST_F(OpenEntryTest, EngineErrorsAndCrcFailuresShowAnErrorAndOpenNothing) {
     EXPECT_TRUE(seen.text.startsWith("ERROR! ")) << seen.text.toStdString();
     EXPECT_EQ(seen.text, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
     EXPECT_EQ(seen.title, "Error");
+    // The refused method is named beside the message, not in it.
+    EXPECT_EQ(seen.detail, "method 12 (bzip2)");
     EXPECT_FALSE(std::filesystem::exists(form->TempDir + "packed.txt"));
     EXPECT_EQ(form->TempFiles.size(), 1u);
   }
@@ -154,6 +156,7 @@ TEST_F(OpenEntryTest, EngineErrorsAndCrcFailuresShowAnErrorAndOpenNothing) {
     form->ExecFile();
     ASSERT_TRUE(answer.fired());
     EXPECT_EQ(seen.text, "ERROR! damaged.txt: BAD CRC!");
+    EXPECT_EQ(seen.detail, "");
     const std::string path = form->TempDir + "damaged.txt";
     if (std::filesystem::exists(path)) {
       EXPECT_EQ(Listed(path), 1u);

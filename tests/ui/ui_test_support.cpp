@@ -61,6 +61,7 @@ std::function<void(QWidget*)> CloseMessageBox(BoxSeen* seen) {
     seen->title = box->windowTitle();
     seen->icon = box->icon();
     seen->buttons = static_cast<int>(box->standardButtons());
+    seen->detail = box->detailedText();
     QAbstractButton* b = box->defaultButton();
     if (b == nullptr && !box->buttons().isEmpty()) b = box->buttons().first();
     if (b != nullptr) b->click();

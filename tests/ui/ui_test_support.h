@@ -40,6 +40,7 @@ struct BoxSeen {
   QString title;
   int icon = -1;  // QMessageBox::Icon
   int buttons = 0;
+  QString detail;  // the detailed text under "Show Details..."
 };
 // An action for ModalAnswer that records a message box and presses its default
 // (or first) button.
