@@ -25,7 +25,8 @@ std::string BatchSummaryText(std::int32_t error, const std::string& message, std
 }
 
 std::string MethodDetailText(std::uint16_t method, const std::string& name) {
-  std::string text = "method " + std::to_string(method);
+  std::string text = "method ";
+  text += std::to_string(method);
   if (!name.empty()) text += " (" + name + ")";
   return text;
 }
