@@ -167,6 +167,7 @@ TEST(InflateDeflate64, HostileDistancesAndLengths) {
     const auto longer = DecodeStream(stream, 140'000, Wide());
     EXPECT_EQ(longer.result, EntryResult::kShort);
     EXPECT_EQ(longer.errorNo, 0);
+    EXPECT_EQ(longer.output.size(), 65539u) << "a stream that ends short is delivered whole";
   }
   {
     // Cut off in the middle of the 16 extra bits of a long length.

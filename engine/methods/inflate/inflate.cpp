@@ -345,7 +345,11 @@ EntryResult DecodeBlocks(EntryInput& in, OutputWindow& out, DynamicTables& dynam
     }
     if (result != EntryResult::kOk) return result;
   }
-  return out.delivered == size ? EntryResult::kOk : EntryResult::kShort;
+  if (out.delivered == size) return EntryResult::kOk;
+  // The last block ended first: what it produced is delivered all the same,
+  // so a caller that knows no size gets the whole stream.
+  const EntryResult flushed = out.Flush();
+  return flushed != EntryResult::kOk ? flushed : EntryResult::kShort;
 }
 
 }  // namespace
