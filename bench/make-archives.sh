@@ -110,7 +110,9 @@ for m in Deflate Deflate64; do
     7zz a -tzip -bd -bso0 -bsp0 -mm=$m "$out/$name10" @"$out/mixed10.rel")
   if [ ! -s "$out/7zz-big30-$lower.zip" ]; then
     work=$(mktemp -d)
-    unzip -p "$out/big.zip" | head -c 30000000 > "$work/big30.bin"
+    # Cut after unpacking: `unzip -p | head -c` ends unzip with SIGPIPE, which pipefail stops on.
+    unzip -p "$out/big.zip" > "$work/big.bin"
+    truncate -s 30000000 "$work/big.bin" && mv "$work/big.bin" "$work/big30.bin"
     (cd "$work" && 7zz a -tzip -bd -bso0 -bsp0 -mm=$m "$out/7zz-big30-$lower.zip" big30.bin)
     rm -rf "$work"
   fi

@@ -157,7 +157,9 @@ TEST(ExtractFixtures, Deflate64EntriesAreOk) {
     EXPECT_EQ(ExtractAll(dest.dir(), "", true, true, testOnly, nullptr), 0) << GetLastMessage();
     EXPECT_EQ(GetEntryStatus(0), kStatusOk);
     EXPECT_EQ(GetStoppedEntry(), -1);
-    if (!testOnly) EXPECT_EQ(FileCrc(dest.file("docs/sub/long.txt")), longText->crc);
+    if (!testOnly) {
+      EXPECT_EQ(FileCrc(dest.file("docs/sub/long.txt")), longText->crc);
+    }
   }
   CloseArchive();
 }
