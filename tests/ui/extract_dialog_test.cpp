@@ -330,7 +330,9 @@ TEST_F(ExtractDialogTest, AnExtractionOffersToOpenItsFolder) {
   e.Start();
   g.sbExtractClick();
   ASSERT_EQ(e.Handled(), 2u);
-  EXPECT_EQ(failed.buttons.size(), 2);
+  // Yes and No, and the refused method's "Show Details..."; no "Open Folder".
+  EXPECT_EQ(failed.buttons.size(), 3);
+  EXPECT_FALSE(failed.buttons.contains("Open Folder"));
 }
 
 }  // namespace
