@@ -180,15 +180,22 @@ void ProcessEntries(std::int32_t first, std::int32_t last) {
   s.StoppedEntry = -1;
   s.LastCallbackTick = platform::TickCount();
   if (last < first) return;
+  // The limits belong to the catalog (found at open); a catalog made some
+  // other way gets them here.
+  if (s.EntryLimits.size() != s.Entries.size()) FindCatalogLimits(s);
   // Refused before anything is written.
-  if (!FindEntryLimits(s.Entries, s.CentralOffset, s.EntryLimits)) {
+  if (s.EntriesOverlap) {
     SetError(kErrDamaged, kOverlapMessage);
     return;
   }
   for (std::int32_t i = first; i <= last; ++i) {
     s.CurrentEntry = &s.Entries.at(static_cast<std::size_t>(i));
     if (s.SelectedOnly && !s.CurrentEntry->Selected) continue;
-    if (!ProcessCurrentEntry(s)) {
+    // Progress and the break request before every entry too: entries small
+    // enough to need no refill would otherwise run without either.
+    const EntryResult gateResult = gate.BeforeRefill();
+    if (gateResult != EntryResult::kOk || !ProcessCurrentEntry(s)) {
+      SetEntryError(gateResult);
       s.StoppedEntry = i;
       return;
     }

@@ -42,8 +42,7 @@ std::int32_t FailReadingHeaders(std::int32_t number, std::string message) {
   EngineState& s = Engine();
   platform::Close(s.ArchiveHandle);
   s.ArchiveHandle = platform::kNoFile;
-  s.Entries.clear();
-  s.CurrentEntry = nullptr;
+  ClearCatalog(s);
   SetError(number, std::move(message));
   return kOpenFailed;
 }
@@ -277,9 +276,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
     return kOpenFailed;
   }
 
-  s.TotalSize = 0;
-  s.Entries.clear();
-  s.CurrentEntry = nullptr;
+  ClearCatalog(s);
   DirectoryPlace place;
   place.count = ReadU16(s.EndRecord.data() + 10);
   place.size = ReadU32(s.EndRecord.data() + 12);
@@ -343,6 +340,9 @@ std::int32_t OpenArchive(const std::string& fileName) {
                   s.Entries.back().CentralFlags, rest + nameLength, extraLength);
   }
   DecodeEntryNames();
+  // Once per catalog: a batch over a few entries of a large archive does not
+  // sort them all again.
+  FindCatalogLimits(s);
   return 0;
 }
 

@@ -37,6 +37,14 @@ void EngineShutdown() {
   s.EntryExt.clear();
 }
 
+void ClearCatalog(EngineState& s) {
+  s.Entries.clear();
+  s.CurrentEntry = nullptr;
+  s.TotalSize = 0;
+  s.EntryLimits.clear();
+  s.EntriesOverlap = false;
+}
+
 void SetError(std::int32_t number, std::string message) {
   EngineState& s = Engine();
   s.ErrorNo = number;

@@ -39,7 +39,10 @@ struct EngineState {
   std::string NameCharset;         // the user's setting ("" automatic), canonical
   std::string ArchiveNameCharset;  // what the open archive's legacy names were decoded with
   ZipSize CentralOffset = 0;     // where the central directory starts in the file
-  std::vector<ZipSize> EntryLimits;  // per entry: its bytes end by this offset
+  // Computed once per catalog (at open): per entry, its bytes end by this
+  // offset; EntriesOverlap when some entries share bytes (every batch refuses).
+  std::vector<ZipSize> EntryLimits;
+  bool EntriesOverlap = false;
 
   // --- work area of the current entry
   std::string EntryFolder, EntryFileName, EntryExt;
@@ -74,6 +77,12 @@ struct EngineState {
 
 // The one engine state; started up on first use.
 EngineState& Engine();
+
+// Empties the catalog: no entries, no total, no limits (the archive handle is
+// the caller's).
+void ClearCatalog(EngineState& s);
+// Computes the catalog's entry limits and overlap verdict from its entries.
+void FindCatalogLimits(EngineState& s);
 
 // Sets ErrorNo and ErrorMsg together.
 void SetError(std::int32_t number, std::string message);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <numeric>
 
+#include "engine/engine_state.h"
 #include "engine/extract.h"
 
 namespace vantelo {
@@ -38,6 +39,10 @@ bool FindEntryLimits(const std::vector<TZFItem>& entries, ZipSize centralOffset,
     limits[order[k]] = limit;
   }
   return true;
+}
+
+void FindCatalogLimits(EngineState& s) {
+  s.EntriesOverlap = !FindEntryLimits(s.Entries, s.CentralOffset, s.EntryLimits);
 }
 
 }  // namespace vantelo

@@ -76,8 +76,7 @@ std::int32_t CloseArchive() {
   EngineState& s = Engine();
   platform::Close(s.ArchiveHandle);
   s.ArchiveHandle = platform::kNoFile;
-  s.Entries.clear();
-  s.CurrentEntry = nullptr;
+  ClearCatalog(s);
   s.StoppedEntry = -1;
   return 0;
 }

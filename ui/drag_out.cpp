@@ -6,8 +6,8 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include <algorithm>
-#include <set>
+#include <map>
+#include <vector>
 
 #include "engine/engine.h"
 #include "platform/platform.h"
@@ -37,38 +37,56 @@ QStringList TForm1::ExtractForDrag(QStringList& failures, QString& detail) {
   }
   TempFolders.push_back(folder);
 
-  WaitCursor wait;
-  BatchRunning = true;
-  std::set<std::string> taken;
+  // One batch per "layer" of names: the k-th selected entry of a name goes
+  // into layer k, so entries of one name from different folders each keep
+  // their file (layer k > 0 goes into a numbered subfolder). Usually that is
+  // a single batch over all of them.
+  std::vector<std::vector<std::int32_t>> layers;
+  std::map<std::string, std::size_t> seen;
+  std::vector<bool> selection(static_cast<std::size_t>(count));
   for (std::int32_t i = 0; i < count; ++i) {
-    if (!GetEntrySelected(i)) continue;
+    selection[static_cast<std::size_t>(i)] = GetEntrySelected(i);
+    if (!selection[static_cast<std::size_t>(i)]) continue;
     const std::string name = GetEntryName(i);
     if (name == kFolderName) continue;  // a folder entry alone holds nothing to hand over
-    // Entries of one name from different folders each keep their file: the
-    // second goes into a numbered subfolder.
-    std::string dir = folder;
-    for (int n = 2; taken.count(dir + name) != 0; ++n) dir = folder + std::to_string(n) + "/";
-    if (dir != folder) {
+    const std::size_t layer = seen[name]++;
+    if (layer == layers.size()) layers.emplace_back();
+    layers[layer].push_back(i);
+  }
+
+  WaitCursor wait;
+  BatchRunning = true;
+  for (std::size_t layer = 0; layer < layers.size(); ++layer) {
+    const std::string dir = layer == 0 ? folder : folder + std::to_string(layer + 1) + "/";
+    if (layer > 0) {
       platform::CreateDirectories(dir);
-      if (std::find(TempFolders.begin(), TempFolders.end(), dir) == TempFolders.end())
-        TempFolders.push_back(dir);
+      TempFolders.push_back(dir);
     }
-    const std::string path = dir + name;
-    taken.insert(path);
-    const std::int32_t result = ExtractEntry(i, dir, std::string(), /*overwrite=*/true,
-                                             /*useFolderNames=*/false, /*testOnly=*/false, nullptr);
-    if (platform::FileExists(path)) TempFiles.push_back(path);
+    for (std::int32_t i = 0; i < count; ++i) SetEntrySelected(i, false);
+    for (const std::int32_t i : layers[layer]) SetEntrySelected(i, true);
+    const std::int32_t result = ExtractSelected(dir, std::string(), /*overwrite=*/true,
+                                                /*useFolderNames=*/false, /*testOnly=*/false, nullptr);
+    // An error stops its batch at GetStoppedEntry() (-1: before any entry);
+    // the entries after that one were not handled.
+    const std::int32_t stopped = GetStoppedEntry();
+    for (const std::int32_t i : layers[layer]) {
+      if (result != 0 && i > stopped) break;  // not reached
+      const std::string path = dir + GetEntryName(i);
+      if (platform::FileExists(path)) TempFiles.push_back(path);
+      if (result != 0 && i == stopped) break;  // the error is said below
+      if (GetEntryStatus(i) != kStatusOk) {
+        failures << EngineText(GetEntryName(i)) + QStringLiteral(": ") + EngineText(GetEntryStatus(i));
+        continue;
+      }
+      files << PathFromEngine(path);
+    }
     if (result != 0) {
       failures << EngineText(GetLastMessage());
       detail = StoppedBatchDetail(result);
       break;  // the archive itself failed: the rest would fail alike
     }
-    if (GetEntryStatus(i) != kStatusOk) {
-      failures << EngineText(name) + QStringLiteral(": ") + EngineText(GetEntryStatus(i));
-      continue;
-    }
-    files << PathFromEngine(path);
   }
+  for (std::int32_t i = 0; i < count; ++i) SetEntrySelected(i, selection[static_cast<std::size_t>(i)]);
   BatchRunning = false;
   return files;
 }

@@ -205,6 +205,7 @@ TEST_F(CatalogTest, DamagedCentralDirectoryEmptiesTheList) {
     EXPECT_EQ(o.error, c.error) << c.file;
     EXPECT_EQ(o.message, c.message) << c.file;
     EXPECT_EQ(GetEntryCount(), 0) << c.file;
+    EXPECT_EQ(GetTotalSize(), 0) << c.file;
     EXPECT_EQ(Engine().ArchiveHandle, platform::kNoFile);
   }
 }

@@ -23,6 +23,15 @@ TEST_F(QueriesTest, NothingOpenMeansZeroCounts) {
   EXPECT_EQ(CloseArchive(), 0);  // closing twice is harmless
 }
 
+TEST_F(QueriesTest, ClosingLeavesNoTotalBehind) {
+  ASSERT_EQ(OpenArchive(test::DataPath("zip_plain.zip")), 0);
+  ASSERT_GT(GetTotalSize(), 0);
+  CloseArchive();
+  EXPECT_EQ(GetEntryCount(), 0);
+  EXPECT_EQ(GetTotalSize(), 0);
+  EXPECT_EQ(ExtractAll("", "", false, true, true, nullptr), 0);  // a batch over nothing
+}
+
 TEST_F(QueriesTest, SelectionCountsAndSizesFollowSetEntrySelected) {
   ASSERT_EQ(OpenArchive(test::DataPath("zip_comment.zip")), 0);
   EXPECT_TRUE(SetEntrySelected(2, true));

@@ -434,6 +434,29 @@ TEST_F(DragOutTest, DraggingSelectedEntriesHandsOverTheirFilesAndKeepsTheSelecti
   EXPECT_FALSE(std::filesystem::exists(dir));
 }
 
+TEST_F(DragOutTest, ManyEntriesAreDraggedOutInOneBatch) {
+  const test::TempFolder tmp;
+  const std::string zip = tmp.file("many.zip");
+  ASSERT_EQ(test::RunCommand("python3 " + DataPath("make-many-entries.py") + " " + zip + " 5000"), 0);
+  form = std::make_unique<TForm1>(QStringList{QString::fromStdString(zip)}, &shell);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  grid = form->DrawGrid1;
+  grid->setFocus();
+  QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+  ASSERT_EQ(GetSelectedCount(), 5000);
+  Drag(2);
+  ASSERT_EQ(shell.dragged.size(), 1u);
+  EXPECT_EQ(shell.dragged[0].size(), 5000);
+  // The engine's counters are those of the last batch: it did every entry.
+  std::int32_t files = 0;
+  ZipSize bytes = 0;
+  GetProgress(files, bytes);
+  EXPECT_EQ(files, 5000);
+  EXPECT_EQ(GetSelectedCount(), 5000);
+  EXPECT_EQ(ReadFileBytes(shell.dragged[0].back().toLocalFile().toStdString()), "d/004999.txt");
+}
+
 TEST_F(DragOutTest, APressOnASelectedRowWithoutADragIsAClickAtTheRelease) {
   Load("open.zip");
   SetEntrySelected(1, true);  // row 2, the only one
