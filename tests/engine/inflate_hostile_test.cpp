@@ -23,8 +23,8 @@ std::vector<std::uint32_t> FixedCodeNow() {
   std::vector<std::uint32_t> tables;
   for (auto variant : {deflate::DeflateVariant::kDeflate, deflate::DeflateVariant::kDeflate64}) {
     const deflate::BlockTables fixed = deflate::FixedTables(variant);
-    tables.insert(tables.end(), fixed.lit, fixed.lit + deflate::kFirstLevelSize);
-    tables.insert(tables.end(), fixed.dist, fixed.dist + deflate::kFirstLevelSize);
+    tables.insert(tables.end(), fixed.lit, fixed.lit + deflate::kLitTableSize);
+    tables.insert(tables.end(), fixed.dist, fixed.dist + deflate::kDistTableSize);
   }
   return tables;
 }

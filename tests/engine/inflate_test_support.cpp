@@ -2,9 +2,12 @@
 
 #include <zlib.h>
 
+#include <gtest/gtest.h>
+
 #include <random>
 
 #include "common/test_support.h"
+#include "engine/methods/inflate/inflate.h"
 #include "engine/pipeline/byte_source.h"
 #include "engine/pipeline/entry_pipeline.h"
 
@@ -34,9 +37,10 @@ std::uint16_t MethodNumber(DecodeMethod method) {
   return 8;
 }
 
-}  // namespace
-
-DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, const DecodeOptions& options) {
+// One decoding with the given block loop (a Deflate decoder's; other methods
+// ignore it).
+DecodeResult DecodeWithLoop(const std::string& stream, std::int32_t declaredSize, const DecodeOptions& options,
+                            InflateLoop loop) {
   const std::string bytes = stream + options.trailer;
   MemorySource source(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   // One pipeline for every call, as a batch keeps one: the window then holds
@@ -52,6 +56,8 @@ DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, 
   DiscardSink nothing;
   Sink& sink = options.testOnly ? static_cast<Sink&>(nothing) : kept;
   EntryDecoder* decoder = pipeline.DecoderFor(MethodNumber(options.method));
+  auto* inflate = dynamic_cast<InflateDecoder*>(decoder);
+  if (inflate != nullptr) inflate->UseLoop(loop);
   result.result = in.FillAt(0);
   if (result.result == EntryResult::kOk) {
     RunningEntry entry{in, *decoder, pipeline.window, sink};
@@ -66,6 +72,25 @@ DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, 
   result.endOffset = in.BitOffset();
   result.output = std::move(kept.bytes);
   in.Connect(nullptr, nullptr);
+  if (inflate != nullptr) inflate->UseLoop(FastestInflateLoop());
+  return result;
+}
+
+}  // namespace
+
+// Where this processor runs the BMI2 block loop, the stream is decoded with
+// the portable loop too, and both must give the same result to the bit.
+DecodeResult DecodeStream(const std::string& stream, std::int32_t declaredSize, const DecodeOptions& options) {
+  DecodeResult result = DecodeWithLoop(stream, declaredSize, options, FastestInflateLoop());
+  if (FastestInflateLoop() != InflateLoop::kPortable && options.method != DecodeMethod::Stored) {
+    const DecodeResult portable = DecodeWithLoop(stream, declaredSize, options, InflateLoop::kPortable);
+    EXPECT_TRUE(portable.result == result.result && portable.output == result.output &&
+                portable.crc == result.crc && portable.outCount == result.outCount &&
+                portable.endOffset == result.endOffset)
+        << "the portable block loop differs from the BMI2 loop: results " << static_cast<int>(portable.result)
+        << " / " << static_cast<int>(result.result) << ", end offsets " << portable.endOffset << " / "
+        << result.endOffset;
+  }
   return result;
 }
 

@@ -60,6 +60,26 @@ TEST(Crc32Test, LargeRandomBuffersMatchZlib) {
   EXPECT_EQ(Crc(zeros.data(), zeros.size()), ZlibCrc(zeros.data(), zeros.size()));
 }
 
+// The folding path (runs of 64 bytes and more, where the processor has
+// carry-less multiplication) and the table path agree with zlib on every
+// length around the fold steps (64, 80, 128, ... bytes), at every start
+// offset, from a register that is not the initial one.
+TEST(Crc32Test, FoldingAndSlicingAgreeAcrossFoldSteps) {
+  const auto bytes = test::RandomBytes(600, 6);
+  for (std::size_t offset = 0; offset < 16; offset += 3)
+    for (std::size_t n = 48; n <= 560; ++n) {
+      const std::uint8_t* p = bytes.data() + offset;
+      const std::uint32_t start = ~ZlibCrc(bytes.data() + 590, 7);  // the register after 7 other bytes
+      const std::uint32_t expected = ~static_cast<std::uint32_t>(
+          crc32(~start, reinterpret_cast<const Bytef*>(p), static_cast<uInt>(n)));
+      ASSERT_EQ(CrcUpdate(start, p, n), expected) << "offset " << offset << " length " << n;
+      ASSERT_EQ(CrcUpdateSlicing(start, p, n), expected) << "offset " << offset << " length " << n;
+    }
+  const std::vector<std::uint8_t> ones(4096, 0xFF);
+  EXPECT_EQ(~CrcUpdate(0xFFFFFFFFu, ones.data(), ones.size()), ZlibCrc(ones.data(), ones.size()));
+  EXPECT_EQ(~CrcUpdateSlicing(0xFFFFFFFFu, ones.data(), ones.size()), ZlibCrc(ones.data(), ones.size()));
+}
+
 // The register carries over between calls: a buffer done in uneven pieces, as
 // the output window flushes it, gives the CRC of the whole.
 TEST(Crc32Test, RunningRegisterAcrossPieces) {

@@ -51,8 +51,14 @@ inline constexpr std::int32_t kPow2[16] = {1,   2,   4,    8,    16,   32,   64,
                                            256, 512, 1024, 2048, 4096, 8192, 16384, 32768};
 
 inline constexpr int kMaxCodeBits = 15;
-inline constexpr int kFirstLevelBits = 9;   // literal/length and distance tables
-inline constexpr int kSecondLevelBits = 6;  // 9 + 6 = 15, the longest code
+// First-level index bits of each table; a code longer than that continues in
+// a second-level table indexed by the rest of the longest code (15 bits). The
+// literal/length table is wide, so that nearly every symbol of a real stream
+// is one lookup; distances are fewer and their table stays small.
+inline constexpr int kLitTableBits = 11;
+inline constexpr int kLitSubBits = 4;   // 11 + 4 = 15, the longest code
+inline constexpr int kDistTableBits = 9;
+inline constexpr int kDistSubBits = 6;  // 9 + 6 = 15
 inline constexpr int kCodeLenBits = 7;      // the code-length code is at most 7 bits
 inline constexpr int kMaxLitCodes = 286;       // HLIT + 257 above this is damage
 inline constexpr int kMaxDistCodes = 30;       // HDIST + 1 above this is damage (Deflate)

@@ -1,9 +1,10 @@
 // Huffman table construction for the Deflate decoder.
 //
 // Codes are the canonical codes of RFC 1951, stored bit-reversed (first stream
-// bit in bit 0) so that the next stream bits index the tables directly. Codes of
-// up to 9 bits fill every first-level entry that ends in them; longer codes go
-// to a 64-entry second-level table indexed by the 6 bits after the first 9.
+// bit in bit 0) so that the next stream bits index the tables directly. Codes no
+// longer than the first level (11 bits for literals and lengths, 9 for
+// distances) fill every first-level entry that ends in them; longer codes go to
+// a second-level table indexed by the bits after the first level (up to 15).
 //
 // Code sets are checked before they are used: an over-subscribed set is damage,
 // and so is an incomplete one, except a literal/length code of exactly one
@@ -80,8 +81,8 @@ std::uint32_t SymbolEntry(CodeKind kind, DeflateVariant variant, int symbol, int
 }
 
 // Builds a table of 2^tableBits first-level entries for symbols 0..count-1 with
-// the given code lengths; second-level tables come from pool (poolTables of 64
-// entries). Returns false for a code set that cannot be decoded.
+// the given code lengths; second-level tables of 2^(15 - tableBits) entries
+// come from pool (poolTables of them). Returns false for a code set that cannot be decoded.
 //
 // Symbols are taken in canonical order (by code length, then symbol), in which
 // the codes count upwards: the long codes sharing their first tableBits bits
@@ -92,11 +93,9 @@ template <CodeKind kind>
 bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, std::uint32_t* table,
                 int tableBits, std::uint32_t* pool, int poolTables) {
   int lengthCount[kMaxCodeBits + 1] = {};
-  for (int symbol = 0; symbol < count; ++symbol) {
-    const std::int32_t length = lengths[symbol];
-    if (length < 0 || length > kMaxCodeBits) return false;
-    ++lengthCount[length];
-  }
+  // Every length is 0..15: the header reader decodes them from a code of
+  // 16 symbols, the fixed code has them as constants.
+  for (int symbol = 0; symbol < count; ++symbol) ++lengthCount[lengths[symbol]];
 
   // Kraft sum: "left" is the number of unused codes at each length.
   int left = 1;
@@ -106,6 +105,7 @@ bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, 
     if (left < 0) return false;  // over-subscribed
   }
   const int tableSize = 1 << tableBits;
+  const std::uint32_t subSize = 1u << (kMaxCodeBits - tableBits);
   if (left > 0) {
     // Incomplete. Only a literal/length code made of a single 1-bit code is
     // taken (its one code is 0; the other bit value stays empty).
@@ -125,7 +125,9 @@ bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, 
   // A code of length n <= bits fills every entry of a 2^bits table whose low
   // n bits are its reversed code. In canonical order each code is written once
   // into the first 2^n entries, and that part is doubled (copied after itself)
-  // whenever the length grows, and at the end up to the whole table.
+  // whenever the length grows, and at the end up to the whole table. A longer
+  // code fills the entries of its second-level table whose low n - bits bits
+  // are the rest of its reversed code, one in every 2^(n - bits).
   auto growTo = [](std::uint32_t* part, std::uint32_t& size, std::uint32_t wanted) {
     for (; size < wanted; size <<= 1) std::memcpy(part + size, part, size * sizeof *part);
   };
@@ -135,7 +137,6 @@ bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, 
   int tablesUsed = 0;
   std::uint32_t currentPrefix = ~0u;
   std::uint32_t* sub = nullptr;
-  std::uint32_t subFilled = 0;
   for (int k = 0; k < used; ++k) {
     const int symbol = sorted[k];
     const int length = lengths[symbol];
@@ -152,17 +153,14 @@ bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, 
     if (prefix != currentPrefix) {
       if (pool == nullptr || tablesUsed >= poolTables) return false;
       growTo(table, filled, static_cast<std::uint32_t>(tableSize));
-      if (sub != nullptr) growTo(sub, subFilled, kSubTableSize);
       currentPrefix = prefix;
-      sub = pool + tablesUsed * kSubTableSize;
-      subFilled = 1u << (length - tableBits);
-      table[prefix] = MakeSubTableEntry(tablesUsed++ * kSubTableSize);
+      sub = pool + tablesUsed * subSize;
+      table[prefix] = MakeSubTableEntry(static_cast<int>(tablesUsed++ * subSize));
     }
-    growTo(sub, subFilled, 1u << (length - tableBits));
-    sub[reversed >> tableBits] = entry;
+    const std::uint32_t step = 1u << (length - tableBits);
+    for (std::uint32_t at = reversed >> tableBits; at < subSize; at += step) sub[at] = entry;
   }
   growTo(table, filled, static_cast<std::uint32_t>(tableSize));
-  if (sub != nullptr) growTo(sub, subFilled, kSubTableSize);
   return true;
 }
 
@@ -249,18 +247,18 @@ bool BuildDistTable(DeflateVariant variant, const std::int32_t* lengths, int cou
       last = symbol;
     }
   if (used <= 1) {
-    std::fill(table, table + kFirstLevelSize,
+    std::fill(table, table + kDistTableSize,
               used == 1 ? SymbolEntry(CodeKind::Distance, variant, last, lengths[last]) : kNoCodeEntry);
     return true;
   }
-  return BuildTable<CodeKind::Distance>(variant, lengths, count, table, kFirstLevelBits, pool, kDistSubTables);
+  return BuildTable<CodeKind::Distance>(variant, lengths, count, table, kDistTableBits, pool, kDistSubTables);
 }
 
-// The fixed code of a variant: its two first-level tables (no code is longer
-// than 9 bits, so there are no second-level tables).
+// The fixed code of a variant: its two first-level tables (no fixed code is
+// longer than 9 bits, so there are no second-level tables).
 struct FixedCode {
-  std::array<std::uint32_t, kFirstLevelSize> lit{};
-  std::array<std::uint32_t, kFirstLevelSize> dist{};
+  std::array<std::uint32_t, kLitTableSize> lit{};
+  std::array<std::uint32_t, kDistTableSize> dist{};
 
   explicit FixedCode(DeflateVariant variant) {
     std::array<std::int32_t, 288> litLengths{};
@@ -268,8 +266,8 @@ struct FixedCode {
       litLengths[static_cast<std::size_t>(symbol)] = symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
     std::array<std::int32_t, 32> distLengths{};
     distLengths.fill(5);
-    BuildTable<CodeKind::LiteralLength>(variant, litLengths.data(), 288, lit.data(), kFirstLevelBits, nullptr, 0);
-    BuildTable<CodeKind::Distance>(variant, distLengths.data(), 32, dist.data(), kFirstLevelBits, nullptr, 0);
+    BuildTable<CodeKind::LiteralLength>(variant, litLengths.data(), 288, lit.data(), kLitTableBits, nullptr, 0);
+    BuildTable<CodeKind::Distance>(variant, distLengths.data(), 32, dist.data(), kDistTableBits, nullptr, 0);
   }
 };
 
@@ -291,7 +289,7 @@ EntryResult DynamicTables::Read(EntryInput& in, DeflateVariant variant) {
   // A block without an end-of-block code could never end.
   if (block.lengths[kEndOfBlock] == 0 ||
       !BuildTable<CodeKind::LiteralLength>(variant, block.lengths.data(), block.litCount, lit_.data(),
-                                           kFirstLevelBits, litSub_.data(), kLitSubTables) ||
+                                           kLitTableBits, litSub_.data(), kLitSubTables) ||
       !BuildDistTable(variant, block.lengths.data() + block.litCount, block.distCount, dist_.data(),
                       distSub_.data()))
     return EntryResult::kDamaged;

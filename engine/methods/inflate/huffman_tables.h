@@ -5,7 +5,7 @@
 // Entries follow deflate_constants.h: literal/length and distance entries
 // carry the literal or the base value, the extra-bit count and the bits to
 // consume, with a reference to a second-level table for codes longer than the
-// 9-bit first level.
+// first level.
 #pragma once
 
 #include <array>
@@ -16,15 +16,18 @@
 
 namespace vantelo::deflate {
 
-inline constexpr int kFirstLevelSize = 1 << kFirstLevelBits;  // 512
-inline constexpr int kSubTableSize = 1 << kSecondLevelBits;   // 64
-// Second-level tables a code can need: each code longer than 9 bits opens at
-// most one, and there are at most 288 literal/length and 32 distance codes.
+inline constexpr int kLitTableSize = 1 << kLitTableBits;    // 2048
+inline constexpr int kLitSubSize = 1 << kLitSubBits;        // 16
+inline constexpr int kDistTableSize = 1 << kDistTableBits;  // 512
+inline constexpr int kDistSubSize = 1 << kDistSubBits;      // 64
+// Second-level tables a code can need: each code longer than the first level
+// opens at most one, and there are at most 288 literal/length and 32 distance
+// codes.
 inline constexpr int kLitSubTables = 290;
 inline constexpr int kDistSubTables = 32;
 
 // What one block decodes with. The second-level pointers may be null for a
-// code without codes longer than 9 bits.
+// code without codes longer than its first level.
 struct BlockTables {
   const std::uint32_t* lit;
   const std::uint32_t* litSub;
@@ -49,10 +52,10 @@ class DynamicTables {
   BlockTables View() const { return {lit_.data(), litSub_.data(), dist_.data(), distSub_.data()}; }
 
  private:
-  std::array<std::uint32_t, kFirstLevelSize> lit_{};
-  std::array<std::uint32_t, kFirstLevelSize> dist_{};
-  std::array<std::uint32_t, kLitSubTables * kSubTableSize> litSub_{};
-  std::array<std::uint32_t, kDistSubTables * kSubTableSize> distSub_{};
+  std::array<std::uint32_t, kLitTableSize> lit_{};
+  std::array<std::uint32_t, kDistTableSize> dist_{};
+  std::array<std::uint32_t, kLitSubTables * kLitSubSize> litSub_{};
+  std::array<std::uint32_t, kDistSubTables * kDistSubSize> distSub_{};
 };
 
 }  // namespace vantelo::deflate
