@@ -102,7 +102,7 @@ std::string ZlibDeflate(const std::string& data, int level, int memLevel, int st
   z.avail_in = static_cast<uInt>(data.size());
   z.next_out = reinterpret_cast<Bytef*>(out.data());
   z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
+  ::deflate(&z, Z_FINISH);
   out.resize(z.total_out);
   deflateEnd(&z);
   return out;

@@ -159,15 +159,13 @@ template <bool kWide>
   std::uint8_t* const window = out.bytes.data();
   const std::uint8_t* const buf = in.buffer.data();
   const std::uint32_t* const litTable = tables.lit;
-  const std::uint32_t* const litSub = tables.litSub;
   const std::uint32_t* const distTable = tables.dist;
-  const std::uint32_t* const distSub = tables.distSub;
 
   EntryResult result = EntryResult::kOk;
-  std::int32_t p = out.pos;
+  std::uint8_t* op = window + out.pos;  // the next output byte
   ZipSize sizeEnd = SizeEnd(out, size);
-  std::int32_t stop = 0;     // the slow path runs when p reaches this
-  std::int32_t lowest = 0;   // no match may reach below this window index
+  std::uint8_t* stop = window;          // the slow path runs when op reaches this
+  const std::uint8_t* lowest = window;  // no match may reach below this
   // The block header readers may leave bitPos up to 15. The bit buffer starts
   // empty, "consumed" up to pos/bitPos, with inLimit set so that the first
   // round goes through the slow path, which sets up everything.
@@ -176,24 +174,21 @@ template <bool kWide>
   const std::uint8_t* next = buf + in.pos + 1;
   const std::uint8_t* inLimit = buf;
   std::uint64_t bits = 0;
-  // The number of valid bits in `bits` is the low byte of bitCount (0..63):
-  // consuming subtracts a whole table entry, whose low byte is its bit count,
-  // and the bits above the low byte are never read.
   std::uint32_t bitCount = static_cast<std::uint32_t>(8 - in.bitPos);
 
   // Every helper here is inlined into the loop, which keeps all of this in
   // registers (nothing the functions called in the slow path could see).
+  auto produced = [&] { return static_cast<std::int32_t>(op - window); };
   // Stores the stream position of the next unconsumed bit.
   auto saveInput = [&] {
     const std::int64_t bitPos = static_cast<std::int64_t>(next - buf) * 8 - (bitCount & 0xFF);
     in.pos = static_cast<std::int32_t>(bitPos >> 3);
     in.bitPos = static_cast<std::int32_t>(bitPos & 7);
   };
-  // At least 56 valid bits afterwards, without a branch: the load's bytes above
-  // the valid bits are the stream's next bytes, so OR-ing them in again is harmless.
+  // At least 56 valid bits afterwards, without a branch (see the top of the file).
   auto topUp = [&] {
     bits |= Load64(next) << (bitCount & 63);
-    next += (63 - (bitCount & 63)) >> 3;
+    next += 7 - ((bitCount >> 3) & 7);
     bitCount |= 56;
   };
   auto consume = [&](std::uint32_t entry) {
@@ -202,24 +197,24 @@ template <bool kWide>
   };
 
   for (;;) {
-    if (p >= stop || next >= inLimit) [[unlikely]] {
+    if (op >= stop || next >= inLimit) [[unlikely]] {
       // Settles flushes and refills, then restarts the bit buffer at pos.
       saveInput();
-      if (p > SizeEnd(out, size)) {  // the block produced more than the entry declares
+      if (produced() > SizeEnd(out, size)) {  // the block produced more than the entry declares
         result = EntryResult::kDamaged;
         break;
       }
-      if (p >= kFlushPoint) {
-        out.pos = p;
+      if (produced() >= kFlushPoint) {
+        out.pos = produced();
         result = out.Flush();
         if (result != EntryResult::kOk) break;
-        p = out.pos;
+        op = window + out.pos;
       }
       sizeEnd = SizeEnd(out, size);
-      stop = static_cast<std::int32_t>(std::min<std::int64_t>(kFlushPoint, sizeEnd + 1));
+      stop = window + std::min<std::int64_t>(kFlushPoint, sizeEnd + 1);
       // Before the first slide the window below start - delivered may hold an
       // earlier entry's bytes; every entry starts at index 0.
-      lowest = static_cast<std::int32_t>(std::max<ZipSize>(0, out.start - out.delivered));
+      lowest = window + std::max<ZipSize>(0, out.start - out.delivered);
       if (in.pos >= in.limit) {
         result = in.Refill();
         if (result != EntryResult::kOk) break;
@@ -238,15 +233,15 @@ template <bool kWide>
     if (e & kLiteralFlag) {
       // Up to three literals from one top-up: 3 x 15 bits of the 56.
       consume(e);
-      window[p++] = static_cast<std::uint8_t>(e >> 16);
+      *op++ = static_cast<std::uint8_t>(e >> 16);
       e = litTable[bits & (kLitTableSize - 1)];
       if (e & kLiteralFlag) {
         consume(e);
-        window[p++] = static_cast<std::uint8_t>(e >> 16);
+        *op++ = static_cast<std::uint8_t>(e >> 16);
         e = litTable[bits & (kLitTableSize - 1)];
         if (e & kLiteralFlag) {
           consume(e);
-          window[p++] = static_cast<std::uint8_t>(e >> 16);
+          *op++ = static_cast<std::uint8_t>(e >> 16);
           continue;
         }
       }
@@ -255,17 +250,17 @@ template <bool kWide>
 
     if (e & kSpecialFlag) [[unlikely]] {
       if (e & kSubTableFlag) {
-        e = litSub[EntryValue(e) + static_cast<std::uint32_t>((bits >> kLitTableBits) & (kLitSubSize - 1))];
+        e = tables.litSub[EntryValue(e) + static_cast<std::uint32_t>((bits >> kLitTableBits) & (kLitSubSize - 1))];
         if (e & kLiteralFlag) {
           consume(e);
-          window[p++] = static_cast<std::uint8_t>(e >> 16);
+          *op++ = static_cast<std::uint8_t>(e >> 16);
           continue;
         }
       }
       if (e & kEndOfBlockFlag) {
         consume(e);
         saveInput();
-        if (p > sizeEnd) result = EntryResult::kDamaged;
+        if (produced() > sizeEnd) result = EntryResult::kDamaged;
         break;
       }
       if (e & kSpecialFlag) goto damaged;  // no code ends here, or symbol 286/287
@@ -280,30 +275,30 @@ template <bool kWide>
       std::uint32_t d = distTable[bits & (kDistTableSize - 1)];
       if (d & kSpecialFlag) [[unlikely]] {
         if (!(d & kSubTableFlag)) goto damaged;  // no code, or Deflate's distance code 30/31
-        d = distSub[EntryValue(d) + static_cast<std::uint32_t>((bits >> kDistTableBits) & (kDistSubSize - 1))];
+        d = tables.distSub[EntryValue(d) + static_cast<std::uint32_t>((bits >> kDistTableBits) & (kDistSubSize - 1))];
         if (d & kSpecialFlag) goto damaged;
       }
       span = bits;
       consume(d);
       const std::uint32_t distance = EntryValue(d) + ExtraValue(span, d);
-      if (distance > static_cast<std::uint32_t>(p - lowest)) goto damaged;  // before the entry's first byte
+      if (distance > static_cast<std::uint32_t>(op - lowest)) goto damaged;  // before the entry's first byte
       if constexpr (kWide) {
         if (length > static_cast<std::uint32_t>(kMaxMatchLength)) [[unlikely]] {
           // Longer than the overrun room: in pieces that end at the flush point.
-          if (p + static_cast<ZipSize>(length) > sizeEnd) goto damaged;  // more than the entry declares
-          out.pos = p;
+          if (produced() + static_cast<ZipSize>(length) > sizeEnd) goto damaged;  // more than the entry declares
+          out.pos = produced();
           result = CopyLongMatch(out, distance, length);
-          p = out.pos;
+          op = window + out.pos;
           if (result != EntryResult::kOk) {
             saveInput();
             break;
           }
-          stop = 0;  // the slow path takes the window's new limits
+          stop = window;  // the slow path takes the window's new limits
           continue;
         }
       }
-      CopyMatch(window + p, static_cast<std::int32_t>(distance), static_cast<std::int32_t>(length));
-      p += static_cast<std::int32_t>(length);
+      CopyMatch(op, static_cast<std::int32_t>(distance), static_cast<std::int32_t>(length));
+      op += length;
     }
     continue;
 
@@ -312,7 +307,7 @@ template <bool kWide>
     result = EntryResult::kDamaged;
     break;
   }
-  out.pos = p;
+  out.pos = produced();
   return result;
 }
 
