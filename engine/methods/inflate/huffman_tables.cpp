@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -196,41 +197,57 @@ EntryResult ReadCodeLengthCode(EntryInput& in, DeflateVariant variant, BlockLeng
 }
 
 // Reads the literal/length and distance code lengths with the code-length code.
+// A local 64-bit window over the buffer replaces the input's bit reader: each
+// symbol (a code of at most 7 bits and at most 7 repeat bits) is decoded from
+// one load at the byte of the next bit, shifted by the bits of that byte
+// already used, which leaves at least 57 valid bits. After every symbol the
+// position is tested against the buffered bytes, so no load starts past them
+// (the slack after them covers the rest of the 8-byte load).
 EntryResult ReadCodeLengths(EntryInput& in, const std::array<std::uint32_t, kCodeLenTableSize>& table,
                             BlockLengths& block) {
   const int total = block.litCount + block.distCount;  // at most 318: inside lengths
   auto& lengths = block.lengths;
+  const std::uint8_t* const buf = in.buffer.data();
+  std::int64_t bitPos = static_cast<std::int64_t>(in.pos) * 8 + in.bitPos;  // next unconsumed bit
+  const std::int64_t endBits = static_cast<std::int64_t>(in.count) * 8;
+  if (bitPos > endBits) return EntryResult::kDamaged;
   int i = 0;
   while (i < total) {
-    std::uint32_t w = in.PeekBits();
+    std::uint64_t w;
+    std::memcpy(&w, buf + (bitPos >> 3), 8);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    w >>= (bitPos & 7);
     const auto entry = static_cast<std::int32_t>(table[w & kBitMask[kCodeLenBits]]);
     if (entry < 0) return EntryResult::kDamaged;
     const std::int32_t symbol = EntrySymbol(entry);
-    in.SkipBits(EntryLength(entry));
+    const int codeBits = EntryLength(entry);
+    w >>= codeBits;
+    bitPos += codeBits;
     if (symbol < 16) {
       lengths[static_cast<std::size_t>(i++)] = symbol;
     } else {
-      w = in.PeekBits();
       std::int32_t value = 0;
       int repeat;
       if (symbol == 16) {
         if (i == 0) return EntryResult::kDamaged;  // nothing to repeat
         value = lengths[static_cast<std::size_t>(i - 1)];
         repeat = 3 + static_cast<int>(w & 3);
-        in.SkipBits(2);
+        bitPos += 2;
       } else if (symbol == 17) {
         repeat = 3 + static_cast<int>(w & 7);
-        in.SkipBits(3);
+        bitPos += 3;
       } else {
         repeat = 11 + static_cast<int>(w & 127);
-        in.SkipBits(7);
+        bitPos += 7;
       }
       if (repeat > total - i) return EntryResult::kDamaged;  // would run past the declared counts
       std::fill_n(lengths.begin() + i, repeat, value);
       i += repeat;
     }
-    if (PastInput(in)) return EntryResult::kDamaged;
+    if (bitPos > endBits) return EntryResult::kDamaged;
   }
+  in.pos = static_cast<std::int32_t>(bitPos >> 3);
+  in.bitPos = static_cast<std::int32_t>(bitPos & 7);
   return EntryResult::kOk;
 }
 

@@ -6,15 +6,39 @@
 // built from the block's header); after the last block, or as soon as the
 // declared size is out, the entry ends.
 //
-// The block loop (DecodeBlock) keeps its state in locals: a 64-bit bit buffer
-// topped up from the input buffer with one unaligned load per symbol (at least
-// 56 bits after a top-up, enough for a length, a distance and their extra bits
-// in Deflate; Deflate64's length code 285 takes up to 31 bits, so it tops up
-// once more before the distance), the input pointer and the output index. It
-// stores them back into the input and the window only around a refill or a
-// flush and at the end of the block. One combined test per symbol sends it to
-// the slow path: the output index has reached the flush point (or passed the
-// entry's declared size), or the input pointer has reached the input's limit.
+// The block loop (DecodeBlockWith) keeps its state in locals and stores it
+// back into the input and the window only around a refill or a flush and at
+// the end of the block. Its invariants, at the top of every round:
+//   bits      the next stream bits, first bit in bit 0. Only the low
+//             (bitCount & 0xFF) bits are valid; the bits above them are either
+//             zero or the very stream bits that follow, never anything else.
+//   bitCount  its low byte is the number of valid bits, 0..63. Consuming an
+//             entry subtracts the whole 32-bit entry, whose low byte is the
+//             bits it takes (code plus extra bits): the low byte comes out
+//             right and the borrow into bits 8..31 is never read. Shifting
+//             bits by (entry & 63) likewise uses only that byte.
+//   next      where the next top-up loads from: the stream position of the
+//             next unconsumed bit is (next - buffer) * 8 - (bitCount & 0xFF).
+//   topUp     ORs in the 8 bytes at next shifted up by the valid count (the
+//             bits that overlap valid ones are the same stream bits, so OR-ing
+//             them again changes nothing), advances next by 7 - valid / 8 whole
+//             bytes and sets the valid count to 56..63 with `|= 56`: no branch,
+//             and after it at least 56 bits are valid.
+//   56 bits   are enough for three literals (3 x 15 bits), or for a length
+//             code with its extra bits (at most 15 + 5) and a distance code
+//             with its extra bits (at most 15 + 13) after one more top-up:
+//             48 bits. Deflate64's length code 285 takes up to 15 + 16 = 31
+//             bits, so the wide loop tops up once more before the distance.
+//   next < inLimit (the input's limit: 16 bytes before its valid end) and
+//   op < stop (the flush point, or one past the entry's declared size) when a
+//             round starts: else the slow path flushes, refills or reports
+//             damage first. A round then loads at most 3 times 8 bytes, none
+//             ending more than 22 bytes after next (inside the 16 zeroed bytes
+//             of slack after the input's valid end), and writes at most kMaxMatchLength + 15 bytes
+//             from op (inside the window's overrun room after the flush point).
+//   op - lowest is the number of bytes of this entry before op that a match
+//             may copy from.
+// One combined test per round sends the loop to the slow path.
 //
 // A Deflate64 match may be longer than the room left before the flush point
 // (up to 65,538 bytes against the window's 512 bytes of overrun room): it is
