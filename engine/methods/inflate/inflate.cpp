@@ -80,7 +80,7 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
 // Copies a match of length bytes from distance bytes back, giving the same bytes
 // as a forward byte-by-byte copy. May write up to 15 bytes past the end of the
 // match (into bytes not produced yet, or the window's overrun room).
-inline void CopyMatch(std::uint8_t* dst, std::int32_t distance, std::int32_t length) {
+inline void CopyMatch(std::uint8_t* dst, std::uint32_t distance, std::uint32_t length) {
   const std::uint8_t* src = dst - distance;
   std::uint8_t* const end = dst + length;
   if (distance >= 16) {
@@ -144,18 +144,14 @@ EntryResult CopyStoredBlock(EntryInput& in, OutputWindow& out, ZipSize size) {
   return FlushIfComplete(out, size);
 }
 
-// 2^n - 1 for n = 0..31: the low bits of a consumed span.
-constexpr std::array<std::uint32_t, 32> kLowBits = [] {
-  std::array<std::uint32_t, 32> masks{};
-  for (int n = 0; n < 32; ++n) masks[static_cast<std::size_t>(n)] = (1u << n) - 1u;
-  return masks;
-}();
-
 // The extra bits of a length or distance entry: the bits of the consumed span
-// above the code itself. For these entries bits 12..13 are clear, so the shift
-// by bits 8..13 is the code length.
+// above the code itself. The entry's low byte is the span's size (at most 31)
+// and, as bits 12..13 are clear in these entries, bits 8..13 are the code
+// length; both are used as 64-bit shift counts, which x86-64 takes modulo 64
+// by itself (with BMI: SHLX, ANDN, SHRX).
 inline std::uint32_t ExtraValue(std::uint64_t span, std::uint32_t entry) {
-  return (static_cast<std::uint32_t>(span) & kLowBits[entry & 31]) >> ((entry >> 8) & 63);
+  const std::uint64_t low = span & ~(~std::uint64_t{0} << (entry & 63));
+  return static_cast<std::uint32_t>(low >> ((entry >> 8) & 63));
 }
 
 // Copies a Deflate64 match longer than the window's overrun room in pieces
@@ -169,7 +165,7 @@ EntryResult CopyLongMatch(OutputWindow& out, std::uint32_t distance, std::uint32
       if (flushed != EntryResult::kOk) return flushed;
     }
     const auto piece = static_cast<std::int32_t>(std::min<std::uint32_t>(length, static_cast<std::uint32_t>(flushPoint - out.pos)));
-    CopyMatch(out.bytes.data() + out.pos, static_cast<std::int32_t>(distance), piece);
+    CopyMatch(out.bytes.data() + out.pos, distance, static_cast<std::uint32_t>(piece));
     out.pos += piece;
     length -= static_cast<std::uint32_t>(piece);
     if (length == 0) return EntryResult::kOk;
@@ -321,7 +317,7 @@ template <bool kWide>
           continue;
         }
       }
-      CopyMatch(op, static_cast<std::int32_t>(distance), static_cast<std::int32_t>(length));
+      CopyMatch(op, distance, length);
       op += length;
     }
     continue;
@@ -345,7 +341,7 @@ EntryResult DecodeBlockPortable(EntryInput& in, OutputWindow& out, const BlockTa
 
 #if VANTELO_INFLATE_BMI2
 template <bool kWide>
-[[gnu::target("bmi2")]] EntryResult DecodeBlockBmi2(EntryInput& in, OutputWindow& out, const BlockTables& tables,
+[[gnu::target("bmi,bmi2")]] EntryResult DecodeBlockBmi2(EntryInput& in, OutputWindow& out, const BlockTables& tables,
                                                     ZipSize size) {
   return DecodeBlockWith<kWide>(in, out, tables, size);
 }
@@ -409,7 +405,7 @@ EntryResult DecodeBlocks(InflateLoop loop, EntryInput& in, OutputWindow& out, Dy
 
 InflateLoop FastestInflateLoop() {
 #if VANTELO_INFLATE_BMI2
-  static const bool hasBmi2 = __builtin_cpu_supports("bmi2");
+  static const bool hasBmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
   if (hasBmi2) return InflateLoop::kBmi2;
 #endif
   return InflateLoop::kPortable;
