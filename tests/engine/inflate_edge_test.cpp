@@ -145,6 +145,61 @@ TEST(InflateEdge, FifteenBitCodesUseTheSecondLevel) {
   ExpectValid(w.Finish(), text);
 }
 
+// Complete codes with many codes past the first level of both tables: the
+// literal/length code has one code of each length 1..10, then codes of 12 to
+// 15 bits (the length code among them) that share their first 11 bits in
+// several second-level tables; the
+// distance code has one code of each length 1..8, then two each of 10..14 bits
+// and four of 15. Every literal and every distance code is sent.
+TEST(InflateEdge, ManyLongCodesInSeveralSecondLevelTables) {
+  std::vector<int> lit(258, 0);
+  std::vector<int> litSymbols;
+  const int litLengths[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 13, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15, 15, 15};
+  for (int i = 0; i < 24; ++i) {
+    lit['A' + i] = litLengths[i];
+    litSymbols.push_back('A' + i);
+  }
+  lit[256] = 15;  // the end code
+  lit[257] = 12;  // length 3
+  std::vector<int> dist(22, 0);
+  const int distLengths[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 15, 15};
+  for (int i = 0; i < 22; ++i) dist[static_cast<std::size_t>(i)] = distLengths[i];
+  for (const auto* lengths : {&lit, &dist}) {  // both codes complete: Kraft sum exactly 1
+    std::uint32_t units = 0;
+    for (int length : *lengths)
+      if (length > 0) units += 1u << (15 - length);
+    ASSERT_EQ(units, 1u << 15);
+  }
+  const auto litCodes = test::CanonicalCodes(lit);
+  const auto distCodes = test::CanonicalCodes(dist);
+  static constexpr int kDistBase[22] = {1,  2,  3,  4,   5,   7,   9,   13,  17,  25,   33,
+                                        49, 65, 97, 129, 193, 257, 385, 513, 769, 1025, 1537};
+  static constexpr int kDistExtra[22] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9};
+
+  BitWriter w;
+  w.BlockHeader(true, 2);
+  w.DynamicHeader(lit, dist);
+  std::string expected;
+  std::mt19937 random(29);
+  for (int i = 0; i < 2000; ++i) {  // more history than the farthest distance
+    const int symbol = litSymbols[random() % litSymbols.size()];
+    w.Code(litCodes[static_cast<std::size_t>(symbol)], lit[static_cast<std::size_t>(symbol)]);
+    expected += static_cast<char>(symbol);
+  }
+  for (int round = 0; round < 3; ++round)
+    for (int d = 0; d < 22; ++d) {
+      w.Code(litCodes[257], 12);
+      w.Code(distCodes[static_cast<std::size_t>(d)], dist[static_cast<std::size_t>(d)]);
+      w.Bits(0, kDistExtra[d]);
+      for (int k = 0; k < 3; ++k) expected += expected[expected.size() - static_cast<std::size_t>(kDistBase[d])];
+      const int symbol = litSymbols[static_cast<std::size_t>((d + round) % 24)];
+      w.Code(litCodes[static_cast<std::size_t>(symbol)], lit[static_cast<std::size_t>(symbol)]);
+      expected += static_cast<char>(symbol);
+    }
+  w.Code(litCodes[256], 15);
+  ExpectValid(w.Finish(), expected);
+}
+
 TEST(InflateEdge, LongestMatchesAfterLiteralRunsAcrossRefillsAndFlushes) {
   // The most bits the decoder takes at once: a match with the 15-bit length
   // code 284 (5 extra bits) and the 15-bit distance code 29 (13 extra bits),

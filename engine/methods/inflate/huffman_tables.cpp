@@ -36,25 +36,6 @@ bool PastInput(const EntryInput& in) {
 
 enum class CodeKind { CodeLengths, LiteralLength, Distance };
 
-// The bits of each byte in reverse order.
-constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
-  std::array<std::uint8_t, 256> table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    int reversed = 0;
-    for (int bit = 0; bit < 8; ++bit)
-      if (byte & (1 << bit)) reversed |= 0x80 >> bit;
-    table[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(reversed);
-  }
-  return table;
-}();
-
-// The low `length` (<= 16) bits of code in reverse order.
-std::uint32_t ReverseBits(std::uint32_t code, int length) {
-  const std::uint32_t reversed16 = (static_cast<std::uint32_t>(kReversedBytes[code & 0xFF]) << 8) |
-                                   kReversedBytes[(code >> 8) & 0xFF];
-  return reversed16 >> (16 - length);
-}
-
 // The table entry of a symbol with a code of the given length (see
 // deflate_constants.h). Symbols that never occur in a valid stream (286, 287,
 // and in Deflate distances 30, 31) get the no-code entry, so decoding them is
@@ -115,13 +96,15 @@ bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, 
     std::fill(table, table + tableSize, kNoCodeEntry);
   }
 
-  // Counting sort into canonical order.
-  int next[kMaxCodeBits + 1] = {};
+  // Counting sort into canonical order; the unused symbols (length 0) go
+  // after the used ones, so that the loop has no branch.
+  const int used = count - lengthCount[0];
+  int next[kMaxCodeBits + 1];
+  next[0] = used;
+  next[1] = 0;
   for (int length = 1; length < kMaxCodeBits; ++length) next[length + 1] = next[length] + lengthCount[length];
   std::uint16_t sorted[kLengthsSize];
-  for (int symbol = 0; symbol < count; ++symbol)
-    if (lengths[symbol] != 0) sorted[next[lengths[symbol]]++] = static_cast<std::uint16_t>(symbol);
-  const int used = count - lengthCount[0];
+  for (int symbol = 0; symbol < count; ++symbol) sorted[next[lengths[symbol]]++] = static_cast<std::uint16_t>(symbol);
 
   // A code of length n <= bits fills every entry of a 2^bits table whose low
   // n bits are its reversed code. In canonical order each code is written once
@@ -132,18 +115,22 @@ bool BuildTable(DeflateVariant variant, const std::int32_t* lengths, int count, 
   auto growTo = [](std::uint32_t* part, std::uint32_t& size, std::uint32_t wanted) {
     for (; size < wanted; size <<= 1) std::memcpy(part + size, part, size * sizeof *part);
   };
+  // The current code, bit-reversed (its first bit in bit 0). The next code in
+  // canonical order adds one at the code's last bit, which reversed is bit
+  // length - 1, carrying downwards; a longer code after it appends zero bits,
+  // which leaves the reversed value as it is.
   std::uint32_t code = 0;
-  int codeLength = used > 0 ? lengths[sorted[0]] : 0;
-  std::uint32_t filled = 1u << std::min(codeLength, tableBits);
+  const int firstLength = used > 0 ? lengths[sorted[0]] : 0;
+  std::uint32_t filled = 1u << std::min(firstLength, tableBits);
   int tablesUsed = 0;
   std::uint32_t currentPrefix = ~0u;
   std::uint32_t* sub = nullptr;
   for (int k = 0; k < used; ++k) {
     const int symbol = sorted[k];
     const int length = lengths[symbol];
-    code <<= (length - codeLength);
-    codeLength = length;
-    const std::uint32_t reversed = ReverseBits(code++, length);
+    const std::uint32_t reversed = code;
+    const std::uint32_t carry = std::bit_floor(~code & ((1u << length) - 1));  // 0 after the last code
+    code = (code & (carry - 1)) | carry;
     const std::uint32_t entry = SymbolEntry(kind, variant, symbol, length);
     if (length <= tableBits) {
       growTo(table, filled, 1u << length);
