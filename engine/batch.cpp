@@ -1,15 +1,18 @@
 // The batch: ExtractAll, ExtractSelected, ExtractEntry and the walk over the
 // entries that reads each local header, deals with encryption and hands the
 // entry to ExtractCurrentEntry.
+#include <array>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
+#include "engine/crypto/entry_cipher.h"
+#include "engine/crypto/password_forms.h"
 #include "engine/engine_state.h"
 #include "engine/extract.h"
 #include "engine/methods/method_table.h"
 #include "engine/pipeline/byte_source.h"
 #include "engine/progress_gate.h"
-#include "engine/zip_crypto.h"
 
 namespace vantelo {
 namespace {
@@ -93,44 +96,56 @@ bool SkipLocalHeader(EngineState& s) {
   return true;
 }
 
+// The largest encryption header of any cipher (WinZip AES: a 16-byte salt
+// and a 2-byte verifier).
+constexpr std::int32_t kMaxCipherHeader = 32;
+
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
   s.CurrentEntry->ItemStatus.clear();  // an entry this batch cannot finish has no verdict
   if (!SkipLocalHeader(s)) return false;
-  const std::uint16_t flags = s.CurrentEntry->CentralFlags;
-  if (!(flags & kFlagEncrypted)) {
+  const TZFItem& entry = *s.CurrentEntry;
+  if (entry.Encryption == EntryEncryption::kNone) {
     ExtractCurrentEntry();
     return s.ErrorNo == 0;
   }
-  if (flags & kFlagDescriptor) {
+  std::unique_ptr<EntryCipher> cipher = MakeEntryCipher(entry);
+  if (cipher == nullptr || !IsSupportedMethod(entry.Method)) {
+    // An encryption without a cipher here (strong encryption, AES: method 99)
+    // or an unsupported method: refused as such, whatever the password.
+    ExtractCurrentEntry();
+    return s.ErrorNo == 0;
+  }
+  if (entry.CentralFlags & kFlagDescriptor) {
     SkipEncrypted(s, kStatusEncryptedDescriptor);
     return true;
   }
-  if (!IsSupportedMethod(s.CurrentEntry->Method)) {
-    // Another encryption (AES: method 99) or an unsupported method: refused
-    // as such, whatever the password.
-    ExtractCurrentEntry();
-    return s.ErrorNo == 0;
-  }
-  const ZipSize packed = s.CurrentEntry->PackedSize;
-  if (packed < kCryptHeaderSize) {
+  const std::int32_t headerSize = cipher->HeaderSize();
+  const std::int32_t trailerSize = cipher->TrailerSize();
+  if (headerSize > kMaxCipherHeader || entry.PackedSize < headerSize + trailerSize) {
     // Too short to hold even the encryption header.
     SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
   }
-  if (!EnsureWindow(s, kCryptHeaderSize)) return false;
-  std::array<std::uint8_t, kCryptHeaderSize> header{};
-  std::memcpy(header.data(), WindowAt(s), kCryptHeaderSize);
-  s.LocalOffset += kCryptHeaderSize;
+  if (!EnsureWindow(s, headerSize)) return false;
+  std::array<std::uint8_t, kMaxCipherHeader> header{};
+  std::memcpy(header.data(), WindowAt(s), static_cast<std::size_t>(headerSize));
+  s.LocalOffset += headerSize;
   ReadOnFromLocalOffset(s);
-  ZipCryptoFilter filter;
-  if (!filter.Open(s.Password, header, ZipCryptoCheckByte(*s.CurrentEntry))) {
+  bool opened = false;
+  for (const std::string& form : PasswordForms(s.Password, s.ArchiveNameCharset, cipher->PasswordCharacterLimit()))
+    if (cipher->TryPassword(form, header.data())) {
+      opened = true;
+      break;
+    }
+  if (!opened) {
     SkipEncrypted(s, kStatusBadPassword);
     return true;
   }
-  // The entry's bytes after the header are encrypted, and no byte after them.
-  filter.SetRemaining(packed - kCryptHeaderSize);
-  Input(s).SetFilter(&filter);
+  // The entry's bytes between header and trailer are encrypted, and no byte after them.
+  cipher->SetRemaining(entry.PackedSize - headerSize - trailerSize);
+  s.EntryDataEnd -= trailerSize;
+  Input(s).SetFilter(cipher.get());
   ExtractCurrentEntry();
   Input(s).SetFilter(nullptr);
   return s.ErrorNo == 0;
@@ -145,7 +160,7 @@ std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
   s.DestDir = destDir;
   if (!s.DestDir.empty() && s.DestDir.back() != '/' && s.DestDir.back() != '\\')
     s.DestDir += platform::NativeSeparator();
-  s.Password = password.substr(0, kMaxPasswordLength);
+  s.Password = password;  // each cipher takes what it uses of it
   s.Overwrite = overwrite;
   s.UseFolderNames = useFolderNames;
   s.TestOnly = testOnly;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/crypto/entry_cipher.h"
 #include "engine/engine_state.h"
 #include "engine/entry_names.h"
 
@@ -327,6 +328,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
       return FailReadingHeaders(kErrDamaged, "The structure of central directory is damaged!");
     item.HeaderOffset += shift;
     item.Encrypted = (item.CentralFlags & kFlagEncrypted) != 0;
+    item.Encryption = EncryptionOf(item.CentralFlags, item.Method, rest + nameLength, extraLength);
     item.Selected = false;
     if (item.UnpackedSize > std::numeric_limits<ZipSize>::max() - s.TotalSize ||
         s.Entries.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))

@@ -47,6 +47,16 @@ inline constexpr const char* kStatusEncryptedDescriptor =
     "Skiped! Can not process encrypted with data descryptor.";
 inline constexpr const char* kStatusUnsafePath = "Skiped! Unsafe path.";
 
+// How an entry's data is encrypted, decoded by the catalog from the central
+// record's flags (bit 0 encrypted, bit 6 strong encryption), its method (99:
+// WinZip AES) and extra fields (0x0017: strong encryption, 0x9901: WinZip AES).
+enum class EntryEncryption : std::uint8_t {
+  kNone,
+  kZipCrypto,  // traditional PKWARE encryption
+  kStrong,     // PKWARE's strong encryption: refused whatever the password
+  kWinZipAes,
+};
+
 // The catalog name of a folder entry.
 inline constexpr const char* kFolderName = "[FOLDER]";
 
@@ -65,6 +75,7 @@ struct TZFItem {
   std::uint16_t FileDate = 0;  // MS-DOS date word
   std::uint16_t FileTime = 0;  // MS-DOS time word
   bool Encrypted = false;
+  EntryEncryption Encryption = EntryEncryption::kNone;
   bool Selected = false;
   std::uint32_t CentralCrc = 0;    // CRC-32 of the uncompressed data
   std::uint16_t CentralFlags = 0;  // general-purpose flag bits

@@ -54,7 +54,7 @@ struct EngineState {
   // --- batch options
   std::string DestDir;  // empty (the current folder) or ending with a separator
   platform::FolderHandle DestFolder = platform::kNoFolder;  // opened on the first write
-  std::string Password;  // at most 30 characters
+  std::string Password;  // as the user gave it (UTF-8); see crypto/password_forms.h
   bool SelectedOnly = false;
   bool TestOnly = false;
   bool UseFolderNames = false;

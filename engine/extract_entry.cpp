@@ -165,6 +165,13 @@ void ExtractCurrentEntry() {
   if (path.empty() && !name.empty()) s.EntryFileName = kFolderName;  // "./": the destination
   s.OutputName = s.UseFolderNames ? s.EntryFolder + s.EntryFileName : s.EntryFileName;
   const bool isFolder = s.EntryFileName == kFolderName;
+  // An encryption the engine cannot decrypt stops the batch like a refused
+  // method, before anything is created and in test mode too: no password
+  // would give more than garbage.
+  if (!isFolder && s.CurrentEntry->Encryption == EntryEncryption::kStrong) {
+    SetEntryError(EntryResult::kUnsupportedEncryption);
+    return;
+  }
 
   PendingFileSink file;  // removed, unless published, when the entry is done
   if (s.TestOnly) {

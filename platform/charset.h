@@ -31,6 +31,11 @@ bool HasCodePageDetector();
 // here or the bytes are not valid text in it.
 std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::string& charset);
 
+// UTF-8 `text` converted to `charset`. Empty when the charset is not known
+// here, the text is not valid UTF-8, or a character has no exact counterpart
+// in the charset (never a look-alike or a replacement character).
+std::optional<std::string> ConvertFromUtf8(std::string_view text, const std::string& charset);
+
 // Whether ConvertToUtf8 knows `charset`.
 bool IsCharsetSupported(const std::string& charset);
 

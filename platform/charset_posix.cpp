@@ -59,6 +59,24 @@ std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::stri
   return out;
 }
 
+std::optional<std::string> ConvertFromUtf8(std::string_view text, const std::string& charset) {
+  // Rare (a password per batch): a converter of its own, opened each time.
+  // Without "//TRANSLIT", iconv refuses characters the charset lacks.
+  iconv_t opened = iconv_open(charset.c_str(), "UTF-8");
+  if (opened == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  const IconvHandle cd(new iconv_t(opened));
+  std::string out(text.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  if (iconv(*cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+  if (iconv(*cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+    return std::nullopt;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
 bool IsCharsetSupported(const std::string& charset) { return CachedConverter(charset) != nullptr; }
 
 }  // namespace vantelo::platform

@@ -52,6 +52,35 @@ std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::stri
   return WideToUtf8(wide);
 }
 
+std::optional<std::string> ConvertFromUtf8(std::string_view text, const std::string& charset) {
+  const UINT page = CodePageOf(charset);
+  if (page == 0) return std::nullopt;
+  if (text.empty()) return std::string();
+  const int size = static_cast<int>(text.size());
+  const int wideNeeded = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (wideNeeded <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(wideNeeded), L'\0');
+  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), wideNeeded) !=
+      wideNeeded)
+    return std::nullopt;
+  if (page == CP_UTF8) return std::string(text);
+  // WC_NO_BEST_FIT_CHARS: a character the code page lacks fails the
+  // conversion (usedDefault) instead of turning into a look-alike ("e" for
+  // an accented letter) or the default character.
+  const int wideSize = static_cast<int>(wide.size());
+  BOOL usedDefault = FALSE;
+  const int needed =
+      ::WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0, nullptr, &usedDefault);
+  if (needed <= 0 || usedDefault) return std::nullopt;
+  std::string out(static_cast<std::size_t>(needed), '\0');
+  usedDefault = FALSE;
+  if (::WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, out.data(), needed, nullptr,
+                            &usedDefault) != needed ||
+      usedDefault)
+    return std::nullopt;
+  return out;
+}
+
 bool IsCharsetSupported(const std::string& charset) { return CodePageOf(charset) != 0; }
 
 }  // namespace vantelo::platform

@@ -23,6 +23,8 @@ FailureText DescribeFailure(EntryResult result, const std::string& archiveName,
       return {kErrWrite, "Error writing to file " + outputName + " !"};
     case EntryResult::kUnsupported:
       return {kErrMethod, outputName + " is compressed with not supported old method!"};
+    case EntryResult::kUnsupportedEncryption:
+      return {kErrMethod, outputName + " is encrypted with a not supported method!"};
   }
   return {kErrDamaged, "The structure of ZIP file is damaged!"};
 }

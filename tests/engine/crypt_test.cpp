@@ -8,7 +8,8 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
-#include "engine/zip_crypto.h"
+#include "engine/crypto/password_forms.h"
+#include "engine/crypto/zip_crypto.h"
 #include "stream_test_util.h"
 
 namespace vantelo {
@@ -90,8 +91,10 @@ class CryptTest : public ::testing::Test {
   }
   // The password check of entry e's header (copied, so that it can be tried again).
   bool Check(const Entry& e, const std::string& password) {
+    // The batch's first form of the password: its first 30 characters.
+    const auto forms = PasswordForms(password, "CP437", kMaxPasswordLength);
     auto header = header_;
-    const bool ok = filter_.Open(password, header, ZipCryptoCheckByte(Item(e)));
+    const bool ok = !forms.empty() && filter_.Open(forms.front(), header, ZipCryptoCheckByte(Item(e)));
     // The batch takes the sizes from the central directory record.
     filter_.SetRemaining(e.packed - 12);
     return ok;
@@ -359,6 +362,38 @@ TEST_F(CryptTest, RefillOfEntryWithNegativeRemainingDecryptsNothing) {
   ASSERT_EQ(input.Refill(), EntryResult::kOk);
   EXPECT_TRUE(std::equal(input.buffer.begin(), input.buffer.begin() + input.count, bytes.begin() + input.base));
   EXPECT_EQ(filter.Remaining(), -1);
+}
+
+}  // namespace
+}  // namespace vantelo
+
+namespace vantelo {
+namespace {
+
+// A password is tried as UTF-8, then in the archive's legacy code page (CP437
+// when its names are UTF-8), each cut to 30 characters; characters the code
+// page lacks are never replaced by look-alikes.
+TEST(PasswordFormsTest, Utf8ThenLegacyCodePageEachCutToThirtyCharacters) {
+  using Forms = std::vector<std::string>;
+  EXPECT_EQ(PasswordForms("", "CP437", 30), Forms{});
+  EXPECT_EQ(PasswordForms("pass123", "CP437", 30), Forms{"pass123"});
+  EXPECT_EQ(PasswordForms("caf\xC3\xA9", "UTF-8", 30), (Forms{"caf\xC3\xA9", "caf\x82"}));
+  EXPECT_EQ(PasswordForms("caf\xC3\xA9", "", 30), (Forms{"caf\xC3\xA9", "caf\x82"}));
+  EXPECT_EQ(PasswordForms("caf\xC3\xA9", "CP1252", 30), (Forms{"caf\xC3\xA9", "caf\xE9"}));
+  EXPECT_EQ(PasswordForms("\xD0\xBF\xD0\xB0\xD1\x80", "CP866", 30), (Forms{"\xD0\xBF\xD0\xB0\xD1\x80", "\xAF\xA0\xE0"}));
+  // The euro sign has no place in CP437: only the UTF-8 form.
+  EXPECT_EQ(PasswordForms("\xE2\x82\xAC" "1", "CP437", 30), Forms{"\xE2\x82\xAC" "1"});
+  // Bytes that are not UTF-8 (a password typed in a legacy terminal) stay as they are.
+  EXPECT_EQ(PasswordForms("caf\x82", "CP437", 30), Forms{"caf\x82"});
+  EXPECT_EQ(PasswordForms(std::string(40, '\x82'), "CP437", 30), Forms{std::string(30, '\x82')});
+
+  std::string e31;
+  for (int i = 0; i < 31; ++i) e31 += "\xC3\xA9";
+  const Forms cut = PasswordForms(e31 + "x", "CP437", 30);
+  ASSERT_EQ(cut.size(), 2u);
+  EXPECT_EQ(cut[0], e31.substr(0, 60)) << "30 characters, not 30 bytes";
+  EXPECT_EQ(cut[1], std::string(30, '\x82'));
+  EXPECT_EQ(PasswordForms(e31, "CP437", 0).front(), e31) << "no limit: the whole password";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Traditional PKWARE encryption ("ZipCrypto") as an input filter: the key
+// Traditional PKWARE encryption ("ZipCrypto") as an entry cipher: the key
 // schedule, the check of the 12-byte encryption header, and decryption of an
 // entry's bytes in place as the input reads them.
 #pragma once
@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/crypto/entry_cipher.h"
 #include "engine/engine.h"
-#include "engine/pipeline/entry_input.h"
 
 namespace vantelo {
 
@@ -21,16 +21,24 @@ inline constexpr std::int32_t kCryptHeaderSize = 12;
 // data descriptor, flag bit 3).
 std::uint8_t ZipCryptoCheckByte(const TZFItem& entry);
 
-class ZipCryptoFilter final : public InputFilter {
+class ZipCryptoFilter final : public EntryCipher {
  public:
-  // Sets the keys from the password (at most its first 30 characters) and
-  // decrypts header in place; true when its last byte is checkByte. An empty
-  // password never matches (and leaves the header as it is).
+  ZipCryptoFilter() = default;
+  explicit ZipCryptoFilter(std::uint8_t checkByte) : checkByte_(checkByte) {}
+
+  // Sets the keys from the password bytes (all of them: PasswordForms has cut
+  // the password to its first 30 characters) and decrypts header in place;
+  // true when its last byte is checkByte. An empty password never matches
+  // (and leaves the header as it is).
   bool Open(const std::string& password, std::array<std::uint8_t, kCryptHeaderSize>& header,
             std::uint8_t checkByte);
-  // How many bytes after the header are encrypted: Apply decrypts no more than
-  // these, so the bytes after the entry stay as read. Zero or below: none.
-  void SetRemaining(ZipSize encryptedBytes) { remaining_ = encryptedBytes; }
+
+  std::int32_t HeaderSize() const override { return kCryptHeaderSize; }
+  std::size_t PasswordCharacterLimit() const override { return kMaxPasswordLength; }
+  // Open on a copy of the header, against the entry's check byte.
+  bool TryPassword(const std::string& password, const std::uint8_t* header) override;
+  // Zero or below: nothing is decrypted.
+  void SetRemaining(ZipSize encryptedBytes) override { remaining_ = encryptedBytes; }
   ZipSize Remaining() const { return remaining_; }
 
   void Apply(std::uint8_t* data, std::int32_t n) override;
@@ -41,6 +49,7 @@ class ZipCryptoFilter final : public InputFilter {
   void UpdateKeys(std::uint8_t plain);
   std::uint8_t KeystreamByte() const;
 
+  std::uint8_t checkByte_ = 0;
   ZipSize remaining_ = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "engine/zip_crypto.h"
+#include "engine/crypto/zip_crypto.h"
 
 #include <algorithm>
 
@@ -33,13 +33,18 @@ bool ZipCryptoFilter::Open(const std::string& password, std::array<std::uint8_t,
                            std::uint8_t checkByte) {
   keys = {0x12345678u, 0x23456789u, 0x34567890u};
   if (password.empty()) return false;
-  const std::size_t length = std::min(password.size(), kMaxPasswordLength);
-  for (std::size_t i = 0; i < length; ++i) UpdateKeys(static_cast<std::uint8_t>(password[i]));
+  for (const char c : password) UpdateKeys(static_cast<std::uint8_t>(c));
   for (std::uint8_t& b : header) {
     b = static_cast<std::uint8_t>(b ^ KeystreamByte());
     UpdateKeys(b);
   }
   return header[kCryptHeaderSize - 1] == checkByte;
+}
+
+bool ZipCryptoFilter::TryPassword(const std::string& password, const std::uint8_t* header) {
+  std::array<std::uint8_t, kCryptHeaderSize> copy{};
+  std::copy(header, header + kCryptHeaderSize, copy.begin());
+  return Open(password, copy, checkByte_);
 }
 
 void ZipCryptoFilter::Apply(std::uint8_t* data, std::int32_t n) {
