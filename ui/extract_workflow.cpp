@@ -32,6 +32,7 @@
 #include "ui/message_boxes.h"
 #include "ui/password_question.h"
 #include "ui/shell_services.h"
+#include "ui/untrusted_text.h"
 
 namespace vantelo::ui {
 
@@ -294,9 +295,9 @@ bool TForm1::PrepareRun(bool testOnly, BatchSettings& run, MadeFolders& made) {
   run.useFolderNames = FExtrOpt->cbUse->isChecked();
   run.selectedOnly = FExtrOpt->rgFiles->ItemIndex() == 1;
   run.entries = run.selectedOnly ? SelectedEntries() : AllEntries();
-  FPgsInd->setWindowTitle((testOnly ? QStringLiteral("Testing ")
-                                    : QStringLiteral("Extracting from ")) +
-                          PathFromEngine(ZipFileName));
+  SetUntrustedWindowTitle(FPgsInd, (testOnly ? QStringLiteral("Testing ")
+                                              : QStringLiteral("Extracting from ")) +
+                                        PathFromEngine(ZipFileName));
 
   // An extraction needs its folder: the suggested one is made on demand, any
   // other missing one after a question. Something else under that name, or a

@@ -36,6 +36,7 @@
 #include "ui/message_boxes.h"
 #include "ui/settings_store.h"
 #include "ui/shell_services.h"
+#include "ui/untrusted_text.h"
 #include "ui/widgets/draw_grid.h"
 #include "ui/widgets/speed_button.h"
 #include "ui/widgets/status_bar.h"
@@ -373,12 +374,8 @@ QString TForm1::GridDescription(const QString& archiveName) {
 void TForm1::ShowArchiveName() {
   const QString name =
       ShownArchive.empty() ? QString() : QFileInfo(PathFromEngine(ShownArchive)).fileName();
-  // "[*]" in a title is Qt's placeholder for the modified mark; doubled it
-  // shows as written.
-  QString shown = name;
-  shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
   const QString caption = QString::fromLatin1(kMainCaption);
-  setWindowTitle(name.isEmpty() ? caption : shown + QStringLiteral(" - ") + caption);
+  SetUntrustedWindowTitle(this, name.isEmpty() ? caption : name + QStringLiteral(" - ") + caption);
   DrawGrid1->setAccessibleDescription(GridDescription(name));
 }
 

@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "format/report_text.h"
+#include "ui/untrusted_text.h"
 
 namespace vantelo::ui {
 
@@ -17,6 +18,7 @@ int Run(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QSt
   QMessageBox box(icon, title, text, buttons, parent);
   box.setObjectName(QStringLiteral("MessageBox"));
   if (!detail.isEmpty()) box.setDetailedText(detail);
+  ShowUntrustedText(box);  // messages hold entry, archive and folder names
   return box.exec();
 }
 }  // namespace
@@ -29,10 +31,11 @@ void ShowPlainBox(QWidget* parent, const QString& title, const QString& text) {
   Run(parent, QMessageBox::NoIcon, title, text, QMessageBox::Ok);
 }
 
-int AskQuestion(QWidget* parent, const QString& title, const QString& text) {
+int AskQuestion(QWidget* parent, const QString& title, const QString& text, bool yesIsDefault) {
   QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
   box.setObjectName(QStringLiteral("MessageBox"));
-  box.setTextFormat(Qt::PlainText);  // the text names a folder as typed
+  if (yesIsDefault) box.setDefaultButton(QMessageBox::Yes);
+  ShowUntrustedText(box);  // the text names a folder as typed, or an entry
   return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
 }
 
@@ -46,9 +49,9 @@ int AskYesNo(QWidget* parent, bool error, const QString& text,
                   error ? QStringLiteral("Error") : QStringLiteral("Information"), text,
                   QMessageBox::Yes | QMessageBox::No, parent);
   box.setObjectName(QStringLiteral("MessageBox"));
-  box.setTextFormat(Qt::PlainText);  // engine messages can hold entry names
   if (!detail.isEmpty()) box.setInformativeText(detail);
   if (!details.isEmpty()) box.setDetailedText(details);
+  ShowUntrustedText(box);  // engine messages can hold entry names
   std::vector<std::pair<QAbstractButton*, int>> buttons;
   for (const ExtraAnswer& extra : extras)
     buttons.emplace_back(box.addButton(extra.caption, QMessageBox::ActionRole), extra.result);

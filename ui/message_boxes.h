@@ -30,8 +30,9 @@ void ShowPlainBox(QWidget* parent, const QString& title, const QString& text);
 // `details`, when given, is under the box's "Show Details..." button.
 int AskYesNo(QWidget* parent, bool error, const QString& text, const QString& details = QString());
 // A question with Yes and No under the given title and the question icon;
-// returns mrYes or mrNo (Esc and closing the box give mrNo).
-int AskQuestion(QWidget* parent, const QString& title, const QString& text);
+// returns mrYes or mrNo (Esc and closing the box give mrNo). `yesIsDefault`
+// makes Yes the button Enter presses.
+int AskQuestion(QWidget* parent, const QString& title, const QString& text, bool yesIsDefault = false);
 // The same question with more buttons after Yes and No, each ending the box with
 // its result, `detail` (when not empty) as a second paragraph below the text
 // and `details` under "Show Details...".

@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "ui/main_window.h"
+#include "ui/untrusted_text.h"
 #include "ui/widgets/draw_grid.h"
 
 namespace vantelo::ui {
@@ -56,7 +57,7 @@ void TForm1::UpdateNamesHint() {
       if (used == c.id) label = QString::fromLatin1(c.label);
     hint += QStringLiteral("\nThis archive: ") + label;
   }
-  cbNames->setToolTip(hint);
+  SetUntrustedToolTip(cbNames, hint);
 }
 
 }  // namespace vantelo::ui

@@ -5,7 +5,6 @@
 // Every file written there is listed in TempFiles and deleted at exit.
 #include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 
 #include <algorithm>
 
@@ -35,9 +34,7 @@ void OpenWithDesktop(QWidget* window, ShellServices& shell, const QString& file,
         QStringLiteral("There is no program associated with files of type %1.\n\n"
                        "Do you want to choose a program to open \"%2\"?")
             .arg(ShellServices::FileTypeName(file), name);
-    if (QMessageBox::question(window, ApplicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::Yes) != QMessageBox::Yes)
-      return;
+    if (AskQuestion(window, ApplicationTitle(), text, /*yesIsDefault=*/true) != mrYes) return;
     outcome = shell.ChooseProgramAndOpen(window, file);
   }
   while (outcome.result == LaunchOutcome::Failed) {

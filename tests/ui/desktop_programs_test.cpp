@@ -4,6 +4,7 @@
 // associations for each type), and the "Open With" chooser over them.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -192,6 +193,8 @@ TEST_F(DesktopProgramsTest, ATypeWithoutProgramsListsEveryProgramAndOtherPicksAF
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(Rows(chooser.Programs), QStringList{"Viewer"});
   EXPECT_EQ(chooser.Prompt->textFormat(), Qt::PlainText);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(chooser.Prompt)->text(QAccessible::Name),
+            chooser.Prompt->text());
   EXPECT_TRUE(chooser.Prompt->text().contains(hostile));
   EXPECT_TRUE(chooser.Prompt->text().startsWith("No program is known for files of type (.xyz)."));
 

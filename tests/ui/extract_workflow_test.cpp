@@ -43,6 +43,7 @@
 #include "ui/main_window.h"
 #include "ui/shell_services.h"
 #include "ui/widgets/draw_grid.h"
+#include "ui_test_support.h"
 #include "workflow_script.h"
 
 namespace vantelo::ui {
@@ -387,6 +388,34 @@ TEST_F(ExtractWorkflowTest, TestRunIntoAMissingFolderWorks) {
   EXPECT_EQ(Pgs().stselbytes->text(), "Selected bytes: 1,234");
   EXPECT_FALSE(Pgs().isVisible());
   EXPECT_FALSE(Pgs().Running());
+}
+
+// An archive named like markup, holding names that are markup: the progress
+// window's title and the summary box show them as written and ask for no
+// picture. (Entry 1 of html_names.zip is never named in the box: see
+// HostileNamesTest.)
+TEST_F(ExtractWorkflowTest, NamesThatAreHtmlShowAsWrittenInTheProgressTitleAndTheSummary) {
+  test::ResourceWatch watch;
+  const std::string zip = tmp_.file("[*]<h1>run<img src=\"x.png\">.zip");
+  std::filesystem::copy_file(test::DataPath("hostile/html_names.zip"), zip);
+  TForm1& f = Open(zip);
+  test::BoxSeen summary;
+  ModalScript s;
+  s.Then(Options(QString::fromStdString(tmp_.dir()), true)).Then([&](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    summary.text = box->text();
+    test::NoteTextLabels(box, &summary);
+    box->button(QMessageBox::No)->click();
+  });
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 2u);
+  EXPECT_EQ(summary.text, "ERROR! " + QString::fromStdString(GetEntryName(2)) +
+                              " is compressed with not supported old method!\n Would you like a report?");
+  EXPECT_TRUE(summary.plainText);
+  EXPECT_EQ(Pgs().windowHandle()->title(), "Testing " + QString::fromStdString(zip));
+  EXPECT_TRUE(watch.asked().isEmpty());
 }
 
 TEST_F(ExtractWorkflowTest, SummaryTexts) {

@@ -1,12 +1,17 @@
 #include "ui_test_support.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QImage>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -62,11 +67,45 @@ std::function<void(QWidget*)> CloseMessageBox(BoxSeen* seen) {
     seen->icon = box->icon();
     seen->buttons = static_cast<int>(box->standardButtons());
     seen->detail = box->detailedText();
+    NoteTextLabels(box, seen);
     QAbstractButton* b = box->defaultButton();
     if (b == nullptr && !box->buttons().isEmpty()) b = box->buttons().first();
     if (b != nullptr) b->click();
     else box->done(0);
   };
+}
+
+void NoteTextLabels(QWidget* window, BoxSeen* seen) {
+  for (QLabel* label : window->findChildren<QLabel*>()) {
+    if (label->text().isEmpty()) continue;  // an icon
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(label);
+    if (label->textFormat() != Qt::PlainText || reader == nullptr ||
+        reader->text(QAccessible::Name) != label->text()) {
+      seen->plainText = false;
+      ADD_FAILURE() << "shown as markup or read otherwise: " << label->text().toStdString();
+    }
+  }
+}
+
+ResourceWatch::ResourceWatch() : asked_(std::make_shared<QList<QUrl>>()) {
+  std::shared_ptr<QList<QUrl>> asked = asked_;
+  QTextDocument::setDefaultResourceProvider([asked](const QUrl& url) -> QVariant {
+    asked->append(url);
+    QImage dot(1, 1, QImage::Format_ARGB32);
+    dot.fill(Qt::transparent);
+    return dot;
+  });
+}
+
+ResourceWatch::~ResourceWatch() { QTextDocument::setDefaultResourceProvider(nullptr); }
+
+QString ShownText(const QLabel* label) {
+  const bool html = label->textFormat() == Qt::RichText ||
+                    (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+  if (!html) return label->text();
+  QTextDocument document;
+  document.setHtml(label->text());
+  return document.toPlainText();
 }
 
 int RecordingShell::FileIconIndex(const std::string& name, bool folder) {

@@ -2,6 +2,7 @@
 // catalog-only ZIP writer, synthetic mouse events.
 #pragma once
 
+#include <QLabel>
 #include <QList>
 #include <QMouseEvent>
 #include <QUrl>
@@ -41,10 +42,34 @@ struct BoxSeen {
   int icon = -1;  // QMessageBox::Icon
   int buttons = 0;
   QString detail;  // the detailed text under "Show Details..."
+  // Every label with text shows it as plain text, and assistive technologies
+  // read exactly that text.
+  bool plainText = true;
 };
+// Fills seen->plainText from the labels of a message box (or any window).
+void NoteTextLabels(QWidget* window, BoxSeen* seen);
 // An action for ModalAnswer that records a message box and presses its default
 // (or first) button.
 std::function<void(QWidget*)> CloseMessageBox(BoxSeen* seen);
+
+// Records every resource (the picture of an <img> tag, a style sheet) that
+// rich text asks for while it lives, and answers each with a 1x1 image so
+// that no file is read.
+class ResourceWatch {
+ public:
+  ResourceWatch();
+  ~ResourceWatch();
+  ResourceWatch(const ResourceWatch&) = delete;
+  ResourceWatch& operator=(const ResourceWatch&) = delete;
+  const QList<QUrl>& asked() const { return *asked_; }
+
+ private:
+  std::shared_ptr<QList<QUrl>> asked_;
+};
+
+// The text a label shows, as a reader sees it (markup rendered when the label
+// takes its text as HTML).
+QString ShownText(const QLabel* label);
 
 // A shell that records what is asked of it and otherwise behaves as the real one.
 class RecordingShell : public ui::ShellServices {

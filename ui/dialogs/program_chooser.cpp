@@ -13,6 +13,7 @@
 
 #include "ui/accessible_text.h"
 #include "ui/shell_services.h"
+#include "ui/untrusted_text.h"
 
 namespace vantelo::ui {
 
@@ -43,12 +44,12 @@ ProgramChooser::ProgramChooser(QWidget* parent, const QString& fileName, const Q
 
   auto* layout = new QVBoxLayout(this);
   Prompt = new QLabel(this);
-  Prompt->setTextFormat(Qt::PlainText);  // the names come from an archive and desktop files
   Prompt->setWordWrap(true);
   const QString open = QStringLiteral("Choose a program to open \"%1\".").arg(fileName);
-  Prompt->setText(forType_.empty()
-                      ? QStringLiteral("No program is known for files of type %1. ").arg(typeName) + open
-                      : open);
+  // The names come from an archive and desktop files.
+  ShowUntrustedText(Prompt, forType_.empty()
+                                ? QStringLiteral("No program is known for files of type %1. ").arg(typeName) + open
+                                : open);
   layout->addWidget(Prompt);
 
   Programs = new QListWidget(this);

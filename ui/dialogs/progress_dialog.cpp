@@ -22,6 +22,7 @@ TFPgsInd::TFPgsInd(QWidget* parent) : QDialog(parent) {
   auto label = [this](const char* name, const QString& text) {
     auto* l = new QLabel(text, this);
     l->setObjectName(QString::fromLatin1(name));
+    l->setTextFormat(Qt::PlainText);  // counts, never markup
     return l;
   };
   stselfiles = label("stselfiles", QStringLiteral("Selected files: 0"));

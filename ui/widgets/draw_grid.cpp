@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "ui/untrusted_text.h"
 #include "ui/widgets/draw_grid_accessible.h"
 
 namespace vantelo::ui {
@@ -448,7 +449,7 @@ bool DrawGrid::viewportEvent(QEvent* event) {
     event->ignore();
   } else {
     // Shown for this cell only: moving to the next cell asks again.
-    QToolTip::showText(help->globalPos(), text, viewport(), CellRect(col, row));
+    QToolTip::showText(help->globalPos(), UntrustedToolTip(text), viewport(), CellRect(col, row));
   }
   return true;
 }

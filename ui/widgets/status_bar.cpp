@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/untrusted_text.h"
+
 namespace vantelo::ui {
 
 TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
@@ -36,8 +38,8 @@ QString TStatusBar::PanelText(int index) const {
 
 void TStatusBar::SetPanelText(int index, const QString& text) {
   if (QLabel* p = Panel(index)) {
-    p->setText(text);
-    p->setToolTip(text);
+    ShowUntrustedText(p, text);
+    SetUntrustedToolTip(p, text);
   }
 }
 
