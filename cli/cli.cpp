@@ -24,6 +24,9 @@ bool ContinuesUtf8(const std::string& text, std::size_t i) {
 }  // namespace
 
 std::string UsageText() {
+  // The compression methods this build decodes, from the engine's table.
+  std::string methods;
+  for (const std::string& name : GetSupportedMethodNames()) methods += (methods.empty() ? "" : ", ") + name;
   return "usage: vantelo-cli list    ARCHIVE [-O CHARSET]\n"
          "       vantelo-cli test    ARCHIVE [-O CHARSET] [-p PASSWORD] [ENTRY...]\n"
          "       vantelo-cli extract ARCHIVE [-O CHARSET] [-d DIR] [-p PASSWORD] [-n] [-j]\n"
@@ -43,6 +46,8 @@ std::string UsageText() {
          "  -n           never overwrite existing files\n"
          "  -j           drop the stored folder names\n"
          "  ENTRY        folder + name as listed, case-insensitive\n"
+         "\n"
+         "Methods read: " + methods + "; others stop the run with error 2.\n"
          "\n"
          "Exit codes: 0 all ok, 1 entries skipped or damaged, 2 error, 64 usage error.\n";
 }

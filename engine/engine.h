@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vantelo {
 
@@ -147,6 +148,9 @@ std::uint16_t GetEntryMethod(std::int32_t index);
 // What users call a compression method ("Deflate64", "PPMd"); "" for a number
 // the ZIP format names no method for.
 std::string GetMethodName(std::uint16_t method);
+// The methods this build decodes, by name in method number order ("Stored",
+// "Deflate", ...); the others stop a batch with error 2.
+std::vector<std::string> GetSupportedMethodNames();
 bool GetEntrySelected(std::int32_t index);
 bool SetEntrySelected(std::int32_t index, bool value);
 std::string GetLastMessage();

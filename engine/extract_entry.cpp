@@ -207,6 +207,8 @@ void ExtractCurrentEntry() {
   }
   DiscardSink nothing;
   pipeline.input.bitPos = 0;
+  pipeline.input.dataEnd = s.EntryDataEnd;
+  decoder->SetEntryFlags(s.CurrentEntry->CentralFlags);
   RunningEntry entry{pipeline.input, *decoder, pipeline.window, s.TestOnly ? static_cast<Sink&>(nothing) : file};
   EntryResult result = entry.Decode(s.CurrentEntry->UnpackedSize, &s.BytesDone);
 

@@ -48,6 +48,7 @@ bool GetEntryEncrypted(std::int32_t index) { return Entry(index).Encrypted; }
 bool GetEntrySelected(std::int32_t index) { return Entry(index).Selected; }
 std::uint16_t GetEntryMethod(std::int32_t index) { return Entry(index).Method; }
 std::string GetMethodName(std::uint16_t method) { return MethodName(method); }
+std::vector<std::string> GetSupportedMethodNames() { return SupportedMethodNames(); }
 
 bool SetEntrySelected(std::int32_t index, bool value) {
   Entry(index).Selected = value;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/pipeline/entry_decoder.h"
 
@@ -23,6 +24,8 @@ const MethodInfo* FindMethod(std::uint16_t number);
 bool IsSupportedMethod(std::uint16_t number);
 // The method's name ("" for a number no row names).
 std::string MethodName(std::uint16_t number);
+// The names of the methods the engine decodes, in method number order, each once.
+std::vector<std::string> SupportedMethodNames();
 // A decoder of the method; null when the method is refused.
 std::unique_ptr<EntryDecoder> MakeDecoder(std::uint16_t number);
 

@@ -19,6 +19,10 @@ class EntryDecoder {
   // The window this method needs: how much history its matches reach back.
   virtual WindowShape Window() const { return kDeflateWindow; }
 
+  // The entry's general purpose flags, given before each Decode: LZMA reads
+  // bit 1 (its stream ends with an end marker). Other methods ignore them.
+  virtual void SetEntryFlags(std::uint16_t /*flags*/) {}
+
   // Decodes one entry into out, which the caller has started with Window().
   // Stops at declaredSize bytes or where the stream ends, whichever comes
   // first; on kOk and kShort everything produced is delivered (flushed):
@@ -29,6 +33,8 @@ class EntryDecoder {
   //   kDataError a codec library refused the data;
   //   kUnsupported what the entry asks for is not supported (refused before
   //              anything is allocated for it);
+  //   kTooMuchMemory its dictionary or window is over the limit (refused the
+  //              same way);
   //   otherwise what the input or the window reported.
   // Where the stream ended is in.BitOffset() afterwards.
   virtual EntryResult Decode(EntryInput& in, OutputWindow& out, ZipSize declaredSize) = 0;

@@ -14,6 +14,7 @@ void EntryInput::ClearTail() {
 void EntryInput::Reset() {
   base = 0;
   count = pos = bitPos = limit = lastRead = 0;
+  dataEnd = kNoDataEnd;
   filter_ = nullptr;
 }
 

@@ -56,6 +56,12 @@ class EntryInput {
   std::int32_t bitPos = 0;    // bits already used of that unit, 0..15
   std::int32_t limit = 0;     // count - kSlack
   std::int32_t lastRead = 0;  // result of the last read (negative when it failed)
+  // Archive offset just past the entry's packed bytes. Decoders that hand whole
+  // runs of bytes to a codec library stop there; the bit readers of our own
+  // decoders are checked against it by the batch afterwards. Unknown: the
+  // largest ZipSize.
+  ZipSize dataEnd = kNoDataEnd;
+  static constexpr ZipSize kNoDataEnd = INT64_MAX;
 
   // The source to read from and the gate asked before each refill (none: refills
   // always go on). Neither is owned.
@@ -73,6 +79,11 @@ class EntryInput {
   // and filters the fresh bytes. When the archive ends with no more than
   // kSlack unconsumed bytes left, the entry's data is cut off: kDamaged.
   EntryResult Refill();
+
+  // Asks the gate whether decoding may go on, without reading: for decoders
+  // whose output runs far ahead of their input (a codec library may turn one
+  // buffer into gigabytes), between flushes.
+  EntryResult AskGate() { return gate_ != nullptr ? gate_->BeforeRefill() : EntryResult::kOk; }
 
   // The filter for the entry's data from pos on: the bytes already buffered
   // there are filtered now, those of later refills as they come. nullptr

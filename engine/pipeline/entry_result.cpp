@@ -25,6 +25,8 @@ FailureText DescribeFailure(EntryResult result, const std::string& archiveName,
       return {kErrMethod, outputName + " is compressed with not supported old method!"};
     case EntryResult::kUnsupportedEncryption:
       return {kErrMethod, outputName + " is encrypted with a not supported method!"};
+    case EntryResult::kTooMuchMemory:
+      return {kErrMethod, outputName + " needs more memory than is allowed!"};
   }
   return {kErrDamaged, "The structure of ZIP file is damaged!"};
 }

@@ -20,6 +20,7 @@ enum class EntryResult : std::uint8_t {
   kWriteFailed,     // the output could not be written in full
   kUnsupported,     // the method (or what the entry asks of it) is not supported
   kUnsupportedEncryption,  // the entry's encryption is one the engine does not decrypt
+  kTooMuchMemory,   // the entry's dictionary or window is larger than decoders may allocate
 };
 
 // Whether a result stops the batch (an error) rather than being the entry's verdict.

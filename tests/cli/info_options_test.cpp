@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/test_support.h"
+#include "engine/engine.h"
 
 namespace vantelo {
 namespace {
@@ -20,6 +21,11 @@ TEST(CliInfoOptions, HelpAndVersionGoToStdoutAndExitZero) {
   for (const char* line : {"vantelo-cli list", "vantelo-cli test", "vantelo-cli extract",
                            "vantelo-cli --help | --version", "Exit codes:"})
     EXPECT_NE(help.find(line), std::string::npos) << line;
+  // The methods this build decodes are named.
+  std::string methods;
+  for (const std::string& name : GetSupportedMethodNames()) methods += (methods.empty() ? "" : ", ") + name;
+  EXPECT_NE(help.find("Methods read: " + methods + ";"), std::string::npos) << help;
+  EXPECT_NE(help.find("Stored, Deflate, Deflate64"), std::string::npos);
   EXPECT_EQ(RunCommand(cli + " -h 2>/dev/null", &out), 0);
   EXPECT_EQ(out, help);
   EXPECT_EQ(RunCommand(cli + " --help 2>&1 >/dev/null", &out), 0);

@@ -11,9 +11,9 @@
 #                   readme.txt   "Read me first.\n"
 #                   sub/         a folder entry
 #                   sub/readme.txt  "The other readme.\n" (same file name as readme.txt)
-#   open_bad.zip  Python's zipfile: damaged.txt stored with one data byte changed
+#   open_bad.zip  7-Zip: damaged.txt stored with one data byte changed
 #                 after writing (its CRC no longer matches), then packed.txt
-#                 compressed with BZip2 (a method the engine refuses).
+#                 compressed with PPMd (a method the engine refuses).
 #   find_sort.zip Info-ZIP zip, UTF-8 names, in this index order (size in bytes,
 #                 modification day): readme.txt (700, 2021-06-01),
 #                 reports/quarterly-tax-2024.pdf (3000, 2024-04-01), photos/ (folder),
@@ -61,14 +61,15 @@ touch -d '2019-01-01 12:00:00' "$find/photos"
    reports/quarterly-tax-2024.pdf photos/ photos/img10.jpg photos/img2.jpg photos/img1.jpg \
    'Привет мир.txt' notes/ΣΗΜΕΙΩΣΕΙΣ.md empty.log)
 
+mkdir "$work/bad"
+printf 'Damaged in the archive.\n' > "$work/bad/damaged.txt"
+python3 -c "import sys; sys.stdout.write('Packed with PPMd.\\n' * 20)" > "$work/bad/packed.txt"
+touch -d '2020-03-04 05:06:08' "$work/bad/damaged.txt" "$work/bad/packed.txt"
+(cd "$work/bad" && 7zz a -tzip -bd -bso0 -mx0 "$work/open_bad.zip" damaged.txt >/dev/null \
+   && 7zz a -tzip -bd -bso0 -mm=PPMd "$work/open_bad.zip" packed.txt >/dev/null)
 python3 - "$work/open_bad.zip" <<'PY'
-import sys, zipfile
+import sys
 path = sys.argv[1]
-with zipfile.ZipFile(path, 'w') as z:
-    info = zipfile.ZipInfo('damaged.txt', (2020, 3, 4, 5, 6, 8))
-    z.writestr(info, 'Damaged in the archive.\n', zipfile.ZIP_STORED)
-    info = zipfile.ZipInfo('packed.txt', (2020, 3, 4, 5, 6, 8))
-    z.writestr(info, 'Packed with BZip2.\n' * 20, zipfile.ZIP_BZIP2)
 data = bytearray(open(path, 'rb').read())
 at = data.index(b'Damaged in')
 data[at] = ord('d')

@@ -323,7 +323,7 @@ TEST_F(ExtractDialogTest, AnExtractionOffersToOpenItsFolder) {
   EXPECT_TRUE(f.ReportLines.empty());  // no report was asked for
 
   // A run that failed offers neither.
-  TForm1& g = Open(DataPath("extract/7zz_bzip2.zip"));
+  TForm1& g = Open(DataPath("extract/7zz_ppmd.zip"));
   Box failed;
   ModalScript e;
   e.Then(Options(QString::fromStdString(tmp_.path().string()), false)).Then(Answer(&failed, QMessageBox::No));

@@ -315,7 +315,7 @@ TEST_F(ExtractWorkflowTest, MissingFolderAnsweredNoComesBackToTheDialogAsTyped) 
 
 TEST_F(ExtractWorkflowTest, FailedRunTakesBackTheFoldersItMade) {
   // The first entry's method is refused before anything is written.
-  TForm1& f = Open(test::DataPath("extract/7zz_bzip2.zip"));
+  TForm1& f = Open(test::DataPath("extract/7zz_ppmd.zip"));
   const QString typed = QString::fromStdString(tmp_.file("made/for/it"));
   Box summary;
   ModalScript s;

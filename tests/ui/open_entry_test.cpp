@@ -144,7 +144,7 @@ TEST_F(OpenEntryTest, AnEncryptedEntryOpensNothingNew) {
 TEST_F(OpenEntryTest, EngineErrorsAndCrcFailuresShowAnErrorAndOpenNothing) {
   Load("open_bad.zip");
   {
-    GoTo(2);  // packed.txt: BZip2
+    GoTo(2);  // packed.txt: PPMd
     BoxSeen seen;
     ModalAnswer answer(CloseMessageBox(&seen));
     form->ExecFile();
@@ -153,7 +153,7 @@ TEST_F(OpenEntryTest, EngineErrorsAndCrcFailuresShowAnErrorAndOpenNothing) {
     EXPECT_EQ(seen.text, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
     EXPECT_EQ(seen.title, "Error");
     // The refused method is named beside the message, not in it.
-    EXPECT_EQ(seen.detail, "method 12 (bzip2)");
+    EXPECT_EQ(seen.detail, "method 98 (PPMd)");
     EXPECT_FALSE(std::filesystem::exists(form->TempDir + "packed.txt"));
     EXPECT_EQ(form->TempFiles.size(), 1u);
   }
