@@ -5,7 +5,8 @@
 // little-endian size of the properties, which must be 5, and the 5 property
 // bytes (lc/lp/pb in one byte, the dictionary size in four). The dictionary
 // size is checked against the limit before the decoder is made, so a hostile
-// header gets nothing allocated. Then the raw stream follows, without the
+// header gets nothing allocated; a smaller entry gets a dictionary no larger
+// than its declared size. Then the raw stream follows, without the
 // .lzma file header. Flag bit 1 says it ends with an end marker: the size is
 // left unknown and the marker required, so a stream longer than its entry is
 // seen. Without the bit the declared size ends it, and an end marker right
@@ -46,7 +47,11 @@ class LzmaDecoder final : public LibraryDecoder {
     if (dictionary > kMaxDecoderMemory) return Step::kTooMuchMemory;
 
     lzma_options_lzma options{};
-    options.dict_size = std::max<std::uint32_t>(dictionary, LZMA_DICT_SIZE_MIN);
+    // No match reaches back further than the output so far, which stops at
+    // the declared size + 1: a dictionary beyond that would never fill.
+    const std::uint64_t reach = static_cast<std::uint64_t>(std::max<ZipSize>(declaredSize_, 0)) + 1;
+    options.dict_size = static_cast<std::uint32_t>(
+        std::max<std::uint64_t>(std::min<std::uint64_t>(dictionary, reach), LZMA_DICT_SIZE_MIN));
     options.lc = lclppb % 9;
     lclppb /= 9;
     options.lp = lclppb % 5;
