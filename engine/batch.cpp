@@ -166,6 +166,7 @@ std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
   s.TestOnly = testOnly;
   s.Callback = std::move(callback);
   ProcessEntries(first, last);
+  s.Folders.Clear();
   platform::CloseFolder(s.DestFolder);
   s.DestFolder = platform::kNoFolder;
   s.Callback = nullptr;  // it may hold references into the caller

@@ -54,6 +54,7 @@ struct EngineState {
   // --- batch options
   std::string DestDir;  // empty (the current folder) or ending with a separator
   platform::FolderHandle DestFolder = platform::kNoFolder;  // opened on the first write
+  platform::FolderCache Folders;  // the folders below it reached in this batch, kept open
   std::string Password;  // as the user gave it (UTF-8); see crypto/password_forms.h
   bool SelectedOnly = false;
   bool TestOnly = false;

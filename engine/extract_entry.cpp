@@ -5,7 +5,9 @@
 // target's folder (platform/destination.h), which gets the target's name only
 // when the entry ends "Ok."; any other outcome removes it. So a failed entry
 // leaves nothing behind, and the file that was there before survives. Folders
-// are opened level by level below the destination, never through a link.
+// are opened below the destination, never through a link, and kept open for
+// the rest of the batch (platform::FolderCache): the next file in the same
+// folder opens nothing again.
 //
 // The entry runs through the pipeline's parts (pipeline/entry_pipeline.h): the
 // batch has put the input on its data (with the decryption filter set), the
@@ -38,13 +40,14 @@ bool OpenDestinationFolder(EngineState& s) {
 }
 
 // Opens (making what is missing) the folder relative below the destination,
-// never through a link. Unsafe means the entry is to be skipped; Failed has
-// set the error that stops the batch.
+// never through a link; the handle is the batch's folder cache's, not to be
+// closed. Unsafe means the entry is to be skipped; Failed has set the error
+// that stops the batch.
 platform::FolderResult OpenEntryFolder(EngineState& s, const std::string& relative,
                                        platform::FolderHandle& folder) {
   folder = platform::kNoFolder;
   if (!OpenDestinationFolder(s)) return platform::FolderResult::Failed;
-  const platform::FolderResult result = platform::OpenFolderBelow(s.DestFolder, relative, true, folder);
+  const platform::FolderResult result = s.Folders.Open(s.DestFolder, relative, true, folder);
   if (result == platform::FolderResult::Failed)
     SetError(kErrDamaged, "Can not create directory " + s.DestDir + relative);
   return result;
@@ -70,18 +73,37 @@ bool PrepareOutput(EngineState& s, PendingFileSink& file) {
     case platform::FolderResult::Failed:
       return false;
   }
-  // A file or link under the name is replaced (the link itself, never what it
-  // points to) or, without overwrite, kept; a folder stays and stops the batch.
-  const platform::NameKind present = platform::KindAt(s.OutputFolder, s.EntryFileName);
-  if (!s.Overwrite && present != platform::NameKind::Nothing && present != platform::NameKind::Folder) {
-    SkipEntry(s, kStatusFileExists);
-    return false;
+  // Without overwrite a file or link under the name is kept, and known before
+  // anything is decoded. With overwrite it is replaced (the link itself, never
+  // what it points to) when the file is published, which also refuses a
+  // folder there: that name is looked at only then, at no cost where it is free.
+  if (!s.Overwrite) {
+    const platform::NameKind present = platform::KindAt(s.OutputFolder, s.EntryFileName);
+    if (present == platform::NameKind::Folder) {
+      SetError(kErrCreate, "Error creating file " + target + " !");
+      return false;
+    }
+    if (present != platform::NameKind::Nothing) {
+      SkipEntry(s, kStatusFileExists);
+      return false;
+    }
   }
-  if (present == platform::NameKind::Folder || !file.Create(s.OutputFolder)) {
-    SetError(kErrCreate, "Error creating file " + target + " !");
-    return false;
+  if (file.Create(s.OutputFolder)) return true;
+  // A kept folder may have been removed since it was opened: open it again,
+  // through the same checks, and try once more.
+  s.Folders.Clear();
+  switch (OpenEntryFolder(s, relative, s.OutputFolder)) {
+    case platform::FolderResult::Opened:
+      if (file.Create(s.OutputFolder)) return true;
+      break;
+    case platform::FolderResult::Unsafe:
+      SkipEntry(s, kStatusUnsafePath);
+      return false;
+    case platform::FolderResult::Failed:
+      return false;
   }
-  return true;
+  SetError(kErrCreate, "Error creating file " + target + " !");
+  return false;
 }
 
 // Gives the finished file its name (the entry's verdict is "Ok.").
@@ -105,10 +127,8 @@ void PublishOutput(EngineState& s, PendingFileSink& file) {
 // Whether decoding consumed input beyond the entry's packed data.
 bool ReadPastEntry(const EngineState& s) { return s.Pipeline->input.BitOffset() > s.EntryDataEnd * 8; }
 
-void CloseEntryFolder(EngineState& s) {
-  platform::CloseFolder(s.OutputFolder);
-  s.OutputFolder = platform::kNoFolder;
-}
+// The folder stays open in the batch's folder cache.
+void CloseEntryFolder(EngineState& s) { s.OutputFolder = platform::kNoFolder; }
 
 }  // namespace
 
@@ -136,7 +156,6 @@ void MakeEntryFolder() {
   platform::FolderHandle folder = platform::kNoFolder;
   switch (OpenEntryFolder(s, s.EntryFolder, folder)) {
     case platform::FolderResult::Opened:
-      platform::CloseFolder(folder);
       s.CurrentEntry->ItemStatus = kStatusOk;
       return;
     case platform::FolderResult::Unsafe:

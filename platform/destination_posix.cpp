@@ -2,11 +2,17 @@
 // O_NOFOLLOW, and O_TMPFILE files linked into place when complete.
 #include "platform/destination.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#if defined(__linux__) && __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#endif
 
 #include "platform/cleanup_registry_posix.h"
 
@@ -20,6 +26,7 @@ constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
 bool g_allowUnnamed = true;
+bool g_allowWholePaths = true;
 
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
@@ -43,8 +50,8 @@ std::string ProcPath(FileHandle file) { return "/proc/self/fd/" + std::to_string
 // and every use is exclusive, so a clash only costs another try.
 std::string TempName() {
   static std::uint32_t counter = 0;
-  const std::uint32_t mix = (TickCount() * 2654435761u) ^ (++counter * 40503u) ^
-                            (static_cast<std::uint32_t>(::getpid()) << 16);
+  static const std::uint32_t process = static_cast<std::uint32_t>(::getpid()) << 16;
+  const std::uint32_t mix = (TickCount() * 2654435761u) ^ (++counter * 40503u) ^ process;
   char name[32];
   std::snprintf(name, sizeof name, ".vantelo-%08x.tmp", static_cast<unsigned>(mix));
   return name;
@@ -97,45 +104,61 @@ void CloseFolder(FolderHandle folder) {
   if (folder != kNoFolder) ::close(Fd(folder));
 }
 
-FolderResult OpenFolderBelow(FolderHandle base, const std::string& relative, bool create,
-                             FolderHandle& folder) {
+FolderResult OpenFolderLevel(FolderHandle parent, const std::string& name, bool create,
+                             bool parentIsNew, bool& made, FolderHandle& folder) {
   folder = kNoFolder;
-  int current = ::fcntl(Fd(base), F_DUPFD_CLOEXEC, 0);
-  if (current < 0) return FolderResult::Failed;
-  std::size_t start = 0;
-  while (start <= relative.size()) {
-    std::size_t end = relative.find_first_of("/\\", start);
-    if (end == std::string::npos) end = relative.size();
-    const std::string level = relative.substr(start, end - start);
-    start = end + 1;
-    if (level.empty() || level == ".") continue;
-    if (level == "..") {
-      ::close(current);
-      return FolderResult::Unsafe;
-    }
-    if (create && ::mkdirat(current, level.c_str(), 0777) != 0 && errno != EEXIST) {
-      ::close(current);
+  made = false;
+  const int dir = Fd(parent);
+  // Open first: most levels are there already. In a folder made just now
+  // nothing is, so that level is made first.
+  // O_NOFOLLOW + O_DIRECTORY: a link here fails instead of being entered, even
+  // one swapped in after the mkdirat below.
+  int fd = parentIsNew ? -1 : ::openat(dir, name.c_str(), kFolderOpenFlags | O_NOFOLLOW);
+  int error = parentIsNew ? ENOENT : errno;
+  if (fd < 0 && error == ENOENT && create) {
+    if (::mkdirat(dir, name.c_str(), 0777) == 0) {
+      made = true;
+    } else if (errno != EEXIST) {
       return FolderResult::Failed;
     }
-    // O_NOFOLLOW + O_DIRECTORY: a link here fails instead of being entered, even
-    // one swapped in after the mkdirat above.
-    const int next = ::openat(current, level.c_str(), kFolderOpenFlags | O_NOFOLLOW);
-    const int error = errno;
-    if (next < 0) {
-      struct stat st{};
-      const bool present = ::fstatat(current, level.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-      ::close(current);
-      if (!present) return FolderResult::Failed;
-      // A plain file in the way is a folder that cannot be made; anything else
-      // (a link, a device, a pipe) is not to be gone through.
-      if (S_ISREG(st.st_mode) || (error != ENOTDIR && error != ELOOP)) return FolderResult::Failed;
-      return FolderResult::Unsafe;
-    }
-    ::close(current);
-    current = next;
+    fd = ::openat(dir, name.c_str(), kFolderOpenFlags | O_NOFOLLOW);
+    error = errno;
   }
-  folder = current;
-  return FolderResult::Opened;
+  if (fd >= 0) {
+    folder = fd;
+    return FolderResult::Opened;
+  }
+  struct stat st{};
+  if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FolderResult::Failed;
+  // A plain file in the way is a folder that cannot be made; anything else
+  // (a link, a device, a pipe) is not to be gone through.
+  if (S_ISREG(st.st_mode) || (error != ENOTDIR && error != ELOOP)) return FolderResult::Failed;
+  return FolderResult::Unsafe;
+}
+
+bool OpenFolderPath(FolderHandle parent, const std::string& relative, FolderHandle& folder) {
+  folder = kNoFolder;
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+  // openat2 refuses a link at any level (RESOLVE_NO_SYMLINKS) and a path that
+  // would leave the parent (RESOLVE_BENEATH): the same rule as level by level.
+  static bool available = true;
+  if (!available || !g_allowWholePaths) return false;
+  struct open_how how{};
+  how.flags = kFolderOpenFlags | O_NOFOLLOW;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+  const long fd = ::syscall(SYS_openat2, Fd(parent), relative.c_str(), &how, sizeof how);
+  if (fd >= 0) {
+    folder = static_cast<FolderHandle>(fd);
+    return true;
+  }
+  // A kernel without the call, or a sandbox that refuses it: not asked again.
+  if (errno == ENOSYS || errno == EPERM || errno == E2BIG) available = false;
+  return false;
+#else
+  (void)parent;
+  (void)relative;
+  return false;
+#endif
 }
 
 NameKind KindAt(FolderHandle folder, const std::string& name) {
@@ -177,15 +200,27 @@ bool CreatePendingFile(FolderHandle folder, PendingFile& pending) {
 PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
                                  const std::string& name, bool replace) {
   const int dir = Fd(folder);
+  // A run over files extracted before finds every name taken: after a taken
+  // name, the next seven replacing publications go straight to the rename
+  // (which gives a free name as well), and the eighth tries linkat again.
+  thread_local int skipLinkAttempts = 0;
   if (pending.tempName.empty()) {
-    if (!replace) {
-      // linkat never replaces: the name is taken or it is given, in one step.
-      const bool linked = ::linkat(AT_FDCWD, ProcPath(pending.file).c_str(), dir, name.c_str(),
-                                   AT_SYMLINK_FOLLOW) == 0;
-      const bool taken = !linked && errno == EEXIST;
-      DiscardPendingFile(folder, pending);
-      return linked ? PublishResult::Published
-                    : taken ? PublishResult::NameTaken : PublishResult::Failed;
+    // linkat never replaces: the name is taken or it is given, in one step.
+    // Where the name is free that is all a replacing run needs too.
+    if (replace && skipLinkAttempts > 0) {
+      --skipLinkAttempts;
+    } else {
+      if (::linkat(AT_FDCWD, ProcPath(pending.file).c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        Close(pending.file);
+        pending.file = kNoFile;
+        return PublishResult::Published;
+      }
+      const bool taken = errno == EEXIST;
+      if (!replace || !taken) {
+        DiscardPendingFile(folder, pending);
+        return taken ? PublishResult::NameTaken : PublishResult::Failed;
+      }
+      skipLinkAttempts = 7;
     }
     // Replacing needs a rename, which needs a name to rename from.
     pending.tempName = LinkUnderTempName(dir, pending.file);
@@ -227,5 +262,15 @@ void DiscardPendingFile(FolderHandle folder, PendingFile& pending) {
 }
 
 void AllowUnnamedPendingFiles(bool allow) { g_allowUnnamed = allow; }
+
+void AllowWholePathOpens(bool allow) { g_allowWholePaths = allow; }
+
+std::size_t FolderCacheLimit() {
+  // Half of what the process may open, at most 1024 (descriptors stay below
+  // the numbers select() can take where the limit allows that).
+  struct rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1024;
+  return static_cast<std::size_t>(std::clamp<rlim_t>(limit.rlim_cur / 2, 16, 1024));
+}
 
 }  // namespace vantelo::platform

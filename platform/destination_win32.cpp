@@ -4,8 +4,9 @@
 // link or junction is opened itself and recognised by its attribute instead of
 // being entered; the handle stays open without FILE_SHARE_DELETE, so the level
 // cannot be renamed, removed or swapped for a link while files are made in it
-// by full path. A pending file is marked for deletion as soon as it is made:
-// should the process end before it is published, Windows removes it.
+// by full path (the folder cache keeps the levels of a run open). A pending
+// file is marked for deletion as soon as it is made: should the process end
+// before it is published, Windows removes it.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -133,78 +134,52 @@ void CloseFolder(FolderHandle folder) {
   delete f;
 }
 
-FolderResult OpenFolderBelow(FolderHandle base, const std::string& relative, bool create,
-                             FolderHandle& folder) {
+FolderResult OpenFolderLevel(FolderHandle parent, const std::string& name, bool create,
+                             bool /*parentIsNew*/, bool& made, FolderHandle& folder) {
   folder = kNoFolder;
-  const Folder* from = Get(base);
-  std::wstring path = from->path;
-  // The levels walked so far stay open, so none of them can change meanwhile.
-  std::vector<HANDLE> held;
-  auto closeHeld = [&held] {
-    for (HANDLE h : held) ::CloseHandle(h);
-    held.clear();
-  };
-  const std::wstring levels = Utf8ToWide(relative);
-  std::size_t start = 0;
-  while (start <= levels.size()) {
-    std::size_t end = levels.find_first_of(L"/\\", start);
-    if (end == std::wstring::npos) end = levels.size();
-    const std::wstring level = levels.substr(start, end - start);
-    start = end + 1;
-    if (level.empty() || level == L".") continue;
-    if (level == L"..") {
-      closeHeld();
-      return FolderResult::Unsafe;
-    }
-    const std::wstring next = Child(Folder{nullptr, path}, level);
-    if (create && !::CreateDirectoryW(win32::LongPath(next).c_str(), nullptr) &&
-        ::GetLastError() != ERROR_ALREADY_EXISTS) {
-      closeHeld();
+  made = false;
+  // The parent's handle stays open (the caller's or the folder cache's) while
+  // this level is made and opened, so the parent cannot change meanwhile.
+  const std::wstring next = Child(*Get(parent), name);
+  if (create) {
+    if (::CreateDirectoryW(win32::LongPath(next).c_str(), nullptr)) {
+      made = true;
+    } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
       return FolderResult::Failed;
     }
-    const HANDLE handle = OpenLevel(next, FILE_FLAG_OPEN_REPARSE_POINT);
-    if (handle == INVALID_HANDLE_VALUE) {
-      const DWORD attributes = ::GetFileAttributesW(win32::LongPath(next).c_str());
-      closeHeld();
-      // Missing or a plain file in the way: a folder that cannot be made.
-      const NameKind kind = KindOfAttributes(attributes);
-      return kind == NameKind::Nothing || kind == NameKind::File ? FolderResult::Failed
-                                                                 : FolderResult::Unsafe;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
-    held.push_back(handle);
-    if (!known) {
-      closeHeld();
-      return FolderResult::Failed;
-    }
-    // A symbolic link or junction is not gone through, whatever it points at.
-    // Asked by name too: Wine reports a link as such only there.
-    const DWORD byName = ::GetFileAttributesW(win32::LongPath(next).c_str());
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        (byName != INVALID_FILE_ATTRIBUTES && (byName & FILE_ATTRIBUTE_REPARSE_POINT))) {
-      closeHeld();
-      return FolderResult::Unsafe;
-    }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      closeHeld();
-      return FolderResult::Failed;
-    }
-    path = next;
   }
-  // The last level's handle is the folder's; one more for the base when no level was named.
-  HANDLE own = INVALID_HANDLE_VALUE;
-  if (held.empty()) {
-    if (!::DuplicateHandle(::GetCurrentProcess(), from->handle, ::GetCurrentProcess(), &own, 0,
-                           FALSE, DUPLICATE_SAME_ACCESS))
-      return FolderResult::Failed;
-  } else {
-    own = held.back();
-    held.pop_back();
+  const HANDLE handle = OpenLevel(next, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (handle == INVALID_HANDLE_VALUE) {
+    // Missing or a plain file in the way: a folder that cannot be made.
+    const NameKind kind = KindOfAttributes(::GetFileAttributesW(win32::LongPath(next).c_str()));
+    return kind == NameKind::Nothing || kind == NameKind::File ? FolderResult::Failed
+                                                               : FolderResult::Unsafe;
   }
-  closeHeld();
-  folder = Wrap(own, path);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info)) {
+    ::CloseHandle(handle);
+    return FolderResult::Failed;
+  }
+  // A symbolic link or junction is not gone through, whatever it points at.
+  // Asked by name too: Wine reports a link as such only there.
+  const DWORD byName = ::GetFileAttributesW(win32::LongPath(next).c_str());
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      (byName != INVALID_FILE_ATTRIBUTES && (byName & FILE_ATTRIBUTE_REPARSE_POINT))) {
+    ::CloseHandle(handle);
+    return FolderResult::Unsafe;
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    ::CloseHandle(handle);
+    return FolderResult::Failed;
+  }
+  folder = Wrap(handle, next);
   return FolderResult::Opened;
+}
+
+// Files are made by full path here, so every level is opened and held on its own.
+bool OpenFolderPath(FolderHandle, const std::string&, FolderHandle& folder) {
+  folder = kNoFolder;
+  return false;
 }
 
 NameKind KindAt(FolderHandle folder, const std::string& name) {
@@ -265,5 +240,10 @@ void DiscardPendingFile(FolderHandle folder, PendingFile& pending) {
 
 // Windows has no unnamed files; the delete-on-close mark does their job.
 void AllowUnnamedPendingFiles(bool) {}
+
+void AllowWholePathOpens(bool) {}
+
+// Handles are plentiful on Windows; a held folder only cannot be renamed.
+std::size_t FolderCacheLimit() { return 1024; }
 
 }  // namespace vantelo::platform

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <unordered_map>
 
 namespace vantelo::platform {
 namespace {
@@ -36,6 +38,56 @@ std::string WithoutTrailingSeparator(const std::string& path) {
   if (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
     return path.substr(0, path.size() - 1);
   return path;
+}
+
+std::time_t LocalToUtc(std::uint16_t dosDate, int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = ((dosDate >> 9) & 0x7F) + 80;
+  local.tm_mon = ((dosDate >> 5) & 0x0F) - 1;
+  local.tm_mday = dosDate & 0x1F;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  return std::mktime(&local);
+}
+
+// A DOS date and time (local time) as seconds since 1970 (UTC).
+//
+// mktime reads the time zone's rules again on every call (a stat of their
+// file each time), and the files of an archive mostly share the hours they
+// were stamped in. So the first and the last second of each local hour met
+// are converted once and kept for a minute; when they lie 3599 seconds
+// apart, the offset does not change within the hour and any time in it is
+// its start plus its minutes and seconds. Other hours (a change of offset,
+// times out of range) go to mktime every time. Another TZ empties the cache.
+std::time_t DosTimeToUtc(std::uint16_t dosDate, std::uint16_t dosTime) {
+  const int hour = (dosTime >> 11) & 0x1F, minute = (dosTime >> 5) & 0x3F, second = (dosTime & 0x1F) * 2;
+  if (minute > 59 || second > 59) return LocalToUtc(dosDate, hour, minute, second);
+  struct Hour {
+    std::time_t start;
+    bool steady;
+  };
+  thread_local std::unordered_map<std::uint32_t, Hour> hours;
+  thread_local std::uint32_t keptSince = 0;
+  thread_local std::string keptZone;
+  const std::uint32_t now = MonotonicMilliseconds();
+  const char* zone = std::getenv("TZ");
+  if (now - keptSince >= 60000 || hours.size() >= 4096 || keptZone != (zone ? zone : "")) {
+    hours.clear();  // the time zone may have changed since
+    keptSince = now;
+    keptZone = zone ? zone : "";
+  }
+  const std::uint32_t key = (static_cast<std::uint32_t>(dosDate) << 5) | static_cast<std::uint32_t>(hour);
+  auto known = hours.find(key);
+  if (known == hours.end()) {
+    const std::time_t start = LocalToUtc(dosDate, hour, 0, 0);
+    const std::time_t last = LocalToUtc(dosDate, hour, 59, 59);
+    const bool steady = start != static_cast<std::time_t>(-1) && last - start == 3599;
+    known = hours.emplace(key, Hour{start, steady}).first;
+  }
+  if (!known->second.steady) return LocalToUtc(dosDate, hour, minute, second);
+  return known->second.start + minute * 60 + second;
 }
 
 }  // namespace
@@ -143,15 +195,7 @@ bool CreateDirectories(const std::string& path) {
 }
 
 bool SetLastWriteTimeFromDos(FileHandle file, std::uint16_t dosDate, std::uint16_t dosTime) {
-  std::tm local{};
-  local.tm_year = ((dosDate >> 9) & 0x7F) + 80;
-  local.tm_mon = ((dosDate >> 5) & 0x0F) - 1;
-  local.tm_mday = dosDate & 0x1F;
-  local.tm_hour = (dosTime >> 11) & 0x1F;
-  local.tm_min = (dosTime >> 5) & 0x3F;
-  local.tm_sec = (dosTime & 0x1F) * 2;
-  local.tm_isdst = -1;
-  const std::time_t when = std::mktime(&local);
+  const std::time_t when = DosTimeToUtc(dosDate, dosTime);
   if (when == static_cast<std::time_t>(-1)) return false;
   struct timespec times[2];
   times[0].tv_sec = 0;

@@ -488,6 +488,84 @@ TEST(BatchHostile, NothingIsWrittenThroughALinkBelowTheDestination) {
   CloseArchive();
 }
 
+// The run keeps its folders open. A folder swapped for a link between two
+// files of it is never gone through: the second file goes into the folder
+// that was opened and checked for the first, wherever that was moved; a folder
+// removed meanwhile is opened again by its path, which meets the link and
+// skips the entry. A later run meets the link and refuses it too. (On Windows
+// the run's open folder cannot be renamed or removed at all.)
+TEST(BatchHostile, AFolderSwappedForALinkDuringARunIsNeverGoneThrough) {
+  ASSERT_EQ(OpenArchive(Fixture("7zz_deflate.zip")), 0);  // data/, data/random.bin, data/words.txt, docs/...
+  for (const bool wholePaths : {true, false}) {
+    for (const bool removed : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "whole paths " << wholePaths << " removed " << removed);
+      platform::AllowWholePathOpens(wholePaths);
+      TempFolder outer;
+      const fs::path dest = outer.path() / "dest", outside = outer.path() / "outside";
+      fs::create_directories(outside);
+      bool swapped = false;
+      platform::SetTickSource(SteppingTicks);
+      const std::int32_t error =
+          ExtractAll(dest.string() + "/", "", true, true, false, [&] {
+            if (swapped || !fs::exists(dest / "data" / "random.bin")) return;
+            std::error_code failed;
+            if (removed) {
+              fs::rename(dest / "data" / "random.bin", dest / "random.bin", failed);
+              if (!failed) fs::remove(dest / "data", failed);
+            } else {
+              fs::rename(dest / "data", dest / "moved", failed);
+            }
+            swapped = !failed && test::MakeLink(outside, dest / "data", true);
+          });
+      platform::SetTickSource(nullptr);
+      EXPECT_EQ(error, 0) << GetLastMessage();
+      EXPECT_TRUE(fs::is_empty(outside));
+      EXPECT_EQ(GetEntryStatus(7), kStatusOk);  // the run goes on
+      if (!swapped) continue;
+      EXPECT_EQ(GetEntryStatus(2), removed ? kStatusUnsafePath : kStatusOk);
+      EXPECT_EQ(fs::is_regular_file(dest / "moved" / "words.txt"), !removed);
+
+      // docs a link too, to a folder where docs/sub/ could be found through it.
+      fs::rename(dest / "docs", dest / "docs.old");
+      fs::create_directories(outside / "sub");
+      ASSERT_TRUE(test::MakeLink(outside, dest / "docs", true));
+      EXPECT_EQ(ExtractAll(dest.string() + "/", "", true, true, false, nullptr), 0);
+      for (std::int32_t i = 0; i < 7; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusUnsafePath) << i;
+      EXPECT_EQ(ListAll(outside), std::vector<std::string>{"sub"});
+    }
+  }
+  platform::AllowWholePathOpens(true);
+  CloseArchive();
+}
+
+#ifndef _WIN32  // a path this deep is more than Wine's file functions reach
+// More levels than the run keeps open: the levels walked first are closed
+// while the walk goes on, and the deepest one is still the checked folder.
+TEST(BatchHostile, APathDeeperThanTheOpenFoldersKeptIsMadeWhole) {
+  TempFolder dest;
+  const platform::FolderHandle base = platform::OpenDestination(dest.dir(), false);
+  ASSERT_NE(base, platform::kNoFolder);
+  std::string deep;
+  for (std::size_t i = 0; i < platform::FolderCacheLimit() + 8; ++i) deep += "d/";
+  {
+    platform::FolderCache folders;
+    platform::FolderHandle folder = platform::kNoFolder;
+    ASSERT_EQ(folders.Open(base, deep, true, folder), platform::FolderResult::Opened);
+    EXPECT_LE(folders.OpenCount(), platform::FolderCacheLimit());
+    platform::PendingFile pending;
+    ASSERT_TRUE(platform::CreatePendingFile(folder, pending));
+    EXPECT_EQ(platform::PublishPendingFile(folder, pending, "f.txt", false),
+              platform::PublishResult::Published);
+    // The same path again, and a way back up, from what is still open.
+    ASSERT_EQ(folders.Open(base, deep, true, folder), platform::FolderResult::Opened);
+    ASSERT_EQ(folders.Open(base, "d/d/e", true, folder), platform::FolderResult::Opened);
+  }
+  platform::CloseFolder(base);
+  EXPECT_TRUE(fs::is_regular_file(dest.path() / (deep + "f.txt")));
+  EXPECT_TRUE(fs::is_directory(dest.path() / "d/d/e"));
+}
+#endif
+
 TEST(BatchHostile, OverlappingEntriesAreRefusedBeforeAnythingIsWritten) {
   for (const char* archive : {"overlap_central.zip", "overlap_chain.zip", "overlap_quoted.zip"}) {
     SCOPED_TRACE(archive);
