@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 """Extraction of many small files beside its peers, and its system calls per file.
 
-    bench/extract_small.py [--build DIR] [--data DIR] [--archive ZIP] [--runs N]
+    bench/extract_small.py [--build DIR] [--data DIR] [--archive ZIP] [--runs N] [--work DIR]
 
 The archive is small.zip of bench/make-archives.sh (20,000 files of 1-4 KB in
 thousands of folders, in no particular order), made once into --data unless
 --archive names one. Every run extracts into a fresh, empty destination folder
-on the same file system; its removal is not timed. Beside `vantelo-cli
+below --work (default: the system's temporary folder); its removal is not
+timed. File creation is most of the work here, so the file system decides
+much: on a disk shared with other busy programs the system time of every
+program varies several times over from run to run; a tmpfs (--work /dev/shm)
+shows the programs' own costs. Beside `vantelo-cli
 extract`: Info-ZIP `unzip`, 7-Zip `7zz x` with one thread, `bsdtar -x`, and
 `cp -r` of the same tree (the floor: no decoding at all, only file creation).
 Times are medians of alternating runs, wall and processor time (user + system
@@ -65,6 +69,7 @@ def main():
     ap.add_argument("--data", default=None)
     ap.add_argument("--archive", default=None)
     ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--work", default=None)
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     cli = os.path.join(build, "vantelo-cli")
@@ -78,7 +83,7 @@ def main():
         files = sum(1 for i in z.infolist() if not i.is_dir())
         folders = len({i.filename.rsplit("/", 1)[0] for i in z.infolist() if "/" in i.filename})
 
-    work = tempfile.mkdtemp(prefix="vantelo-extract-bench-")
+    work = tempfile.mkdtemp(prefix="vantelo-extract-bench-", dir=args.work)
     try:
         tree = os.path.join(work, "tree")
         fresh(tree)
@@ -93,7 +98,7 @@ def main():
         commands["cp -r (the same tree)"] = lambda d: ["cp", "-r", tree + "/.", d]
 
         line(f"== Extracting {os.path.basename(archive)}: {files:,} files in {folders:,} folders, "
-             f"into an empty folder (medians of {args.runs} alternating runs)")
+             f"into an empty folder below {os.path.dirname(work)} (medians of {args.runs} alternating runs)")
         result = timed_runs(commands, work, args.runs)
         ours_wall, ours_cpu = result["vantelo-cli extract"]
         for name, (wall, cpu) in result.items():
