@@ -191,6 +191,10 @@ TEST(CliBatch, EngineErrorsPrintTheReportAndExitTwo) {
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out.substr(0, r.out.find("-----")), test::NativePath("docs/sub/long.txt") + " Ok.\n");
     EXPECT_EQ(r.err, "All is Ok!\n");
+    // A window over the limit is refused like a method, and named the same way.
+    r = RunCli("test " + test::DataPath("methods/hostile_zstd_bigdict.zip"));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "ERROR! bad.txt needs more memory than is allowed!\nvantelo-cli: method 93 (Zstandard)\n");
   } else {
     EXPECT_EQ(r.code, 2);
     // The defined message, then the method on a line of its own.
