@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Makes the benchmark archives from files found on this system, once: archives
 # already in OUT_DIR are kept. Nothing here is committed; the archives are large.
-#   bench/make-archives.sh OUT_DIR
+#   bench/make-archives.sh OUT_DIR [zipcrypto]
+#   (with "zipcrypto": only the lists, mixed.zip and zip-crypt.zip)
 #
 #   mixed.zip        28,000 files of every kind below /usr (at most 64 KB each), zip -6
+#   zip-crypt.zip    the same files by zip -6 with ZipCrypto (password "bench"):
+#                    flag bit 3 and a data descriptor on every entry, as zip -e writes
 #   mixed10.zip      the first 10 MB of the same list (for instruction counts)
 #   big.zip          one entry of 100 MB: those files laid end to end, zip -6
 #   small.zip        20,000 files of 1-4 KB, zip -6
@@ -16,7 +19,8 @@
 #   7zz-big30-deflate.zip, 7zz-big30-deflate64.zip   the first 30 MB of big.zip's
 #                    file, one entry, by 7zz with Deflate and with Deflate64
 set -euo pipefail
-out=${1:?usage: make-archives.sh OUT_DIR}
+out=${1:?usage: make-archives.sh OUT_DIR [zipcrypto]}
+only=${2:-}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
@@ -69,6 +73,8 @@ make_zip() {  # name list: zip -6 of the listed files (stored as usr/...)
   [ -s "$out/$1" ] || zip -q -6 "$out/$1" -@ < "$out/$2"
 }
 make_zip mixed.zip mixed.list
+[ -s "$out/zip-crypt.zip" ] || zip -q -6 -P bench "$out/zip-crypt.zip" -@ < "$out/mixed.list"
+[ "$only" = zipcrypto ] && exit 0
 make_zip mixed10.zip mixed10.list
 make_zip small.zip small.list
 

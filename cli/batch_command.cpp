@@ -143,11 +143,12 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
 
   const std::string message = EscapeControls(GetLastMessage());
   const std::int32_t skipped = GetSkippedCount();
-  // A refused method is named on a line of its own, after the defined message.
+  // A refused method is named on a line of its own, after the defined message
+  // (not when the entry's encryption was the reason).
   std::string methodDetail;
-  if (error == kErrMethod) {
+  if (error == kErrMethod && GetStoppedForMethod()) {
     const std::int32_t stopped = GetStoppedEntry();
-    if (stopped >= 0) {
+    {
       const std::uint16_t method = GetEntryMethod(stopped);
       methodDetail = MethodDetailText(method, GetMethodName(method));
     }

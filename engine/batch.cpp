@@ -1,6 +1,7 @@
 // The batch: ExtractAll, ExtractSelected, ExtractEntry and the walk over the
 // entries that reads each local header, deals with encryption and hands the
 // entry to ExtractCurrentEntry.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "engine/crypto/entry_cipher.h"
 #include "engine/crypto/password_forms.h"
+#include "engine/data_descriptor.h"
 #include "engine/engine_state.h"
 #include "engine/extract.h"
 #include "engine/methods/method_table.h"
@@ -96,9 +98,56 @@ bool SkipLocalHeader(EngineState& s) {
   return true;
 }
 
-// The largest encryption header of any cipher (WinZip AES: a 16-byte salt
-// and a 2-byte verifier).
+// The largest encryption header (or trailer) of any cipher (WinZip AES: a
+// 16-byte salt and a 2-byte verifier; a 10-byte code after the data).
 constexpr std::int32_t kMaxCipherHeader = 32;
+
+// Copies the bytes at archive offset `at`, up to n of them and none at or past
+// `end`, out of the input buffer (filling it from `at` when they are not all
+// there). Returns how many were copied; -1 when the read failed (the batch
+// stops).
+std::int32_t CopyThroughInput(EngineState& s, ZipSize at, ZipSize end, std::uint8_t* out, std::int32_t n) {
+  EntryInput& in = Input(s);
+  const ZipSize want = std::max<ZipSize>(0, std::min<ZipSize>(n, end - at));
+  if (want == 0) return 0;
+  if (at < in.base || at + want > in.base + in.count) {
+    const EntryResult filled = in.FillAt(at);
+    if (filled != EntryResult::kOk) {
+      SetEntryError(filled);
+      return -1;
+    }
+  }
+  const ZipSize got = std::min<ZipSize>(want, in.base + in.count - at);
+  if (got <= 0) return 0;
+  std::memcpy(out, in.buffer.data() + (at - in.base), static_cast<std::size_t>(got));
+  return static_cast<std::int32_t>(got);
+}
+
+// The bytes at the end of an encrypted entry, read before its data: the
+// cipher's trailer (the last trailerSize packed bytes) and, for an entry with
+// flag bit 3, the data descriptor after the packed data, within the entry's
+// room (never the next entry's bytes or the directory's); `contradicted` when
+// it is a descriptor that contradicts the central record. False when the
+// batch must stop.
+bool ReadEntryTail(EngineState& s, EntryCipher& cipher, std::int32_t trailerSize, bool& contradicted) {
+  contradicted = false;
+  const TZFItem& entry = *s.CurrentEntry;
+  const bool descriptor = (entry.CentralFlags & kFlagDescriptor) != 0;
+  if (trailerSize == 0 && !descriptor) return true;
+  const ZipSize room = s.EntryLimits[static_cast<std::size_t>(s.CurrentEntry - s.Entries.data())];
+  std::array<std::uint8_t, kMaxCipherHeader + kMaxDescriptorSize> tail{};
+  const std::int32_t wanted = trailerSize + (descriptor ? kMaxDescriptorSize : 0);
+  const std::int32_t got = CopyThroughInput(s, s.EntryDataEnd - trailerSize, room, tail.data(), wanted);
+  if (got < 0) return false;
+  if (got < trailerSize) {
+    SetError(kErrDamaged, kDamagedLocalHeader);
+    return false;
+  }
+  cipher.SetTrailer(tail.data());
+  contradicted = descriptor && CheckDataDescriptor(tail.data() + trailerSize, got - trailerSize, entry) ==
+                                    DescriptorVerdict::kContradicts;
+  return true;
+}
 
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
@@ -116,16 +165,22 @@ bool ProcessCurrentEntry(EngineState& s) {
     ExtractCurrentEntry();
     return s.ErrorNo == 0;
   }
-  if (entry.CentralFlags & kFlagDescriptor) {
-    SkipEncrypted(s, kStatusEncryptedDescriptor);
-    return true;
-  }
   const std::int32_t headerSize = cipher->HeaderSize();
   const std::int32_t trailerSize = cipher->TrailerSize();
-  if (headerSize > kMaxCipherHeader || entry.PackedSize < headerSize + trailerSize) {
+  if (headerSize > kMaxCipherHeader || trailerSize > kMaxCipherHeader ||
+      entry.PackedSize < headerSize + trailerSize) {
     // Too short to hold even the encryption header.
     SetError(kErrDamaged, kDamagedLocalHeader);
     return false;
+  }
+  // Decryption runs over exactly the central packed size: when the writer's
+  // own descriptor after the data says otherwise, the two disagree and the
+  // entry cannot be decrypted with confidence.
+  bool contradicted = false;
+  if (!ReadEntryTail(s, *cipher, trailerSize, contradicted)) return false;
+  if (contradicted) {
+    SkipEncrypted(s, kStatusEncryptedDescriptor);
+    return true;
   }
   if (!EnsureWindow(s, headerSize)) return false;
   std::array<std::uint8_t, kMaxCipherHeader> header{};
@@ -194,6 +249,7 @@ void ProcessEntries(std::int32_t first, std::int32_t last) {
   s.FilesDone = 0;
   s.SkippedCount = 0;
   s.StoppedEntry = -1;
+  s.StoppedForMethod = false;
   s.LastCallbackTick = platform::TickCount();
   if (last < first) return;
   // The limits belong to the catalog (found at open); a catalog made some

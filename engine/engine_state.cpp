@@ -58,6 +58,7 @@ namespace vantelo {
 void SetEntryError(EntryResult result) {
   EngineState& s = Engine();
   FailureText failure = DescribeFailure(result, s.ArchiveName, s.OutputName);
+  if (result == EntryResult::kUnsupported) s.StoppedForMethod = true;
   if (failure.number != 0) SetError(failure.number, std::move(failure.message));
 }
 

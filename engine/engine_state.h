@@ -67,6 +67,7 @@ struct EngineState {
   ZipSize BytesDone = 0;
   std::int32_t SkippedCount = 0;
   std::int32_t StoppedEntry = -1;  // the entry an error stopped the batch at
+  bool StoppedForMethod = false;   // that error was its refused compression method
   volatile std::uint8_t UserBreak = 0;
   std::uint32_t LastCallbackTick = 0;
 

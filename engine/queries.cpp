@@ -61,6 +61,8 @@ std::int32_t GetSkippedCount() { return Engine().SkippedCount; }
 
 std::int32_t GetStoppedEntry() { return Engine().StoppedEntry; }
 
+bool GetStoppedForMethod() { return Engine().StoppedEntry >= 0 && Engine().StoppedForMethod; }
+
 bool GetProgress(std::int32_t& files, ZipSize& bytes) {
   const EngineState& s = Engine();
   files = s.FilesDone;

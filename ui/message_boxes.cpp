@@ -65,7 +65,7 @@ int AskYesNo(QWidget* parent, bool error, const QString& text,
 
 QString StoppedBatchDetail(std::int32_t errorNo) {
   const std::int32_t stopped = GetStoppedEntry();
-  if (errorNo != kErrMethod || stopped < 0) return QString();
+  if (errorNo != kErrMethod || stopped < 0 || !GetStoppedForMethod()) return QString();
   const std::uint16_t method = GetEntryMethod(stopped);
   return QString::fromStdString(MethodDetailText(method, GetMethodName(method)));
 }

@@ -72,7 +72,7 @@ TEST(CliBatch, ExtractAgreesWithPythonZipfileAndPrintsTheReport) {
       {"7zz_store.zip", ""},   {"7zz_zipcrypto.zip", "delta"},  {"bsdtar.zip", ""},
       {"py_mixed.zip", ""},    {"py_streamed.zip", ""},        {"zip64_pipe.zip", ""},
       {"zip64_fz.zip", ""},    {"zip64_py.zip", ""},           {"prefix_1000.zip", ""},
-      {"prefix_zip64.zip", ""}, {"7zz_deflate64_far.zip", ""}};
+      {"prefix_zip64.zip", ""}, {"7zz_deflate64_far.zip", ""}, {"zip_streamed_encrypted.zip", "gamma"}};
   for (const auto& [name, password] : archives) {
     SCOPED_TRACE(name);
     const std::string archive = name;
@@ -317,6 +317,43 @@ TEST(CliBatch, NamesThatAreHtmlAreReportedAsTheyAre) {
 
 // Paths beyond ASCII reach the program and come back in its messages intact
 // (on Windows they travel as UTF-16 and are UTF-8 inside).
+// ZipCrypto with data descriptors as zip -e, zipcloak and bsdtar write it
+// (tests/data/make-crypt-writers-fixtures.sh): every entry "Ok." and every
+// file what unzip extracts; a wrong password skips; strong encryption is an
+// error that names no method.
+TEST(CliBatch, ZipCryptoFromEveryWriterExtractsWhatUnzipExtracts) {
+  auto writer = [](const std::string& name) { return test::DataPath("crypt_writers/" + name); };
+  for (const std::string name : {"zip_e", "zip_e_pipe", "zipcloak", "bsdtar_zipcrypt"}) {
+    SCOPED_TRACE(name);
+    const auto expected = test::ReadManifest(writer(name + ".expect"));
+    TempFolder dest;
+    CliRun r = RunCli("extract " + writer(name + ".zip") + " -p pass123 -d " + Quote(dest.path().string()));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "All is Ok!\n");
+    EXPECT_EQ(r.out.substr(0, ReportLines(expected).size()), ReportLines(expected));
+    for (const auto& e : expected) {
+      if (e.kind != 'F') continue;
+      std::string viaUnzip;
+      if (RunCommand("unzip -p -P pass123 " + writer(name + ".zip") + " " + Quote(e.path == "-" ? "-" : e.path),
+                     &viaUnzip) != 0)
+        continue;  // no unzip here (Windows)
+      EXPECT_TRUE(ReadFileBytes(dest.file(e.path)) == viaUnzip) << e.path;
+    }
+    r = RunCli("test " + writer(name + ".zip") + " -p wrong");
+    EXPECT_EQ(r.code, 1);
+    for (const auto& e : expected)
+      if (e.kind == 'F' && !e.password.empty())
+        EXPECT_NE(r.out.find(e.path + " Skiped! Bad password.\n"), std::string::npos) << e.path;
+  }
+  CliRun r = RunCli("test " + writer("zip_cp437.zip") + " -p " + Quote("caf\xC3\xA9"));
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(r.err, "All is Ok!\n");
+
+  r = RunCli("test " + writer("strong_extra.zip") + " -p pass123");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! " + test::NativePath("docs/sub/random.bin") + " is encrypted with a not supported method!\n");
+}
+
 TEST(CliBatch, DestinationNamedBeyondAscii) {
   TempFolder outer;
   const fs::path dest = outer.path() / fs::path(u8"Zielordner-äöü-日本");

@@ -9,6 +9,7 @@
 #include "common/test_support.h"
 #include "engine/engine.h"
 #include "engine/crypto/password_forms.h"
+#include "engine/data_descriptor.h"
 #include "engine/crypto/zip_crypto.h"
 #include "stream_test_util.h"
 
@@ -394,6 +395,59 @@ TEST(PasswordFormsTest, Utf8ThenLegacyCodePageEachCutToThirtyCharacters) {
   EXPECT_EQ(cut[0], e31.substr(0, 60)) << "30 characters, not 30 bytes";
   EXPECT_EQ(cut[1], std::string(30, '\x82'));
   EXPECT_EQ(PasswordForms(e31, "CP437", 0).front(), e31) << "no limit: the whole password";
+}
+
+}  // namespace
+}  // namespace vantelo
+
+namespace vantelo {
+namespace {
+
+// The bytes after an encrypted entry's data against its central record: with
+// or without the signature, 4- or 8-byte sizes, cut off by the entry's room.
+TEST(DataDescriptorTest, AgreesContradictsOrIsAbsent) {
+  TZFItem entry;
+  entry.CentralCrc = 0xA1B2C3D4u;
+  entry.PackedSize = 5000;
+  entry.UnpackedSize = 7000;
+  auto le = [](std::vector<std::uint8_t>& out, std::uint64_t v, int width) {
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  auto descriptor = [&](bool signature, std::uint32_t crc, std::uint64_t packed, std::uint64_t unpacked, int width) {
+    std::vector<std::uint8_t> out;
+    if (signature) le(out, 0x08074B50u, 4);
+    le(out, crc, 4);
+    le(out, packed, width);
+    le(out, unpacked, width);
+    le(out, 0x04034B50u, 4);  // the next local header
+    return out;
+  };
+  auto verdict = [&](const std::vector<std::uint8_t>& b, std::int32_t available) {
+    return CheckDataDescriptor(b.data(), std::min<std::int32_t>(available, static_cast<std::int32_t>(b.size())), entry);
+  };
+  using V = DescriptorVerdict;
+  for (const bool signature : {true, false}) {
+    for (const int width : {4, 8}) {
+      SCOPED_TRACE(::testing::Message() << "signature " << signature << " width " << width);
+      EXPECT_EQ(verdict(descriptor(signature, 0xA1B2C3D4u, 5000, 7000, width), 24), V::kAgrees);
+      EXPECT_EQ(verdict(descriptor(signature, 0xA1B2C3D4u, 5016, 7000, width), 24), V::kContradicts);
+      EXPECT_EQ(verdict(descriptor(signature, 0xA1B2C3D4u, 5000, 7001, width), 24), V::kContradicts);
+      // Sizes cut off by the end of the entry's room are no agreement.
+      EXPECT_EQ(verdict(descriptor(signature, 0xA1B2C3D4u, 5000, 7000, width), (signature ? 4 : 0) + 4 + width),
+                V::kContradicts);
+    }
+  }
+  // With its signature another CRC-32 contradicts; without one, bytes that are
+  // not the CRC-32 are no descriptor at all (the next header follows the data).
+  EXPECT_EQ(verdict(descriptor(true, 0xA1B2C3D5u, 5000, 7000, 4), 24), V::kContradicts);
+  EXPECT_EQ(verdict(descriptor(false, 0xA1B2C3D5u, 5000, 7000, 4), 24), V::kAbsent);
+  EXPECT_EQ(verdict(descriptor(true, 0xA1B2C3D4u, 5000, 7000, 4), 4), V::kContradicts);
+  EXPECT_EQ(verdict(descriptor(true, 0xA1B2C3D4u, 5000, 7000, 4), 3), V::kAbsent);
+  EXPECT_EQ(verdict({}, 0), V::kAbsent);
+  // A ZIP64 entry: only 8-byte sizes can hold them.
+  entry.PackedSize = 0x100000010LL;
+  EXPECT_EQ(verdict(descriptor(true, 0xA1B2C3D4u, 0x100000010LL, 7000, 8), 24), V::kAgrees);
+  EXPECT_EQ(verdict(descriptor(true, 0xA1B2C3D4u, 0x10, 7000, 4), 24), V::kContradicts);
 }
 
 }  // namespace

@@ -271,6 +271,33 @@ TEST_F(ExtractDialogTest, EncryptedEntriesWithoutAPasswordAskForItBeforeTheRun) 
   EXPECT_EQ(selectedOnly.title, "Information");
 }
 
+// zip -e (a data descriptor on every entry) extracts through the dialog; a
+// password with "é" typed in the dialog opens an archive that a Windows
+// writer encrypted with its CP437 bytes.
+TEST_F(ExtractDialogTest, ZipEArchivesAndAccentedPasswordsExtract) {
+  TForm1& f = Open(DataPath("crypt_writers/zip_e.zip"));
+  const QString dest = QString::fromStdString(tmp_.file("out"));
+  std::filesystem::create_directory(tmp_.file("out"));
+  Box summary;
+  ModalScript s;
+  s.Then(Options(dest, /*test=*/false, -1, true, QStringLiteral("pass123"))).Then(Answer(&summary, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 2u);
+  EXPECT_EQ(summary.text.left(10), "All is Ok!");
+  EXPECT_EQ(test::ListFiles(tmp_.file("out")),
+            (std::vector<std::string>{"docs/empty.txt", "docs/notes.txt", "docs/sub/random.bin", "hello.txt"}));
+
+  TForm1& g = Open(DataPath("crypt_writers/zip_cp437.zip"));
+  Box accented;
+  ModalScript t;
+  t.Then(Options(QString(), /*test=*/true, -1, true, QString::fromUtf8("caf\xC3\xA9"))).Then(Answer(&accented, QMessageBox::No));
+  t.Start();
+  g.sbExtractClick();
+  ASSERT_EQ(t.Handled(), 2u);
+  EXPECT_EQ(accented.text, "All is Ok!     Elapsed time 0 ms\n Would you like a report?");
+}
+
 TEST_F(ExtractDialogTest, AWrongPasswordIsOfferedAnotherForTheEntriesItKeptBack) {
   // readme.txt and the words are encrypted with "alpha", long.txt with "beta".
   TForm1& f = Open(DataPath("extract/7zz_multipass.zip"));
