@@ -159,9 +159,9 @@ bool GetProgress(std::int32_t& files, ZipSize& bytes);
 // The entry the last batch stopped at with an error (its index), -1 when the
 // batch reached its end or stopped before any entry.
 std::int32_t GetStoppedEntry();
-// Whether the last batch stopped because that entry's compression method is
-// refused (error 2), as opposed to its encryption: only then does naming the
-// method explain the stop.
+// Whether the last batch stopped because that entry's compression method (or
+// what the method asks for) is refused, error 2, as opposed to its
+// encryption: only then does naming the method explain the stop.
 bool GetStoppedForMethod();
 bool RequestBreak();
 

@@ -58,7 +58,9 @@ namespace vantelo {
 void SetEntryError(EntryResult result) {
   EngineState& s = Engine();
   FailureText failure = DescribeFailure(result, s.ArchiveName, s.OutputName);
-  if (result == EntryResult::kUnsupported) s.StoppedForMethod = true;
+  // Every refusal of an entry's method (the method itself, or what it asks
+  // for) names the method; a refused encryption does not.
+  if (failure.number == kErrMethod && result != EntryResult::kUnsupportedEncryption) s.StoppedForMethod = true;
   if (failure.number != 0) SetError(failure.number, std::move(failure.message));
 }
 

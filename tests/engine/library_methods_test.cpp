@@ -68,6 +68,7 @@ TEST(LibraryMethods, HostileStreamsEndInBadCrcOrAnErrorAndLeaveNothingBehind) {
           EXPECT_EQ(GetStoppedEntry(), -1);
         } else {
           EXPECT_EQ(GetLastMessage(), o.message);
+          EXPECT_EQ(GetStoppedForMethod(), o.error == kErrMethod);  // the method is named beside it
           EXPECT_EQ(GetEntryStatus(0), "");
           EXPECT_EQ(GetEntryStatus(1), "");
           EXPECT_EQ(GetStoppedEntry(), 0);
