@@ -21,6 +21,7 @@ struct BatchOptions {
   std::string destDir;
   bool keepExisting = false;
   bool junkFolders = false;
+  bool recover = false;
   std::string nameCharset;  // "" automatic
   std::vector<std::string> entries;
 };
@@ -59,6 +60,8 @@ bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOp
         o.keepExisting = true;
       } else if (a == "-j") {
         o.junkFolders = true;
+      } else if (a == "--recover") {
+        o.recover = true;
       } else {
         err << "vantelo-cli: unknown option '" << EscapeControls(a) << "'\n";
         return false;
@@ -95,10 +98,8 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
       destDir.back() != platform::NativeSeparator())
     destDir += platform::NativeSeparator();
 
-  if (OpenArchive(o.archive) != 0) {
-    err << "ERROR! " << EscapeControls(GetLastMessage()) << "\n";
-    return kExitError;
-  }
+  if (!OpenForCommand(o.archive, o.recover, err)) return kExitError;
+  const bool recovered = IsArchiveRecovered();
 
   const bool selected = !o.entries.empty();
   if (selected) {
@@ -157,7 +158,7 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
   err << BatchSummaryText(error, message, skipped) << '\n';
   if (!methodDetail.empty()) err << "vantelo-cli: " << methodDetail << '\n';
   if (error != 0) return kExitError;
-  return skipped > 0 ? kExitSkipped : kExitOk;
+  return skipped > 0 || recovered ? kExitSkipped : kExitOk;
 }
 
 }  // namespace vantelo::cli

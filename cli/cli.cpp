@@ -27,10 +27,10 @@ std::string UsageText() {
   // The compression methods this build decodes, from the engine's table.
   std::string methods;
   for (const std::string& name : GetSupportedMethodNames()) methods += (methods.empty() ? "" : ", ") + name;
-  return "usage: vantelo-cli list    ARCHIVE [-O CHARSET]\n"
-         "       vantelo-cli test    ARCHIVE [-O CHARSET] [-p PASSWORD] [ENTRY...]\n"
+  return "usage: vantelo-cli list    ARCHIVE [-O CHARSET] [--recover]\n"
+         "       vantelo-cli test    ARCHIVE [-O CHARSET] [-p PASSWORD] [--recover] [ENTRY...]\n"
          "       vantelo-cli extract ARCHIVE [-O CHARSET] [-d DIR] [-p PASSWORD] [-n] [-j]\n"
-         "                           [ENTRY...]\n"
+         "                           [--recover] [ENTRY...]\n"
          "       vantelo-cli --help | --version\n"
          "\n"
          "  list     one tab-separated line per entry: name, date, time, size, ratio,\n"
@@ -45,11 +45,15 @@ std::string UsageText() {
          "  -d DIR       destination folder\n"
          "  -n           never overwrite existing files\n"
          "  -j           drop the stored folder names\n"
+         "  --recover    when the archive is damaged or cut off, read it from its start\n"
+         "               and work on the entries found: complete ones as usual, the\n"
+         "               others reported as BAD CRC! and never written\n"
          "  ENTRY        folder + name as listed, case-insensitive\n"
          "\n"
          "Methods read: " + methods + "; others stop the run with error 2.\n"
          "\n"
-         "Exit codes: 0 all ok, 1 entries skipped or damaged, 2 error, 64 usage error.\n";
+         "Exit codes: 0 all ok, 1 entries skipped or damaged (or the archive recovered),\n"
+         "2 error, 64 usage error.\n";
 }
 
 std::string EscapeControls(const std::string& text) {
@@ -82,6 +86,27 @@ bool ApplyNameCharset(const std::string& charset, std::ostream& err) {
   if (SetNameCharset(charset)) return true;
   err << "vantelo-cli: unknown character set '" << EscapeControls(charset) << "'\n";
   return false;
+}
+
+bool OpenForCommand(const std::string& archive, bool recover, std::ostream& err) {
+  std::string openMessage;
+  if (OpenArchive(archive) == 0) {
+    // An end record cut off inside itself reads as an empty archive; one
+    // whose local headers say otherwise is recovered too.
+    if (!recover || GetEntryCount() > 0 || !CanRecoverArchive(archive)) return true;
+  } else {
+    openMessage = GetLastMessage();
+    err << "ERROR! " << EscapeControls(openMessage) << "\n";
+    if (!recover) return false;
+  }
+  if (RecoverArchive(archive) != 0) {
+    // A file that cannot be opened at all says so once.
+    if (GetLastMessage() != openMessage) err << "ERROR! " << EscapeControls(GetLastMessage()) << "\n";
+    return false;
+  }
+  err << "vantelo-cli: recovered: " << GetEntryCount()
+      << (GetEntryCount() == 1 ? " entry" : " entries") << " read from the start of the archive\n";
+  return true;
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -26,6 +26,11 @@ std::string EscapeControls(const std::string& text);
 // this command; false, with a message, for a name that is not known.
 bool ApplyNameCharset(const std::string& charset, std::ostream& err);
 
+// Opens the archive for a command. With recover, an archive that does not
+// open is read from its start (RecoverArchive) and a line on err says so.
+// False, with the error on err, when there is nothing to work on.
+bool OpenForCommand(const std::string& archive, bool recover, std::ostream& err);
+
 // The usage text.
 std::string UsageText();
 

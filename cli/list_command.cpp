@@ -1,4 +1,5 @@
-// vantelo-cli list ARCHIVE: the grid's column texts, one tab-separated line per entry.
+// vantelo-cli list ARCHIVE: the grid's column texts, one tab-separated line per entry
+// (of a recovered archive: exit code 1).
 #include <algorithm>
 #include <ostream>
 
@@ -12,6 +13,9 @@ namespace vantelo::cli {
 int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   // ARCHIVE, with -O CHARSET before or after it.
   std::vector<std::string> rest = args;
+  const auto recoverOption = std::find(rest.begin(), rest.end(), "--recover");
+  const bool recover = recoverOption != rest.end();
+  if (recover) rest.erase(recoverOption);
   std::string nameCharset;
   const auto option = std::find(rest.begin(), rest.end(), "-O");
   if (option != rest.end() && option + 1 != rest.end()) {
@@ -26,10 +30,8 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << UsageText();
     return kExitUsage;
   }
-  if (OpenArchive(rest[0]) != 0) {
-    err << "ERROR! " << EscapeControls(GetLastMessage()) << "\n";
-    return kExitError;
-  }
+  if (!OpenForCommand(rest[0], recover, err)) return kExitError;
+  const bool recovered = IsArchiveRecovered();
   out << "Name\tDate\tTime\tSize\tRatio\tPacked\tPath\n";
   const std::int32_t count = GetEntryCount();
   for (std::int32_t i = 0; i < count; ++i) {
@@ -41,7 +43,7 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         << '\n';
   }
   CloseArchive();
-  return kExitOk;
+  return recovered ? kExitSkipped : kExitOk;
 }
 
 }  // namespace vantelo::cli

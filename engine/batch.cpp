@@ -149,9 +149,23 @@ bool ReadEntryTail(EngineState& s, EntryCipher& cipher, std::int32_t trailerSize
   return true;
 }
 
+// An entry the recovery scan found incomplete (cut off, damaged, its CRC-32
+// failed): its verdict without decoding it again, and nothing written.
+bool IsIncompleteRecoveredEntry(const EngineState& s) {
+  const auto index = static_cast<std::size_t>(s.CurrentEntry - s.Entries.data());
+  return s.Recovered && index < s.RecoveredIncomplete.size() && s.RecoveredIncomplete[index] != 0;
+}
+
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
   s.CurrentEntry->ItemStatus.clear();  // an entry this batch cannot finish has no verdict
+  if (IsIncompleteRecoveredEntry(s)) {
+    s.CurrentEntry->ItemStatus = kStatusBadCrc;
+    s.SkippedCount += 1;
+    s.FilesDone += 1;
+    s.BytesDone += s.CurrentEntry->UnpackedSize;
+    return true;
+  }
   if (!SkipLocalHeader(s)) return false;
   const TZFItem& entry = *s.CurrentEntry;
   if (entry.Encryption == EntryEncryption::kNone) {
@@ -234,10 +248,13 @@ void ProcessEntries(std::int32_t first, std::int32_t last) {
   EngineState& s = Engine();
   if (s.Pipeline == nullptr) s.Pipeline = std::make_unique<EntryPipeline>();
   FileSource archive(s.ArchiveHandle);
+  // A recovered archive may end right after an entry's stream, with nothing
+  // behind it to read ahead into.
+  ZeroPaddedSource padded(archive);
   ProgressGate gate;
   EntryInput& in = Input(s);
   in.Reset();
-  in.Connect(&archive, &gate);
+  in.Connect(s.Recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate);
   struct Disconnect {
     EntryInput& in;
     ~Disconnect() { in.Connect(nullptr, nullptr); }

@@ -97,6 +97,20 @@ void EngineShutdown();
 std::int32_t OpenArchive(const std::string& fileName);
 std::int32_t CloseArchive();
 
+// Recovery of a damaged or truncated archive, only when the user asks for it:
+// the entries are read from their local headers, front to back, instead of
+// from the central directory. Every entry found is listed in file order; a
+// batch gives "BAD CRC!" to those cut off by the end of the file, damaged or
+// failing their CRC-32 (nothing of them is written), and damage inside an
+// entry never stops it. Returns 0, or kOpenFailed with error 4 (the file
+// cannot be opened) or 1 (no entry was found).
+std::int32_t RecoverArchive(const std::string& fileName);
+// Whether the file's first 64 KiB hold a local header the scan would take:
+// a damaged file worth offering recovery for (a text file is not).
+bool CanRecoverArchive(const std::string& fileName);
+// Whether the open catalog is a recovered one.
+bool IsArchiveRecovered();
+
 // Character set of the stored names that are not marked as Unicode (by flag
 // bit 11 or an Info-ZIP Unicode Path field). "" (the start-up setting) chooses
 // one per archive from its names; otherwise an id from kNameCharsets, one of

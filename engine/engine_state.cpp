@@ -43,6 +43,8 @@ void ClearCatalog(EngineState& s) {
   s.TotalSize = 0;
   s.EntryLimits.clear();
   s.EntriesOverlap = false;
+  s.Recovered = false;
+  s.RecoveredIncomplete.clear();
 }
 
 void SetError(std::int32_t number, std::string message) {

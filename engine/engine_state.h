@@ -43,6 +43,12 @@ struct EngineState {
   // offset; EntriesOverlap when some entries share bytes (every batch refuses).
   std::vector<ZipSize> EntryLimits;
   bool EntriesOverlap = false;
+  // The catalog came from the recovery scan (RecoverArchive): damage or the
+  // end of the file inside an entry is that entry's verdict, not an error of
+  // the batch. Per entry, whether the scan found it incomplete (its verdict
+  // is "BAD CRC!" without decoding it).
+  bool Recovered = false;
+  std::vector<std::uint8_t> RecoveredIncomplete;
 
   // --- work area of the current entry
   std::string EntryFolder, EntryFileName, EntryExt;

@@ -236,9 +236,11 @@ void ExtractCurrentEntry() {
   // CRC mismatch, not damage to the archive, and the batch goes on.
   const bool encrypted = (s.CurrentEntry->CentralFlags & kFlagEncrypted) != 0;
   const bool overran = ReadPastEntry(s);
-  if (encrypted && result == EntryResult::kDamaged) {
+  if ((encrypted || s.Recovered) && result == EntryResult::kDamaged) {
+    // In a recovered archive damaged data (or the end of the file) inside an
+    // entry is that entry's verdict too: the run goes on with the next one.
     result = EntryResult::kDataError;
-  } else if (!encrypted && overran && !IsFailure(result)) {
+  } else if (!encrypted && overran && !IsFailure(result) && !s.Recovered) {
     // Its stream took another entry's bytes (or the central directory's) as its own.
     SetError(kErrDamaged, kOverlapMessage);
     result = EntryResult::kDamaged;

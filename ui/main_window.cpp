@@ -348,6 +348,7 @@ void TForm1::OpenZipFile() {
 
   if (OpenArchive(ZipFileName) != 0) {
     ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    if (OfferRecovery()) return;
     if (shownName.empty()) {
       CloseArchive();
       ShownArchive.clear();
@@ -358,10 +359,31 @@ void TForm1::OpenZipFile() {
     ShowArchiveName();
     return;
   }
+  // An end record cut off inside itself opens as an empty archive; local
+  // headers say there is more.
+  if (GetEntryCount() == 0 && OfferRecovery()) return;
   ShownArchive = ZipFileName;
+  ShownRecovered = false;
   EmptyGrid();
   LoadGrid();
   ShowArchiveName();
+}
+
+bool TForm1::OfferRecovery() {
+  // A text file, or a file that cannot be read at all, gets the error alone.
+  if (!CanRecoverArchive(ZipFileName)) return false;
+  if (AskQuestion(this, QStringLiteral("Damaged archive"), QString::fromLatin1(kRecoverQuestion)) != mrYes)
+    return false;
+  if (RecoverArchive(ZipFileName) != 0) {
+    ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    return false;
+  }
+  ShownArchive = ZipFileName;
+  ShownRecovered = true;
+  EmptyGrid();
+  LoadGrid();
+  ShowArchiveName();
+  return true;
 }
 
 QString TForm1::GridDescription(const QString& archiveName) {
@@ -381,7 +403,7 @@ void TForm1::ShowArchiveName() {
 
 void TForm1::ReopenShownArchive(const std::string& name, const std::vector<bool>& selection) {
   ZipFileName = name;
-  if (OpenArchive(name) != 0) {
+  if ((ShownRecovered ? RecoverArchive(name) : OpenArchive(name)) != 0) {
     // Gone or damaged meanwhile: nothing can be shown any more.
     CloseArchive();
     ShownArchive.clear();
@@ -498,11 +520,13 @@ void TForm1::LoadGrid() {
   DrawGrid1->SetTopRow(1);
   DrawGrid1->SetRowHeight(0, kTitleRowHeight);
   LastRow = -1;
+  // A recovered archive says so: its entries came from a damaged file.
   StatusBar1->SetPanelText(0, QStringLiteral("Total: ") +
                                   QString::fromStdString(FmtThousands(count)) +
                                   QStringLiteral(" files  -  ") +
                                   QString::fromStdString(FmtThousands(GetTotalSize())) +
-                                  QStringLiteral(" bytes"));
+                                  QStringLiteral(" bytes") +
+                                  (IsArchiveRecovered() ? QStringLiteral("  -  recovered") : QString()));
   StatusBar1->SetPanelText(1, QStringLiteral("Selected: 0 files"));
   UpdateNamesHint();
   sbExtract->setEnabled(true);

@@ -95,6 +95,11 @@ class TIconCache {
   std::map<std::string, std::int32_t, CaseLess> items_;
 };
 
+// The question after the error box of a damaged or cut-off archive.
+inline constexpr const char* kRecoverQuestion =
+    "The archive is damaged. Vantelo can read it from the start and recover the entries that are "
+    "complete. Recover?";
+
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
@@ -137,6 +142,7 @@ class TForm1 : public QMainWindow {
   // ---- state --------------------------------------------------------------
   std::string ZipFileName;             // the archive opened last (engine path)
   std::string ShownArchive;            // the archive the grid lists (empty: none)
+  bool ShownRecovered = false;         // ... read from its start (RecoverArchive)
   std::string TempDir;                 // private temporary folder, ends with "/"
   // Makes the private temporary folder again when it is missing (never made, or
   // removed by a temp cleaner); false when it cannot be made.
@@ -170,6 +176,10 @@ class TForm1 : public QMainWindow {
   // A failed open keeps the archive shown before (opened again, its selection
   // restored); with none shown the window is left empty.
   void OpenZipFile();
+  // After a failed open (or one that lists nothing) of a file whose start
+  // holds a local header: asks kRecoverQuestion and on Yes lists what
+  // RecoverArchive finds. True when the recovered archive is shown.
+  bool OfferRecovery();
   // The window title ("demo.zip - " + the caption; the caption alone with no
   // archive) and the grid's accessible description name the archive shown.
   void ShowArchiveName();

@@ -27,4 +27,18 @@ std::int32_t MemorySource::Read(std::uint8_t* data, std::int32_t n) {
   return static_cast<std::int32_t>(count);
 }
 
+bool ZeroPaddedSource::SeekTo(ZipSize offset) {
+  padded_ = 0;
+  return inner_.SeekTo(offset);
+}
+
+std::int32_t ZeroPaddedSource::Read(std::uint8_t* data, std::int32_t n) {
+  const std::int32_t got = inner_.Read(data, n);
+  if (got != 0 || n <= 0) return got;
+  const std::int32_t zeros = std::min(n, kPadding - padded_);
+  if (zeros > 0) std::memset(data, 0, static_cast<std::size_t>(zeros));
+  padded_ += zeros;
+  return zeros;
+}
+
 }  // namespace vantelo

@@ -45,4 +45,21 @@ class MemorySource final : public ByteSource {
   std::size_t next_ = 0;
 };
 
+// Another source followed by a few zero bytes once it ends. A stream that
+// ends right at the end of a damaged archive (nothing after it, not even the
+// central directory) decodes to its end instead of failing the input's
+// end-of-archive test; a stream that runs into the zeros has read past the
+// file, which its caller sees from the stream's end offset.
+class ZeroPaddedSource final : public ByteSource {
+ public:
+  static constexpr std::int32_t kPadding = 64;
+  explicit ZeroPaddedSource(ByteSource& inner) : inner_(inner) {}
+  bool SeekTo(ZipSize offset) override;
+  std::int32_t Read(std::uint8_t* data, std::int32_t n) override;
+
+ private:
+  ByteSource& inner_;
+  std::int32_t padded_ = 0;  // zeros given since the inner source ended
+};
+
 }  // namespace vantelo

@@ -444,3 +444,57 @@ TEST(CliBatch, DecodedNamesAgreeInTheReportAndOnDisk) {
 
 }  // namespace
 }  // namespace vantelo
+
+namespace vantelo {
+namespace {
+
+// --recover on an archive cut off inside its last entry (of six, each with a
+// data descriptor): list, test and extract work on the six entries found, the
+// complete ones as usual; the cut one is "BAD CRC!" and never written. Without
+// the option the defined error stands; on an intact archive the option
+// changes nothing.
+TEST(CliBatch, RecoverWorksOnTheEntriesOfACutArchive) {
+  TempFolder dir;
+  std::string bytes = ReadFileBytes(test::DataPath("recovery/zip_stream.zip"));
+  bytes.resize(7000);  // inside last.txt
+  const std::string cut = dir.file("cut.zip");
+  test::WriteFileBytes(cut, bytes);
+  const std::string notZip = "ERROR! This is not a ZIP file or the structure of ZIP file is damaged!\n";
+  const std::string recovered = notZip + "vantelo-cli: recovered: 6 entries read from the start of the archive\n";
+
+  CliRun r = RunCli("list " + Quote(cut));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, notZip);
+  r = RunCli("list " + Quote(cut) + " --recover");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, recovered);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7) << r.out;
+  EXPECT_NE(r.out.find("\nlast.txt\t"), std::string::npos) << r.out;
+
+  r = RunCli("test --recover " + Quote(cut));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")),
+            test::NativePath("docs/readme.txt Ok.\ndocs/sub/long.txt Ok.\nnoise.bin Ok.\nempty.dat Ok.\n"
+                             "docs/notes.txt Ok.\nlast.txt BAD CRC!\n"));
+
+  r = RunCli("extract " + Quote(cut) + " --recover -d " + Quote(dir.file("out")));
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(test::ListFiles(dir.path() / "out"),
+            (std::vector<std::string>{"docs/notes.txt", "docs/readme.txt", "docs/sub/long.txt", "empty.dat",
+                                      "noise.bin"}));
+  EXPECT_EQ(ReadFileBytes(dir.file("out/noise.bin")).size(), 3000u);
+
+  r = RunCli("test --recover " + test::DataPath("recovery/zip_stream.zip"));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "All is Ok!\n");
+  r = RunCli("list --recover " + test::DataPath("bad_notzip.txt"));
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "ERROR! This is not a ZIP file or the structure of ZIP file is damaged!\n"
+                   "ERROR! Nothing recovered: no entry of a ZIP file was found in " +
+                       test::DataPath("bad_notzip.txt") + " !\n");
+  r = RunCli("--help");
+  EXPECT_NE(r.out.find("--recover"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantelo

@@ -20,6 +20,7 @@
 #include <QWindow>
 
 #include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 
 #include "common/test_support.h"
@@ -286,19 +287,49 @@ TEST_F(MainWindowTest, OpenChoosesAnArchiveAndStartsNextTimeInItsFolder) {
   EXPECT_EQ(f.OpenZipDlg.InitialDir.toStdString(), dir.path().string());
 }
 
+// Answers the error box like CloseMessageBox, then the recovery question that
+// follows it (when one does) with `recover`.
+class ErrorThenQuestion {
+ public:
+  explicit ErrorThenQuestion(bool recover)
+      : first_(std::make_unique<ModalAnswer>([this, recover](QWidget* w) {
+          CloseMessageBox(&error)(w);
+          second_ = std::make_unique<ModalAnswer>([this, recover](QWidget* box) {
+            auto* question = qobject_cast<QMessageBox*>(box);
+            if (question == nullptr) {
+              box->close();
+              return;
+            }
+            this->question.text = question->text();
+            this->question.title = question->windowTitle();
+            this->question.buttons = static_cast<int>(question->standardButtons());
+            question->button(recover ? QMessageBox::Yes : QMessageBox::No)->click();
+          }, 2000);
+        })) {}
+  bool asked() const { return second_ != nullptr && second_->fired(); }
+  BoxSeen error, question;
+
+ private:
+  std::unique_ptr<ModalAnswer> first_, second_;
+};
+
 // The shown archive stays open and usable after a failed open: the engine
-// reads it again (not the failed file), with the selection as it was.
-void ExpectFailedOpenKeepsDemo(const char* badFile) {
+// reads it again (not the failed file), with the selection as it was; a
+// damaged archive is offered for recovery first, and No keeps the window too.
+void ExpectFailedOpenKeepsDemo(const char* badFile, bool asksToRecover = false) {
   TForm1 f({QData("demo.zip")});
   SetEntrySelected(2, true);
   f.ShowSelectedTotals();
   const QString selected = f.PanelText(1);
-  BoxSeen seen;
-  ModalAnswer answer(CloseMessageBox(&seen));
+  ErrorThenQuestion answers(false);
   f.ZipFileName = DataPath(badFile);
   f.OpenZipFile();
-  ASSERT_TRUE(answer.fired());
+  const BoxSeen& seen = answers.error;
   EXPECT_TRUE(seen.text.startsWith("ERROR! ")) << seen.text.toStdString();
+  EXPECT_EQ(answers.asked(), asksToRecover);
+  if (asksToRecover) {
+    EXPECT_EQ(answers.question.text, kRecoverQuestion);
+  }
   EXPECT_EQ(f.ZipFileName, DataPath("demo.zip"));
   EXPECT_EQ(f.DrawGrid1->RowCount(), GetEntryCount() + 1);
   EXPECT_EQ(f.PanelText(0), "Total: 16 files  -  71,424 bytes");
@@ -325,7 +356,50 @@ TEST_F(MainWindowTest, FailedOpenKeepsTheWindowAsItWas) {
 }
 
 TEST_F(MainWindowTest, FailedOpenThatDropsTheEntriesKeepsTheShownArchiveToo) {
-  ExpectFailedOpenKeepsDemo("bad_central_signature.zip");
+  ExpectFailedOpenKeepsDemo("bad_central_signature.zip", true);
+}
+
+// A cut-off archive: the error box, then the question; Yes lists every entry
+// found, the status bar says the archive is recovered, and a test run gives
+// the complete entries "Ok." and the cut one "BAD CRC!". A failed open after
+// it shows the recovered archive again.
+TEST_F(MainWindowTest, ACutArchiveIsRecoveredAfterTheQuestion) {
+  test::TempFolder dir;
+  std::string bytes = test::ReadFileBytes(DataPath("recovery/zip_plain.zip"));
+  bytes.resize(7000);  // inside last.txt, the last entry
+  const std::string cut = dir.file("cut.zip");
+  test::WriteFileBytes(cut, bytes);
+  TForm1 f({QData("demo.zip")});
+  {
+    ErrorThenQuestion answers(true);
+    f.ZipFileName = cut;
+    f.OpenZipFile();
+    EXPECT_EQ(answers.error.text, kNotZipMessage);
+    ASSERT_TRUE(answers.asked());
+    EXPECT_EQ(answers.question.text, kRecoverQuestion);
+    EXPECT_EQ(answers.question.title, "Damaged archive");
+    EXPECT_EQ(answers.question.buttons, static_cast<int>(QMessageBox::Yes | QMessageBox::No));
+  }
+  ASSERT_TRUE(IsArchiveRecovered());
+  EXPECT_EQ(GetEntryCount(), 7);
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 8);
+  EXPECT_TRUE(f.PanelText(0).startsWith("Total: 7 files  -  ")) << f.PanelText(0).toStdString();
+  EXPECT_TRUE(f.PanelText(0).endsWith("  -  recovered")) << f.PanelText(0).toStdString();
+  EXPECT_EQ(f.windowTitle(), "cut.zip - " + QString::fromLatin1(kMainCaption));
+  EXPECT_EQ(ExtractAll("", "", true, true, true, nullptr), 0);
+  for (std::int32_t i = 0; i < 6; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusOk) << i;
+  EXPECT_EQ(GetEntryStatus(6), kStatusBadCrc);
+
+  BoxSeen seen;
+  {
+    ModalAnswer answer(CloseMessageBox(&seen));
+    f.ZipFileName = DataPath("bad_notzip.txt");
+    f.OpenZipFile();
+    ASSERT_TRUE(answer.fired());
+  }
+  EXPECT_TRUE(IsArchiveRecovered());
+  EXPECT_EQ(GetEntryCount(), 7);
+  EXPECT_TRUE(f.PanelText(0).endsWith("  -  recovered"));
 }
 
 TEST_F(MainWindowTest, FailedOpenAfterTheShownArchiveWentAwayEmptiesTheWindow) {
