@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures Vantelo's speed goals beside its peers and prints one line per goal.
 
-    bench/goals.py [--build DIR] [--data DIR] [--runs N] [--only cli]
+    bench/goals.py [--build DIR] [--data DIR] [--runs N] [--only cli|recovery]
 
 The archives come from bench/make-archives.sh (made once into --data). Times
 are medians of alternating runs (Vantelo, peer, Vantelo, peer, ...), both wall
@@ -94,12 +94,15 @@ def main():
     ap.add_argument("--build", default="build-bench")
     ap.add_argument("--data", default=None)
     ap.add_argument("--runs", type=int, default=5)
-    ap.add_argument("--only", choices=["cli", "zipcrypto"], default=None)
+    ap.add_argument("--only", choices=["cli", "zipcrypto", "recovery"], default=None)
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     data = os.path.abspath(args.data or os.path.join(build, "bench-data"))
     cli = os.path.join(build, "vantelo-cli")
     inflate_bench = os.path.join(build, "bench", "inflate_bench")
+    if args.only == "recovery" and os.path.exists(os.path.join(data, "mixed.zip")):
+        recovery_goal(cli, data, args.runs)
+        return
     if args.only == "zipcrypto":
         subprocess.run([os.path.join(HERE, "make-archives.sh"), data, "zipcrypto"], check=True)
         line(f"medians of {args.runs} alternating runs; CPU = user + system time of the program")
@@ -138,6 +141,8 @@ def main():
                                 "vantelo-cli test (all)": [cli, "test", arc["names.zip"]]}, runs, 0)
     goal4 = r["vantelo-cli test NAMES"][1] / r["unzip -tqq NAMES"][1]
     goal4_all = r["vantelo-cli test NAMES"][1] / max(r["vantelo-cli test (all)"][1], 1e-3)
+
+    goal5 = recovery_goal(cli, data, runs)
 
     goal2_ins = goal2_big = None
     if args.only != "cli":
@@ -196,6 +201,27 @@ def main():
     line(f"     zip -e archive (data descriptors): encrypted / plain = {zip_e_ratio:.2f}")
     line(f"  4. 1,000 names among 65,535 entries: vantelo / unzip = {goal4:.2f} of CPU time; "
          f"with the names / testing all = {goal4_all:.2f}; goal: no slower than unzip: {verdict(goal4, 1.0)}")
+    line(f"  5. recovery: test --recover of mixed.zip cut at 90 % / test of the intact archive = {goal5:.2f} "
+         f"of CPU time; goal at most 1.2: {verdict(goal5, 1.2)}")
+
+
+def recovery_goal(cli, data, runs):
+    """Times testing a truncated copy of mixed.zip with --recover beside testing the
+    intact archive; prints both and returns the ratio of CPU times."""
+    line("\n== Recovery: mixed.zip cut at 90 % (no central directory), read from its start")
+    intact = os.path.join(data, "mixed.zip")
+    cut = os.path.join(data, "mixed-cut.zip")
+    keep = os.path.getsize(intact) * 9 // 10
+    if not os.path.exists(cut) or os.path.getsize(cut) != keep:
+        with open(intact, "rb") as src, open(cut, "wb") as dst:
+            dst.write(src.read(keep))
+    r = time_pair("mixed.zip", {"test (intact)": [cli, "test", intact],
+                                "test --recover (cut)": [cli, "test", "--recover", cut]},
+                  runs, unpacked_bytes(intact))
+    ratio = r["test --recover (cut)"][1] / r["test (intact)"][1]
+    line(f"  recovered / intact = {ratio:.2f} of CPU time ({r['test --recover (cut)'][0] / r['test (intact)'][0]:.2f} "
+         f"wall); goal at most 1.2: {verdict(ratio, 1.2)}")
+    return ratio
 
 
 if __name__ == "__main__":

@@ -1,7 +1,11 @@
 // Whole-archive fuzz target: arbitrary bytes are written to a file, opened as
 // an archive and run through a test batch (with a password, so encrypted
-// entries are decrypted too) and an extraction batch into a scratch folder.
-// Nothing may crash, hang, or appear beside the scratch folder.
+// entries are decrypted too) and an extraction batch into a scratch folder;
+// then the same file is read by the recovery scan (RecoverArchive) and its
+// entries go through the same two batches. Nothing may crash, hang, or appear
+// beside the scratch folder.
+//
+// Seeds for the scan: cut and damaged copies of tests/data/recovery.
 //
 // Seeds: fuzz/corpus/archive, the test fixtures (the crafted hostile archives of
 // tests/data/hostile included) minimized with -merge=1. make test runs it for a
@@ -37,16 +41,10 @@ const Scratch& Paths() {
   return scratch;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// A test batch, then (for small catalogs) an extraction that must stay in
+// the scratch folder.
+void RunBatches(const Scratch& s, std::size_t size) {
   using namespace vantelo;
-  const Scratch& s = Paths();
-  {
-    std::ofstream out(s.archive, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
-  if (OpenArchive(s.archive.string()) != 0) return 0;
   ExtractAll("", "secret", true, true, true, nullptr);
   // Extract only small catalogs: writing many files makes every run slow.
   if (GetEntryCount() <= 16) {
@@ -58,6 +56,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::error_code ignored;
     fs::remove_all(s.dest, ignored);
     fs::create_directories(s.dest);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vantelo;
+  const Scratch& s = Paths();
+  {
+    std::ofstream out(s.archive, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  if (OpenArchive(s.archive.string()) == 0) RunBatches(s, size);
+  if (RecoverArchive(s.archive.string()) == 0) {
+    if (!IsArchiveRecovered()) std::abort();
+    RunBatches(s, size);
   }
   CloseArchive();
   return 0;
