@@ -39,8 +39,9 @@
 // the file: what follows it is its data, not more entries. The one exception,
 // once per scan: stored data damaged inside ends at the first descriptor
 // whose sizes match (its CRC-32 cannot), and the scan goes on after it.
-// Incomplete entries are listed up to a limit (65,536), complete ones like
-// the records of a central directory: a file of false headers costs no more.
+// Incomplete entries are listed up to a limit (65,536 of them, 16 MiB of
+// names), complete ones like the records of a central directory: a file of
+// false headers costs no more.
 #include "engine/recovery_scan.h"
 
 #include <algorithm>
@@ -74,8 +75,10 @@ constexpr std::int64_t kChunk = 65536;
 constexpr std::int64_t kLookAhead = 64;
 constexpr ZipSize kNearStart = 65536;
 constexpr ZipSize kNoEnd = std::numeric_limits<ZipSize>::max();
-// Incomplete entries listed at most (see Scanner::Run).
+// Incomplete entries listed at most, and the name bytes they may hold (see
+// Scanner::Run).
 constexpr std::size_t kMaxIncomplete = 65536;
+constexpr std::size_t kMaxIncompleteNameBytes = std::size_t{16} << 20;
 
 // The archive through one buffer, read front to back. Jumps forward (over an
 // entry's data) seek; nothing before the buffer is read again.
@@ -215,17 +218,22 @@ void ApplyLocalZip64(const std::uint8_t* extra, std::int64_t length, std::uint32
   }
 }
 
+// The checks of a header's fixed part: signature, version needed, method,
+// a name.
+bool PlausibleFixedPart(const std::uint8_t* p) {
+  const std::uint16_t version = ReadU16(p + 4);
+  return ReadU32(p) == kLocalSignature && (version & 0xFF) <= kMaxVersion &&
+         (version >> 8) <= kMaxVersion && FindMethod(ReadU16(p + 8)) != nullptr && ReadU16(p + 26) != 0;
+}
+
 // Reads and checks the local header at `at`; fills h and the item's header
 // fields and stored name. False when it is no plausible header.
 bool ReadHeader(ScanReader& r, ZipSize at, LocalHeader& h, TZFItem& item) {
   const std::uint8_t* p = r.Get(at, kLocalHeaderSize);
-  if (p == nullptr || ReadU32(p) != kLocalSignature) return false;
-  const std::uint16_t version = ReadU16(p + 4);
-  if ((version & 0xFF) > kMaxVersion || (version >> 8) > kMaxVersion) return false;
+  if (p == nullptr || !PlausibleFixedPart(p)) return false;
   h = LocalHeader{};
   h.flags = ReadU16(p + 6);
   h.method = ReadU16(p + 8);
-  if (FindMethod(h.method) == nullptr) return false;
   const std::uint16_t time = ReadU16(p + 10);
   const std::uint16_t date = ReadU16(p + 12);
   h.crc = ReadU32(p + 14);
@@ -233,7 +241,6 @@ bool ReadHeader(ScanReader& r, ZipSize at, LocalHeader& h, TZFItem& item) {
   const std::uint32_t unpacked32 = ReadU32(p + 22);
   const std::int64_t nameLength = ReadU16(p + 26);
   const std::int64_t extraLength = ReadU16(p + 28);
-  if (nameLength == 0) return false;
   const std::int64_t headerLength = kLocalHeaderSize + nameLength + extraLength;
   p = r.Get(at, headerLength);  // the name and extra field lie inside the file
   if (p == nullptr) return false;
@@ -275,7 +282,10 @@ ZipSize FindHeader(ScanReader& r, ZipSize from, ZipSize before, LocalHeader& h, 
       const void* hit = std::memchr(w + k, 'P', static_cast<std::size_t>(positions - k));
       if (hit == nullptr) break;
       k = static_cast<const std::uint8_t*>(hit) - w;
-      if (ReadU32(w + k) == kLocalSignature) {
+      // A signature whose fixed part is in the window and fails its checks
+      // costs no more than that (a file of false signatures stays fast).
+      if (ReadU32(w + k) == kLocalSignature &&
+          (k + kLocalHeaderSize > available || PlausibleFixedPart(w + k))) {
         const ZipSize candidate = from + k;
         if (ReadHeader(r, candidate, h, item)) return candidate;
         // Reading the header may have moved the buffer: go on from a new window.
@@ -410,8 +420,11 @@ class Scanner {
       // Incomplete entries are listed up to a limit: a file of false headers
       // costs no memory beyond it. Complete ones are real entries, each
       // listed like a central directory record.
-      if (complete || incompleteCount_ < kMaxIncomplete) {
-        incompleteCount_ += complete ? 0 : 1;
+      if (complete || (incompleteCount_ < kMaxIncomplete && incompleteNameBytes_ < kMaxIncompleteNameBytes)) {
+        if (!complete) {
+          incompleteCount_ += 1;
+          incompleteNameBytes_ += item.StoredName.size() + item.UnicodeName.size();
+        }
         found.totalSize += item.UnpackedSize;
         found.entries.push_back(std::move(item));
         found.incomplete.push_back(complete ? 0 : 1);
@@ -530,6 +543,7 @@ class Scanner {
   const ZipSize size_;
   std::unique_ptr<EntryPipeline> pipeline_;
   std::size_t incompleteCount_ = 0;
+  std::size_t incompleteNameBytes_ = 0;
   bool sizesOnlyTaken_ = false;
 };
 
