@@ -491,7 +491,9 @@ class Scanner {
     DiscardSink nothing;
     OutputWindow& window = pipeline_->window;
     RunningEntry entry{in, *decoder, window, nothing};
-    const EntryResult result = entry.Decode(std::numeric_limits<ZipSize>::max(), nullptr);
+    // No size is known: one larger than any entry (sizes of 2^56 and more are
+    // damage), which keeps the decoders' size arithmetic far from overflow.
+    const EntryResult result = entry.Decode(static_cast<ZipSize>(kMaxZipValue), nullptr);
     if (result == EntryResult::kUnsupported) return -1;
     const ZipSize streamEnd = (in.BitOffset() + 7) / 8;
     item.UnpackedSize = window.Produced();

@@ -28,7 +28,8 @@ class EntryDecoder {
   // first; on kOk and kShort everything produced is delivered (flushed):
   //   kOk        exactly declaredSize bytes came out;
   //   kShort     the stream ended before that (a recovery scan, which knows no
-  //              size, passes the largest ZipSize and takes kShort as "ended");
+  //              size, passes 2^56, more than any entry, and takes kShort as
+  //              "ended");
   //   kDamaged   bad data, more output than declaredSize, or input that ran out;
   //   kDataError a codec library refused the data;
   //   kUnsupported what the entry asks for is not supported (refused before
