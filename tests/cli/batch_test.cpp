@@ -473,9 +473,10 @@ TEST(CliBatch, RecoverWorksOnTheEntriesOfACutArchive) {
 
   r = RunCli("test --recover " + Quote(cut));
   EXPECT_EQ(r.code, 1);
+  // The report shows the names as stored.
   EXPECT_EQ(r.out.substr(0, r.out.find("-----")),
-            test::NativePath("docs/readme.txt Ok.\ndocs/sub/long.txt Ok.\nnoise.bin Ok.\nempty.dat Ok.\n"
-                             "docs/notes.txt Ok.\nlast.txt BAD CRC!\n"));
+            "docs/readme.txt Ok.\ndocs/sub/long.txt Ok.\nnoise.bin Ok.\nempty.dat Ok.\n"
+            "docs/notes.txt Ok.\nlast.txt BAD CRC!\n");
 
   r = RunCli("extract " + Quote(cut) + " --recover -d " + Quote(dir.file("out")));
   EXPECT_EQ(r.code, 1) << r.err;
