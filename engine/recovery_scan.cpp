@@ -471,8 +471,8 @@ class Scanner {
 
   // Decodes the entry's data into nothing to find where its stream ends.
   // 1: complete; 0: damaged or cut off (next says where the scan goes on);
-  // -1: the decoder refuses what the entry asks, so its end is looked for by
-  // its descriptor instead.
+  // -1: the decoder refuses what the entry asks (or the memory it would
+  // take), so its end is looked for by its descriptor instead.
   int EndByDecoding(const LocalHeader& h, TZFItem& item, ZipSize& next) {
     if (pipeline_ == nullptr) pipeline_ = std::make_unique<EntryPipeline>();
     EntryInput& in = pipeline_->input;
@@ -488,13 +488,17 @@ class Scanner {
       return 0;
     }
     in.bitPos = 0;
+    in.dataEnd = size_;  // the library decoders hand over no byte past the file
+    decoder->SetEntryFlags(h.flags);
     DiscardSink nothing;
     OutputWindow& window = pipeline_->window;
     RunningEntry entry{in, *decoder, window, nothing};
     // No size is known: one larger than any entry (sizes of 2^56 and more are
     // damage), which keeps the decoders' size arithmetic far from overflow.
     const EntryResult result = entry.Decode(static_cast<ZipSize>(kMaxZipValue), nullptr);
-    if (result == EntryResult::kUnsupported) return -1;
+    // What the decoder refuses to start (an option it lacks, a dictionary
+    // larger than decoders may allocate) ends where its descriptor says.
+    if (result == EntryResult::kUnsupported || result == EntryResult::kTooMuchMemory) return -1;
     const ZipSize streamEnd = (in.BitOffset() + 7) / 8;
     item.UnpackedSize = window.Produced();
     if (streamEnd > size_) {  // it read into the zeros after the file: cut off
