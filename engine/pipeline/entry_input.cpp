@@ -63,6 +63,17 @@ EntryResult EntryInput::Refill() {
   return EntryResult::kOk;
 }
 
+EntryResult EntryInput::FeedFilter() {
+  while (filter_ != nullptr && filter_->WantsMore()) {
+    pos = count;
+    bitPos = 0;
+    const EntryResult result = Refill();
+    if (result != EntryResult::kOk) return result;
+    if (lastRead == 0) return EntryResult::kDamaged;
+  }
+  return EntryResult::kOk;
+}
+
 void EntryInput::SetFilter(InputFilter* filter) {
   filter_ = filter;
   if (filter_ != nullptr && pos >= 0 && pos < count) filter_->Apply(buffer.data() + pos, count - pos);

@@ -39,6 +39,10 @@ class InputFilter {
  public:
   virtual ~InputFilter() = default;
   virtual void Apply(std::uint8_t* data, std::int32_t n) = 0;
+  // Whether the filter must still see more of the archive's bytes before
+  // Authenticates can answer (the rest of the entry's data and the code after
+  // it, when the decoder stopped short of them).
+  virtual bool WantsMore() const { return false; }
   // At the end of the entry: whether its data authenticates (a filter without
   // an authentication code always does).
   virtual bool Authenticates() { return true; }
@@ -90,6 +94,10 @@ class EntryInput {
   // ends filtering.
   void SetFilter(InputFilter* filter);
   InputFilter* Filter() const { return filter_; }
+  // Once the decoder is done: reads on until the filter has seen what it
+  // wants (every buffered byte counts as consumed). A refill's failure, or an
+  // archive that ends first (kDamaged), stops it.
+  EntryResult FeedFilter();
 
   // The stream position of the next unconsumed bit.
   std::int64_t BitOffset() const { return (static_cast<std::int64_t>(base) + pos) * 8 + bitPos; }
