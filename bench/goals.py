@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures Vantelo's speed goals beside its peers and prints one line per goal.
 
-    bench/goals.py [--build DIR] [--data DIR] [--runs N] [--only cli|recovery]
+    bench/goals.py [--build DIR] [--data DIR] [--runs N] [--only cli|recovery|aes]
 
 The archives come from bench/make-archives.sh (made once into --data). Times
 are medians of alternating runs (Vantelo, peer, Vantelo, peer, ...), both wall
@@ -89,12 +89,40 @@ def zip_crypto_ratio(cli, plain, crypt, runs):
     return ratio
 
 
+def aes_goals(cli, arc, size, runs):
+    """Times WinZip AES-256 beside the same data unencrypted and beside 7zz t;
+    returns the two goals' lines."""
+    line("\n== WinZip AES-256 (archives by 7zz, password \"bench\")")
+    plain, aes = arc["7zz-big30-deflate.zip"], arc["7zz-big30-aes256.zip"]
+    r = time_pair("30 MB entry", {"vantelo-cli plain": [cli, "test", plain],
+                                  "vantelo-cli AES-256": [cli, "test", "-p", "bench", aes],
+                                  "7zz t plain": ["7zz", "t", "-bd", plain],
+                                  "7zz t AES-256": ["7zz", "t", "-bd", "-pbench", aes]},
+                  runs, size["7zz-big30-aes256.zip"])
+    goal5 = r["vantelo-cli AES-256"][1] / r["vantelo-cli plain"][1]
+    goal5_7zz = r["7zz t AES-256"][1] / r["7zz t plain"][1]
+    many = arc["7zz-aes-many.zip"]
+    with zipfile.ZipFile(many) as z:
+        many_entries = len(z.infolist())
+    r = time_pair(f"{many_entries:,} entries", {"vantelo-cli test": [cli, "test", "-p", "bench", many],
+                                                "7zz t": ["7zz", "t", "-bd", "-pbench", many]}, runs, 0)
+    for name, (wall, cpu) in r.items():
+        line(f"  {name:<22} {many_entries / cpu:8.0f} entries per second of CPU time, "
+             f"{many_entries / wall:8.0f} per second of wall time")
+    goal6 = r["vantelo-cli test"][1] / r["7zz t"][1]
+    goal6_wall = r["vantelo-cli test"][0] / r["7zz t"][0]
+    return [f"  6. WinZip AES-256, one 30 MB entry: test time encrypted / plain = {goal5:.2f} of CPU time "
+            f"(7zz: {goal5_7zz:.2f}); goal at most 1.3: {verdict(goal5, 1.3)}",
+            f"  7. WinZip AES-256, many entries: vantelo / 7zz t = {goal6:.2f} of CPU time ({goal6_wall:.2f} wall); "
+            f"goal: no slower than 7-Zip: {verdict(goal6, 1.0)}"]
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default="build-bench")
     ap.add_argument("--data", default=None)
     ap.add_argument("--runs", type=int, default=5)
-    ap.add_argument("--only", choices=["cli", "zipcrypto", "recovery"], default=None)
+    ap.add_argument("--only", choices=["cli", "zipcrypto", "recovery", "aes"], default=None)
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     data = os.path.abspath(args.data or os.path.join(build, "bench-data"))
@@ -108,10 +136,23 @@ def main():
         line(f"medians of {args.runs} alternating runs; CPU = user + system time of the program")
         zip_crypto_ratio(cli, os.path.join(data, "mixed.zip"), os.path.join(data, "zip-crypt.zip"), args.runs)
         return
+    if args.only == "aes":
+        # Only the WinZip AES goals, on the few archives they need.
+        subprocess.run([os.path.join(HERE, "make-archives.sh"), data, "aes"], check=True)
+        arc = {name: os.path.join(data, name)
+               for name in ("7zz-big30-deflate.zip", "7zz-big30-aes256.zip", "7zz-aes-many.zip")}
+        size = {name: unpacked_bytes(path) for name, path in arc.items()}
+        line(f"medians of {args.runs} alternating runs; CPU = user + system time of the program")
+        lines = aes_goals(cli, arc, size, args.runs)
+        line("\n== Goals")
+        for text in lines:
+            line(text)
+        return
     subprocess.run([os.path.join(HERE, "make-archives.sh"), data], check=True)
     arc = {name: os.path.join(data, name) for name in
            ("mixed.zip", "mixed10.zip", "big.zip", "small.zip", "7zz-plain.zip", "7zz-crypt.zip", "names.zip",
-            "zip-crypt.zip", "7zz-deflate10.zip", "7zz-deflate64-10.zip", "7zz-big30-deflate.zip", "7zz-big30-deflate64.zip")}
+            "zip-crypt.zip", "7zz-deflate10.zip", "7zz-deflate64-10.zip", "7zz-big30-deflate.zip", "7zz-big30-deflate64.zip",
+            "7zz-big30-aes256.zip", "7zz-aes-many.zip")}
     size = {name: unpacked_bytes(path) for name, path in arc.items()}
     runs = args.runs
     line(f"medians of {runs} alternating runs; CPU = user + system time of the program")
@@ -133,6 +174,8 @@ def main():
     goal3 = r["vantelo-cli ZipCrypto"][1] / r["vantelo-cli plain"][1]
     goal3_unzip = r["unzip -tqq ZipCrypto"][1] / r["unzip -tqq plain"][1]
     zip_e_ratio = zip_crypto_ratio(cli, arc["mixed.zip"], arc["zip-crypt.zip"], runs)
+
+    aes = aes_goals(cli, arc, size, runs)
 
     line("\n== choosing 1,000 entries by name among 65,535")
     names = open(os.path.join(data, "names.txt")).read().split()
@@ -203,6 +246,8 @@ def main():
          f"with the names / testing all = {goal4_all:.2f}; goal: no slower than unzip: {verdict(goal4, 1.0)}")
     line(f"  5. recovery: test --recover of mixed.zip cut at 90 % / test of the intact archive = {goal5:.2f} "
          f"of CPU time; goal at most 1.2: {verdict(goal5, 1.2)}")
+    for text in aes:
+        line(text)
 
 
 def recovery_goal(cli, data, runs):

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the benchmark archives from files found on this system, once: archives
 # already in OUT_DIR are kept. Nothing here is committed; the archives are large.
-#   bench/make-archives.sh OUT_DIR [zipcrypto]
-#   (with "zipcrypto": only the lists, mixed.zip and zip-crypt.zip)
+#   bench/make-archives.sh OUT_DIR [zipcrypto|aes]
+#   (with "zipcrypto": only the lists, mixed.zip and zip-crypt.zip; with "aes":
+#   only what the WinZip AES goals need, the 7zz-big30-* and AES archives)
 #
 #   mixed.zip        28,000 files of every kind below /usr (at most 64 KB each), zip -6
 #   zip-crypt.zip    the same files by zip -6 with ZipCrypto (password "bench"):
@@ -18,8 +19,12 @@
 #                    Deflate and with Deflate64
 #   7zz-big30-deflate.zip, 7zz-big30-deflate64.zip   the first 30 MB of big.zip's
 #                    file, one entry, by 7zz with Deflate and with Deflate64
+#   7zz-big30-aes256.zip  the same 30 MB entry, Deflate inside WinZip AES-256,
+#                    password "bench"
+#   7zz-aes-many.zip the first 2,000 files of small.zip, each in WinZip AES-256
+#                    (Deflate inside), password "bench": a key derivation each
 set -euo pipefail
-out=${1:?usage: make-archives.sh OUT_DIR [zipcrypto]}
+out=${1:?usage: make-archives.sh OUT_DIR [zipcrypto|aes]}
 only=${2:-}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -69,6 +74,23 @@ write("small.list", pick(1 << 40, 20_000, lambda size: 1024 <= size <= 4096))
 PY
 fi
 
+# The first 30 MB of the mixed files laid end to end: the start of big.zip's file.
+make_big30() {  # path
+  python3 - "$out/mixed.list" "$1" <<'PY'
+import sys
+want, done = 30_000_000, 0
+with open(sys.argv[2], "wb") as big:
+    for p in open(sys.argv[1]).read().split("\n"):
+        if not p or done >= want:
+            continue
+        with open(p, "rb") as f:
+            data = f.read(want - done)
+        big.write(data)
+        done += len(data)
+PY
+}
+
+if [ "$only" != aes ]; then
 make_zip() {  # name list: zip -6 of the listed files (stored as usr/...)
   [ -s "$out/$1" ] || zip -q -6 "$out/$1" -@ < "$out/$2"
 }
@@ -124,6 +146,21 @@ for m in Deflate Deflate64; do
   fi
 done
 
+fi
+
+# WinZip AES-256 (7zz's default method inside, Deflate).
+for name in 7zz-big30-deflate.zip 7zz-big30-aes256.zip; do
+  [ ! -s "$out/$name" ] || continue
+  work=$(mktemp -d)
+  make_big30 "$work/big30.bin"
+  [ $name = 7zz-big30-deflate.zip ] && password=() || password=(-mem=AES256 -pbench)
+  (cd "$work" && 7zz a -tzip -bd -bso0 -bsp0 -mm=Deflate "${password[@]}" "$out/$name" big30.bin)
+  rm -rf "$work"
+done
+[ -s "$out/7zz-aes-many.zip" ] || (cd / && head -n 2000 "$out/small.list" | sed 's|^/||' > "$out/aes-many.rel" &&
+  7zz a -tzip -bd -bso0 -bsp0 -mem=AES256 -pbench "$out/7zz-aes-many.zip" @"$out/aes-many.rel")
+
+[ "$only" = aes ] && exit 0
 if [ ! -s "$out/names.zip" ]; then
   python3 - "$out" <<'PY'
 import sys, zipfile

@@ -181,6 +181,15 @@ bool ProcessCurrentEntry(EngineState& s) {
   }
   const std::int32_t headerSize = cipher->HeaderSize();
   const std::int32_t trailerSize = cipher->TrailerSize();
+  if (trailerSize > 0 && entry.PackedSize < headerSize + trailerSize) {
+    // No room for header and authentication code (WinZip AES: salt, verifier
+    // and code): nothing in it can be trusted, and none of it is read.
+    s.CurrentEntry->ItemStatus = kStatusBadCrc;
+    s.SkippedCount += 1;
+    s.FilesDone += 1;
+    s.BytesDone += entry.UnpackedSize;
+    return true;
+  }
   if (headerSize > kMaxCipherHeader || trailerSize > kMaxCipherHeader ||
       entry.PackedSize < headerSize + trailerSize) {
     // Too short to hold even the encryption header.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/crypto/entry_cipher.h"
+#include "engine/crypto/winzip_aes.h"
 #include "engine/engine_state.h"
 #include "engine/entry_names.h"
 
@@ -329,6 +330,16 @@ std::int32_t OpenArchive(const std::string& fileName) {
     item.HeaderOffset += shift;
     item.Encrypted = (item.CentralFlags & kFlagEncrypted) != 0;
     item.Encryption = EncryptionOf(item.CentralFlags, item.Method, rest + nameLength, extraLength);
+    if (item.Encryption == EntryEncryption::kWinZipAes) {
+      // The method inside the encryption is the one to decode; a field this
+      // engine cannot read leaves 99 (refused as an encryption it cannot do).
+      const WinZipAesField aes = ReadWinZipAesField(rest + nameLength, extraLength);
+      if (aes.kind == WinZipAesField::Kind::kSupported) {
+        item.Method = aes.method;
+        item.AesVersion = aes.vendorVersion;
+        item.AesStrength = aes.strength;
+      }
+    }
     item.Selected = false;
     if (item.UnpackedSize > std::numeric_limits<ZipSize>::max() - s.TotalSize ||
         s.Entries.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))

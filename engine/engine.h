@@ -80,7 +80,14 @@ struct TZFItem {
   bool Selected = false;
   std::uint32_t CentralCrc = 0;    // CRC-32 of the uncompressed data
   std::uint16_t CentralFlags = 0;  // general-purpose flag bits
-  std::uint16_t Method = 0;        // compression method
+  // Compression method of the data. A WinZip AES entry (method 99 with a
+  // 0x9901 extra field this engine reads) has the method inside the
+  // encryption here; one whose field it cannot read keeps 99 and is refused.
+  std::uint16_t Method = 0;
+  // WinZip AES: the field's vendor version (1: AE-1, 2: AE-2) and key
+  // strength (1, 2, 3: 128, 192, 256 bits); 0 for every other entry.
+  std::uint16_t AesVersion = 0;
+  std::uint8_t AesStrength = 0;
   std::string StoredName;          // the name bytes as stored, not decoded
   // The UTF-8 reading of the name (the three Item fields above are split from EntryPath).
   std::string UnicodeName;      // given by flag bit 11 or a Unicode Path field

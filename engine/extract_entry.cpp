@@ -13,6 +13,7 @@
 // batch has put the input on its data (with the decryption filter set), the
 // decoder comes from the method table, and the sink is the pending file or,
 // in test mode, nothing.
+#include "engine/crypto/entry_cipher.h"
 #include "engine/engine_state.h"
 #include "engine/extract.h"
 #include "engine/methods/method_table.h"
@@ -184,10 +185,11 @@ void ExtractCurrentEntry() {
   if (path.empty() && !name.empty()) s.EntryFileName = kFolderName;  // "./": the destination
   s.OutputName = s.UseFolderNames ? s.EntryFolder + s.EntryFileName : s.EntryFileName;
   const bool isFolder = s.EntryFileName == kFolderName;
-  // An encryption the engine cannot decrypt stops the batch like a refused
+  // An encryption the engine cannot decrypt (strong encryption, a WinZip AES
+  // field of another version or strength) stops the batch like a refused
   // method, before anything is created and in test mode too: no password
   // would give more than garbage.
-  if (!isFolder && s.CurrentEntry->Encryption == EntryEncryption::kStrong) {
+  if (!isFolder && !CanDecrypt(*s.CurrentEntry)) {
     SetEntryError(EntryResult::kUnsupportedEncryption);
     return;
   }
@@ -245,8 +247,19 @@ void ExtractCurrentEntry() {
     SetError(kErrDamaged, kOverlapMessage);
     result = EntryResult::kDamaged;
   }
+  // A filter with an authentication code sees the rest of the entry's data
+  // and the code (when the decoder stopped short of them) before its verdict.
   InputFilter* filter = pipeline.input.Filter();
+  if (filter != nullptr && !IsFailure(result)) {
+    const EntryResult fed = pipeline.input.FeedFilter();
+    if (fed == EntryResult::kDamaged)
+      result = EntryResult::kDataError;  // the code is not there to check
+    else if (fed != EntryResult::kOk)
+      result = fed;
+  }
   const bool authentic = filter == nullptr || filter->Authenticates();
+  // AE-2 writers store no CRC-32 (the code authenticates the data instead).
+  const bool crcChecked = !(s.CurrentEntry->AesStrength != 0 && s.CurrentEntry->AesVersion == 2);
 
   // The CRC-32 is the central directory's: a data descriptor is not read.
   if (IsFailure(result)) {
@@ -254,7 +267,7 @@ void ExtractCurrentEntry() {
     if (s.ErrorNo == 0) SetEntryError(result);
     file.Discard();
   } else if (result == EntryResult::kOk && !overran && authentic &&
-             pipeline.window.Crc() == s.CurrentEntry->CentralCrc) {
+             (!crcChecked || pipeline.window.Crc() == s.CurrentEntry->CentralCrc)) {
     if (file.File() != platform::kNoFile)
       platform::SetLastWriteTimeFromDos(file.File(), s.CurrentEntry->FileDate, s.CurrentEntry->FileTime);
     if (s.TestOnly)

@@ -1,5 +1,7 @@
 #include "engine/crypto/entry_cipher.h"
 
+#include "engine/crypto/crypto_library.h"
+#include "engine/crypto/winzip_aes.h"
 #include "engine/crypto/zip_crypto.h"
 #include "engine/engine_state.h"
 
@@ -34,13 +36,28 @@ EntryEncryption EncryptionOf(std::uint16_t flags, std::uint16_t method, const st
   return EntryEncryption::kZipCrypto;
 }
 
+bool CanDecrypt(const TZFItem& entry) {
+  switch (entry.Encryption) {
+    case EntryEncryption::kNone:
+    case EntryEncryption::kZipCrypto:
+      return true;
+    case EntryEncryption::kWinZipAes:
+      return entry.AesStrength != 0 && crypto::LibraryReady();
+    case EntryEncryption::kStrong:
+      break;
+  }
+  return false;
+}
+
 std::unique_ptr<EntryCipher> MakeEntryCipher(const TZFItem& entry) {
+  if (!CanDecrypt(entry)) return nullptr;
   switch (entry.Encryption) {
     case EntryEncryption::kZipCrypto:
       return std::make_unique<ZipCryptoFilter>(ZipCryptoCheckByte(entry));
+    case EntryEncryption::kWinZipAes:
+      return std::make_unique<WinZipAesFilter>(entry.AesStrength);
     case EntryEncryption::kNone:
     case EntryEncryption::kStrong:
-    case EntryEncryption::kWinZipAes:
       break;
   }
   return nullptr;

@@ -53,6 +53,11 @@ class EntryCipher : public InputFilter {
 EntryEncryption EncryptionOf(std::uint16_t flags, std::uint16_t method, const std::uint8_t* extra,
                              std::int32_t extraLength);
 
+// Whether the engine can decrypt the entry (unencrypted ones: trivially).
+// Strong encryption, a WinZip AES field of another version or strength, and
+// AES without a working crypto library: no.
+bool CanDecrypt(const TZFItem& entry);
+
 // The cipher for an entry of this kind; null for none and for kinds the
 // engine does not decrypt.
 std::unique_ptr<EntryCipher> MakeEntryCipher(const TZFItem& entry);

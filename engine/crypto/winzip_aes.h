@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "engine/crypto/crypto_library.h"
+#include "engine/crypto/entry_cipher.h"
 #include "engine/engine.h"
-#include "engine/pipeline/entry_input.h"
 
 namespace vantelo {
 
@@ -46,7 +46,7 @@ struct WinZipAesField {
 // runs past the end of the extra field ends the search.
 WinZipAesField ReadWinZipAesField(const std::uint8_t* extra, std::int32_t length);
 
-class WinZipAesFilter final : public InputFilter {
+class WinZipAesFilter final : public EntryCipher {
  public:
   static constexpr std::int32_t kVerifierSize = 2;
   static constexpr std::int32_t kCodeSize = 10;
@@ -60,21 +60,24 @@ class WinZipAesFilter final : public InputFilter {
   ~WinZipAesFilter() override;
 
   // Salt and verifier, in front of the data.
-  std::int32_t HeaderSize() const { return saltSize_ + kVerifierSize; }
+  std::int32_t HeaderSize() const override { return saltSize_ + kVerifierSize; }
   // The authentication code, after the data.
-  std::int32_t TrailerSize() const { return kCodeSize; }
+  std::int32_t TrailerSize() const override { return kCodeSize; }
 
   // Derives the keys from the whole password (UTF-8 as given) and the
   // header's salt, and compares the header's verifier. An empty password
   // never opens an entry.
   OpenResult Open(std::string_view password, const std::uint8_t* header);
+  bool TryPassword(const std::string& password, const std::uint8_t* header) override {
+    return Open(password, header) == OpenResult::kOpened;
+  }
   // How many encrypted bytes follow the header: Apply decrypts no more, and
   // takes the next kCodeSize bytes as the stored code, leaving them as read.
-  void SetRemaining(ZipSize encryptedBytes);
+  void SetRemaining(ZipSize encryptedBytes) override;
   ZipSize Remaining() const { return remaining_; }
   // The code as stored after the data, when the caller read it itself;
   // otherwise Apply takes it from the bytes that follow the data.
-  void SetTrailer(const std::uint8_t* code);
+  void SetTrailer(const std::uint8_t* code) override;
   // Whether every encrypted byte went through Apply and the code is known.
   bool Complete() const { return remaining_ == 0 && codeHave_ == kCodeSize; }
   bool WantsMore() const override { return opened_ && !Complete(); }

@@ -212,11 +212,20 @@ TEST(CliBatch, EngineErrorsPrintTheReportAndExitTwo) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "ERROR! This is not a ZIP file or the structure of ZIP file is damaged!\n");
 
-  // AES (method 99) is refused as the unsupported method it is, whatever the password.
+  // WinZip AES (method 99) decrypts with the right password; a wrong one
+  // skips the entry; a key strength without a cipher is refused as such.
   r = RunCli("test " + Fixture("aes_7zz.zip") + " -p aes");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "small.txt Ok.\n");
+  r = RunCli("test " + Fixture("aes_7zz.zip") + " -p AES");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out.substr(0, r.out.find("-----")), "small.txt Skiped! Bad password.\n");
+  r = RunCli("test " + test::DataPath("aes/zipjs_aes.zip") + " -p " +
+             Quote("Ünïcödé pässwörd, longer than thirty characters ✓"));
+  EXPECT_EQ(r.code, 0) << r.out << r.err;  // the whole password, as UTF-8
+  r = RunCli("test " + test::DataPath("aes/aes_unsupported.zip") + " -p Vantelo-AES");
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.err, "ERROR! small.txt is compressed with not supported old method!\n"
-                   "vantelo-cli: method 99 (WinZip AES)\n");
+  EXPECT_EQ(r.err, "ERROR! no_field.txt is encrypted with a not supported method!\n");
 
   // A missing destination is made, with every level; one that cannot be made
   // is an error, and an archive that cannot be opened makes nothing.

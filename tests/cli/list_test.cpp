@@ -18,7 +18,7 @@ std::string Cli() { return BinaryPath("vantelo-cli"); }
 TEST(CliList, MatchesThePythonZipfileListing) {
   for (const char* name : {"zip_comment.zip", "zip_plain.zip", "zip_encrypted.zip",
                            "7zz_deflate.zip", "py_empty.zip", "py_bigcomment.zip", "demo.zip",
-                           "extract/bsdtar_dot.zip"}) {
+                           "extract/bsdtar_dot.zip", "aes/7zz_aes_mixed.zip"}) {
     std::string out;
     EXPECT_EQ(RunCommand(Cli() + " list " + DataPath(name), &out), 0) << name;
     EXPECT_EQ(out, ReadFileBytes(DataPath(std::string(name) + ".list"))) << name;

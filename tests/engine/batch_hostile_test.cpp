@@ -41,6 +41,82 @@ std::vector<std::string> ListAll(const fs::path& root) {
   return all;
 }
 
+std::string Aes(const std::string& name) { return test::DataPath("aes/" + name); }
+
+// Crafted from 7-Zip's AES-256 entries (tests/data/make-aes-fixtures.sh): a
+// code or a data bit flipped, a code cut off by the entry's end, packed sizes
+// too small for salt, verifier and code; AE-1 with a CRC that does not match,
+// AE-2 with garbage in its unused CRC field. Each is "BAD CRC!" (or Ok where
+// the format says so), no file is left for it and the run goes on.
+TEST(BatchHostile, AesEntriesFailingTheirCodeOrCrcAreBadCrcAndLeaveNothing) {
+  struct Case {
+    const char* archive;
+    std::vector<std::pair<std::string, const char*>> statuses;
+  };
+  const Case cases[] = {
+      {"aes_damaged.zip", {{"code_cut.txt", kStatusBadCrc}, {"code_flipped.txt", kStatusBadCrc},
+                           {"data_flipped.txt", kStatusBadCrc}, {"good.txt", kStatusOk},
+                           {"under_code.txt", kStatusBadCrc}, {"under_salt.txt", kStatusBadCrc}}},
+      {"aes_versions.zip", {{"ae1.txt", kStatusOk}, {"ae1_wrong_crc.txt", kStatusBadCrc},
+                            {"ae2_crc_field.txt", kStatusOk}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive);
+    ASSERT_EQ(OpenArchive(Aes(c.archive)), 0);
+    ASSERT_EQ(GetEntryCount(), static_cast<std::int32_t>(c.statuses.size()));
+    for (const bool testOnly : {false, true}) {
+      TempFolder dest;
+      EXPECT_EQ(ExtractAll(dest.dir(), "Vantelo-AES", true, true, testOnly, nullptr), 0) << GetLastMessage();
+      std::vector<std::string> ok;
+      for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+        EXPECT_EQ(GetEntryName(i), c.statuses[static_cast<std::size_t>(i)].first);
+        EXPECT_EQ(GetEntryStatus(i), c.statuses[static_cast<std::size_t>(i)].second) << GetEntryName(i);
+        if (GetEntryStatus(i) == kStatusOk && !testOnly) ok.push_back(GetEntryName(i));
+      }
+      EXPECT_EQ(GetSkippedCount(), std::count_if(c.statuses.begin(), c.statuses.end(),
+                                                 [](const auto& x) { return x.second != kStatusOk; }));
+      EXPECT_EQ(ListAll(dest.path()), ok);
+    }
+    // A wrong password is told before any of it: every entry that has room
+    // for its salt and verifier is a bad password.
+    EXPECT_EQ(ExtractAll("", "Vantelo-aes", true, true, true, nullptr), 0);
+    for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+      const std::string name = GetEntryName(i);
+      EXPECT_EQ(GetEntryStatus(i), name.starts_with("under_") ? kStatusBadCrc : kStatusBadPassword) << name;
+    }
+    CloseArchive();
+  }
+}
+
+// An AES field of another version, key strength or vendor, or none at all,
+// stops the batch with error 2 before anything is made; so does a method
+// inside AES that has no decoder, named as such.
+TEST(BatchHostile, AesVariantsWithoutADecoderStopWithErrorTwo) {
+  ASSERT_EQ(OpenArchive(Aes("aes_unsupported.zip")), 0);
+  ASSERT_EQ(GetEntryCount(), 4);
+  for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+    SCOPED_TRACE(GetEntryName(i));
+    EXPECT_TRUE(GetEntryEncrypted(i));
+    EXPECT_EQ(GetEntryMethod(i), 99);
+    for (const bool testOnly : {false, true}) {
+      TempFolder dest;
+      EXPECT_EQ(ExtractEntry(i, dest.dir(), "Vantelo-AES", true, true, testOnly, nullptr), kErrMethod);
+      EXPECT_EQ(GetLastMessage(), GetEntryName(i) + " is encrypted with a not supported method!");
+      EXPECT_EQ(GetStoppedEntry(), i);
+      EXPECT_EQ(GetEntryStatus(i), "");
+      EXPECT_TRUE(fs::is_empty(dest.path()));
+    }
+  }
+  CloseArchive();
+  ASSERT_EQ(OpenArchive(Aes("7zz_aes256_ppmd.zip")), 0);
+  EXPECT_EQ(GetEntryMethod(0), 98);
+  TempFolder dest;
+  EXPECT_EQ(ExtractAll(dest.dir(), "Vantelo-AES", true, true, false, nullptr), kErrMethod);
+  EXPECT_EQ(GetLastMessage(), "lines.txt is compressed with not supported old method!");
+  EXPECT_TRUE(fs::is_empty(dest.path()));
+  CloseArchive();
+}
+
 TEST(BatchHostile, UnsafeNamesAreSkippedWhenExtractingAndTestedWhenTesting) {
   ASSERT_EQ(OpenArchive(Fixture("evil_paths.zip")), 0);
   const std::int32_t n = GetEntryCount();

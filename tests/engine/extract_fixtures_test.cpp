@@ -220,6 +220,51 @@ TEST(ExtractFixtures, PasswordsEmptyWrongAndRightInOneBatch) {
   CloseArchive();
 }
 
+// WinZip AES archives by 7-Zip (AES-128/192/256 around stored, Deflate and
+// Deflate64 data; AES beside plain and ZipCrypto entries; a 42-character
+// password) and by zip.js (data descriptors, a non-ASCII password used whole
+// as UTF-8): with the right password every file is what 7zz extracts; with a
+// wrong one each AES entry is skipped and nothing of it is written.
+TEST(ExtractFixtures, AesEntriesGiveWhat7zzExtractsAndWrongPasswordsSkipThem) {
+  for (const std::string archive : {"7zz_aes128", "7zz_aes192_store", "7zz_aes256", "7zz_aes256_store",
+                                    "7zz_aes256_deflate64", "7zz_aes_mixed", "7zz_aes256_long", "zipjs_aes"}) {
+    SCOPED_TRACE(archive);
+    const auto expected = test::ReadManifest(test::DataPath("aes/" + archive + ".expect"));
+    ASSERT_EQ(OpenArchive(test::DataPath("aes/" + archive + ".zip")), 0);
+    ASSERT_EQ(GetEntryCount(), static_cast<std::int32_t>(expected.size()));
+    std::string password;
+    for (const ExpectedEntry& e : expected)
+      if (!e.password.empty()) password = e.password;
+    for (const std::string& given : {password, password.substr(0, password.size() - 1)}) {
+      const bool right = given == password;
+      TempFolder dest;
+      EXPECT_EQ(ExtractAll(dest.dir(), given, true, true, false, nullptr), 0) << GetLastMessage();
+      std::set<std::string> wanted;
+      for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+        const ExpectedEntry& e = expected[static_cast<std::size_t>(i)];
+        SCOPED_TRACE(e.path);
+        EXPECT_TRUE(GetEntryEncrypted(i) || e.kind == 'D' || e.password.empty());
+        const bool opens = right || e.password.empty();
+        EXPECT_EQ(GetEntryStatus(i), opens ? kStatusOk : kStatusBadPassword);
+        if (e.kind == 'F' && opens) {
+          wanted.insert(e.path);
+          ASSERT_TRUE(fs::is_regular_file(dest.file(e.path)));
+          EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(dest.file(e.path))), e.size);
+          EXPECT_EQ(FileCrc(dest.file(e.path)), e.crc);
+        }
+      }
+      const auto files = test::ListFiles(dest.path());
+      EXPECT_EQ(std::set<std::string>(files.begin(), files.end()), wanted);
+      // A test run gives the same verdicts.
+      EXPECT_EQ(ExtractAll("", given, true, true, true, nullptr), 0);
+      for (std::int32_t i = 0; i < GetEntryCount(); ++i)
+        EXPECT_EQ(GetEntryStatus(i), right || expected[static_cast<std::size_t>(i)].password.empty()
+                                         ? kStatusOk : kStatusBadPassword) << i;
+    }
+    CloseArchive();
+  }
+}
+
 // Info-ZIP sets flag bit 3 on every encrypted entry: checked with the time
 // word's high byte, decrypted over the central record's packed size.
 TEST(ExtractFixtures, InfoZipEncryptedEntriesWithADataDescriptorDecrypt) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/extract_manifest.h"
 #include "common/test_support.h"
 #include "engine/engine.h"
 #include "platform/platform.h"
@@ -47,7 +48,7 @@ ModalScript::Action GivePassword(QString* question, const char* password) {
     EXPECT_EQ(d->textEchoMode(), QLineEdit::Password);
     if (question != nullptr) *question = d->labelText();
     if (password == nullptr) return d->reject();
-    d->setTextValue(QString::fromLatin1(password));
+    d->setTextValue(QString::fromUtf8(password));
     d->accept();
   };
 }
@@ -296,6 +297,31 @@ TEST_F(ExtractDialogTest, ZipEArchivesAndAccentedPasswordsExtract) {
   g.sbExtractClick();
   ASSERT_EQ(t.Handled(), 2u);
   EXPECT_EQ(accented.text, "All is Ok!     Elapsed time 0 ms\n Would you like a report?");
+}
+
+// WinZip AES entries (zip.js: AES-128 and AES-256, data descriptors) are
+// encrypted entries like any other: the password is asked for once, the whole
+// of it is used, and the files are what 7zz extracts.
+TEST_F(ExtractDialogTest, AesEntriesExtractWithThePasswordAskedOnce) {
+  TForm1& f = Open(DataPath("aes/zipjs_aes.zip"));
+  const QString dest = QString::fromStdString(tmp_.file("out"));
+  QString question;
+  Box summary;
+  ModalScript s;
+  s.Then(Options(dest, /*test=*/false))
+      .Then(Answer(nullptr, QMessageBox::Yes))  // make the missing folder
+      .Then(GivePassword(&question, "Ünïcödé pässwörd, longer than thirty characters ✓"))
+      .Then(Answer(&summary, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(s.Handled(), 4u);
+  EXPECT_EQ(question, "Some entries are encrypted. Password:");
+  EXPECT_TRUE(summary.text.startsWith("All is Ok!")) << summary.text.toStdString();
+  for (const auto& e : test::ReadManifest(DataPath("aes/zipjs_aes.expect"))) {
+    const std::string path = tmp_.file("out/" + e.path);
+    ASSERT_TRUE(std::filesystem::is_regular_file(path)) << e.path;
+    EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(path)), e.size) << e.path;
+  }
 }
 
 TEST_F(ExtractDialogTest, AWrongPasswordIsOfferedAnotherForTheEntriesItKeptBack) {
