@@ -158,7 +158,7 @@ bool IsIncompleteRecoveredEntry(const EngineState& s) {
 
 // One entry of the batch. False when the batch must stop.
 bool ProcessCurrentEntry(EngineState& s) {
-  s.CurrentEntry->ItemStatus.clear();  // an entry this batch cannot finish has no verdict
+  s.CurrentEntry->ItemStatus = nullptr;  // an entry this batch cannot finish has no verdict
   if (IsIncompleteRecoveredEntry(s)) {
     s.CurrentEntry->ItemStatus = kStatusBadCrc;
     s.SkippedCount += 1;

@@ -295,6 +295,11 @@ std::int32_t OpenArchive(const std::string& fileName) {
   // count are read too while they lie inside the directory's stated size: a
   // 16-bit count wraps at 65,536 entries in archives written without ZIP64.
   DirectoryReader reader(s, place.offset + shift);
+  // Room for the counted records, but no more than the directory's bytes can
+  // hold: a hostile count reserves nothing it does not have.
+  const ZipSize directoryRoom = std::clamp<ZipSize>(place.size, 0, s.ArchiveSize);
+  s.Entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+      place.count, static_cast<std::uint64_t>(directoryRoom / kCentralHeaderSize))));
   for (std::uint64_t n = 0;; ++n) {
     if (n >= place.count && (reader.Position() + kCentralHeaderSize > directoryEnd ||
                              !reader.AtCentralHeader()))

@@ -66,19 +66,20 @@ inline constexpr const char* kFolderName = "[FOLDER]";
 // checks the signature and skips the name and extra field, because writers
 // that stream leave placeholders there (zeros, or all ones with ZIP64).
 struct TZFItem {
-  std::string ItemName;    // file name part, or "[FOLDER]"
-  std::string ItemExt;     // everything after the first dot of the file name
-  std::string ItemFolder;  // folder part with its trailing separator
-  std::string ItemStatus;  // status text of the last batch that handled it
+  // The decoded full name, case as stored; folder, name and extension are split
+  // from it when asked for (GetEntryFolder, GetEntryName, GetEntryExt).
+  std::string EntryPath;
+  // The stored name bytes (up to a NUL) of a name read in the archive's code
+  // page, kept to read it again in another one; empty when they are
+  // EntryPath's own bytes (PathIsStored) or the name came as UTF-8.
+  std::string StoredName;
+  const char* ItemStatus = nullptr;  // a kStatus text of the last batch that handled it, or none
   ZipSize HeaderOffset = 0;  // of the local header, in the archive file
   ZipSize PackedSize = 0;
   ZipSize UnpackedSize = 0;
-  std::uint16_t FileDate = 0;  // MS-DOS date word
-  std::uint16_t FileTime = 0;  // MS-DOS time word
-  bool Encrypted = false;
-  EntryEncryption Encryption = EntryEncryption::kNone;
-  bool Selected = false;
   std::uint32_t CentralCrc = 0;    // CRC-32 of the uncompressed data
+  std::uint16_t FileDate = 0;      // MS-DOS date word
+  std::uint16_t FileTime = 0;      // MS-DOS time word
   std::uint16_t CentralFlags = 0;  // general-purpose flag bits
   // Compression method of the data. A WinZip AES entry (method 99 with a
   // 0x9901 extra field this engine reads) has the method inside the
@@ -88,11 +89,11 @@ struct TZFItem {
   // strength (1, 2, 3: 128, 192, 256 bits); 0 for every other entry.
   std::uint16_t AesVersion = 0;
   std::uint8_t AesStrength = 0;
-  std::string StoredName;          // the name bytes as stored, not decoded
-  // The UTF-8 reading of the name (the three Item fields above are split from EntryPath).
-  std::string UnicodeName;      // given by flag bit 11 or a Unicode Path field
-  bool HasUnicodeName = false;  // false: decoded with the archive's code page
-  std::string EntryPath;        // the decoded full name, case as stored
+  EntryEncryption Encryption = EntryEncryption::kNone;
+  bool Encrypted = false;
+  bool Selected = false;
+  bool HasUnicodeName = false;  // given by flag bit 11 or a Unicode Path field: EntryPath is it
+  bool PathIsStored = false;    // a code-page name whose reading equals its stored bytes
 };
 
 // Start-up and shutdown. The engine starts up by itself on first use; calling

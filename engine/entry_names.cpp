@@ -133,20 +133,25 @@ std::optional<std::string> UnicodePathFromExtra(const std::uint8_t* extra, std::
 
 void SetStoredName(TZFItem& item, std::string_view storedName, std::uint16_t flags,
                    const std::uint8_t* extra, std::size_t extraLength) {
-  item.StoredName = std::string(storedName);
   item.HasUnicodeName = false;
-  item.UnicodeName.clear();
+  item.PathIsStored = false;
+  item.StoredName.clear();
   if (flags & kFlagUtf8Name) {
     const std::string_view name = UpToNul(storedName);
     item.HasUnicodeName = true;
-    item.UnicodeName = IsValidUtf8(name) ? std::string(name) : SafeNameReplacement(name, true);
+    item.EntryPath = IsValidUtf8(name) ? std::string(name) : SafeNameReplacement(name, true);
     return;
   }
   // The CRC covers every stored byte, NUL included.
   if (std::optional<std::string> name = UnicodePathFromExtra(extra, extraLength, storedName)) {
     item.HasUnicodeName = true;
-    item.UnicodeName = std::move(*name);
+    item.EntryPath = std::move(*name);
+    return;
   }
+  // Read in the archive's code page once the whole catalog is known; until
+  // then EntryPath holds the stored bytes.
+  item.EntryPath = std::string(UpToNul(storedName));
+  item.PathIsStored = true;
 }
 
 std::optional<std::string> CanonicalCharsetName(const std::string& name) {
@@ -176,21 +181,45 @@ std::string ChooseLegacyCharset(const std::vector<std::string>& legacyNames) {
   return kDefaultLegacyCharset;
 }
 
+namespace {
+
+// The stored bytes of a name read in a code page.
+std::string_view StoredBytes(const TZFItem& item) {
+  return item.PathIsStored ? std::string_view(item.EntryPath) : std::string_view(item.StoredName);
+}
+
+}  // namespace
+
 void DecodeEntryNames() {
   EngineState& s = Engine();
   std::string charset = s.NameCharset;
   if (charset.empty()) {
-    std::vector<std::string> legacy;
+    // The usual case, every name valid UTF-8 (ASCII included), needs no copy
+    // of the names; the others go to the choice as they are.
+    bool allUtf8 = true;
     for (const TZFItem& item : s.Entries)
-      if (!item.HasUnicodeName) legacy.emplace_back(UpToNul(item.StoredName));
-    charset = ChooseLegacyCharset(legacy);
+      if (!item.HasUnicodeName && !IsValidUtf8(StoredBytes(item))) {
+        allUtf8 = false;
+        break;
+      }
+    if (allUtf8) {
+      charset = kUtf8Charset;
+    } else {
+      std::vector<std::string> legacy;
+      for (const TZFItem& item : s.Entries)
+        if (!item.HasUnicodeName) legacy.emplace_back(StoredBytes(item));
+      charset = ChooseLegacyCharset(legacy);
+    }
   }
   s.ArchiveNameCharset = charset;
   for (TZFItem& item : s.Entries) {
-    item.EntryPath = item.HasUnicodeName
-                         ? item.UnicodeName
-                         : DecodeLegacyName(std::string(UpToNul(item.StoredName)), charset);
-    SplitEntryName(item.EntryPath.c_str(), item.ItemFolder, item.ItemName, item.ItemExt);
+    if (item.HasUnicodeName) continue;
+    std::string stored = item.PathIsStored ? std::move(item.EntryPath) : std::move(item.StoredName);
+    std::string decoded = DecodeLegacyName(stored, charset);
+    // A reading equal to the stored bytes (every ASCII name) is held once.
+    item.PathIsStored = decoded == stored;
+    item.StoredName = item.PathIsStored ? std::string() : std::move(stored);
+    item.EntryPath = std::move(decoded);
   }
 }
 

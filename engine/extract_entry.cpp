@@ -170,7 +170,7 @@ void MakeEntryFolder() {
 void ExtractCurrentEntry() {
   EngineState& s = Engine();
   s.OutputFolder = platform::kNoFolder;
-  s.CurrentEntry->ItemStatus.clear();
+  s.CurrentEntry->ItemStatus = nullptr;
   s.FilesDone += 1;
 
   // The catalog's decoded name (so a second byte 0x5C of a double-byte

@@ -16,6 +16,17 @@ TZFItem& Entry(std::int32_t index) {
   return s.Entries[static_cast<std::size_t>(index)];
 }
 
+// Folder, name and extension are split from the decoded name when asked for:
+// the catalog holds each name once.
+struct NameParts {
+  std::string folder, name, ext;
+};
+NameParts SplitName(std::int32_t index) {
+  NameParts parts;
+  SplitEntryName(Entry(index).EntryPath.c_str(), parts.folder, parts.name, parts.ext);
+  return parts;
+}
+
 }  // namespace
 
 std::int32_t GetEntryCount() { return static_cast<std::int32_t>(Engine().Entries.size()); }
@@ -36,10 +47,13 @@ ZipSize GetSelectedSize() {
   return sum;
 }
 
-std::string GetEntryName(std::int32_t index) { return Entry(index).ItemName; }
-std::string GetEntryExt(std::int32_t index) { return Entry(index).ItemExt; }
-std::string GetEntryFolder(std::int32_t index) { return Entry(index).ItemFolder; }
-std::string GetEntryStatus(std::int32_t index) { return Entry(index).ItemStatus; }
+std::string GetEntryName(std::int32_t index) { return SplitName(index).name; }
+std::string GetEntryExt(std::int32_t index) { return SplitName(index).ext; }
+std::string GetEntryFolder(std::int32_t index) { return SplitName(index).folder; }
+std::string GetEntryStatus(std::int32_t index) {
+  const char* status = Entry(index).ItemStatus;
+  return status != nullptr ? status : "";
+}
 std::uint16_t GetEntryDate(std::int32_t index) { return Entry(index).FileDate; }
 std::uint16_t GetEntryTime(std::int32_t index) { return Entry(index).FileTime; }
 ZipSize GetEntrySize(std::int32_t index) { return Entry(index).UnpackedSize; }

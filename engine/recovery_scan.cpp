@@ -423,7 +423,7 @@ class Scanner {
       if (complete || (incompleteCount_ < kMaxIncomplete && incompleteNameBytes_ < kMaxIncompleteNameBytes)) {
         if (!complete) {
           incompleteCount_ += 1;
-          incompleteNameBytes_ += item.StoredName.size() + item.UnicodeName.size();
+          incompleteNameBytes_ += item.EntryPath.size() + item.StoredName.size();
         }
         found.totalSize += item.UnpackedSize;
         found.entries.push_back(std::move(item));

@@ -422,6 +422,11 @@ TEST_F(CatalogTest, ChosenCharsetOverridesDetectionAndReReadsTheOpenArchive) {
   EXPECT_EQ(GetEntryName(2), "Привет мир.doc");
   ASSERT_TRUE(SetNameCharset("Shift_JIS"));
   EXPECT_EQ(GetNameCharset(), "CP932");
+  // Each reading starts from the stored bytes, however many came before.
+  ASSERT_TRUE(SetNameCharset("866"));
+  EXPECT_EQ(GetEntryName(2), "Привет мир.doc");
+  EXPECT_EQ(GetEntryFolder(1), "Документы/");
+  ASSERT_TRUE(SetNameCharset("Shift_JIS"));
   // Marked names stay as marked: the setting is for unmarked ones only.
   ASSERT_EQ(OpenArchive(DataPath("names/utf8_flag.zip")), 0);
   EXPECT_EQ(GetEntryName(6), "Привет мир.doc");
