@@ -364,4 +364,55 @@ std::int32_t OpenArchive(const std::string& fileName) {
   return 0;
 }
 
+namespace {
+
+// What opening learns about an archive, kept aside while another one is tried.
+struct CatalogFields {
+  std::string archiveName;
+  std::string archiveNameCharset;
+  platform::FileHandle handle = platform::kNoFile;
+  ZipSize archiveSize = 0;
+  ZipSize endRecordOffset = -1;
+  std::array<std::uint8_t, 22> endRecord{};
+  std::vector<TZFItem> entries;
+  ZipSize totalSize = 0;
+  ZipSize centralOffset = 0;
+  std::vector<ZipSize> limits;
+  bool overlap = false;
+};
+
+void SwapCatalog(EngineState& s, CatalogFields& c) {
+  using std::swap;
+  swap(s.ArchiveName, c.archiveName);
+  swap(s.ArchiveNameCharset, c.archiveNameCharset);
+  swap(s.ArchiveHandle, c.handle);
+  swap(s.ArchiveSize, c.archiveSize);
+  swap(s.EndRecordOffset, c.endRecordOffset);
+  swap(s.EndRecord, c.endRecord);
+  swap(s.Entries, c.entries);
+  swap(s.TotalSize, c.totalSize);
+  swap(s.CentralOffset, c.centralOffset);
+  swap(s.EntryLimits, c.limits);
+  swap(s.EntriesOverlap, c.overlap);
+  s.CurrentEntry = nullptr;
+}
+
+}  // namespace
+
+std::int32_t TryOpenArchive(const std::string& fileName) {
+  EngineState& s = Engine();
+  // The open catalog steps aside (its handle stays open) and the new one is
+  // built in its place; it is committed only when opening succeeds.
+  CatalogFields previous;
+  SwapCatalog(s, previous);
+  const std::int32_t result = OpenArchive(fileName);
+  if (result == 0) {
+    platform::Close(previous.handle);
+    return 0;
+  }
+  SwapCatalog(s, previous);  // back as it was; the error stays the failure's
+  if (previous.handle != platform::kNoFile) platform::Close(previous.handle);
+  return result;
+}
+
 }  // namespace vantelo

@@ -103,6 +103,10 @@ void EngineShutdown();
 
 // Catalog.
 std::int32_t OpenArchive(const std::string& fileName);
+// Opens an archive as OpenArchive does, except that a failure leaves the open
+// archive and its catalog (selection and verdicts included) as they were; the
+// error and the result are the failure's.
+std::int32_t TryOpenArchive(const std::string& fileName);
 std::int32_t CloseArchive();
 
 // Recovery of a damaged or truncated archive, only when the user asks for it:

@@ -210,6 +210,30 @@ TEST_F(CatalogTest, DamagedCentralDirectoryEmptiesTheList) {
   }
 }
 
+TEST_F(CatalogTest, AFailedTryKeepsTheOpenCatalog) {
+  ASSERT_EQ(OpenArchive(DataPath("zip_plain.zip")), 0);
+  const std::int32_t count = GetEntryCount();
+  const ZipSize total = GetTotalSize();
+  SetEntrySelected(1, true);
+  ASSERT_EQ(ExtractAll("", "", false, true, true, nullptr), 0);
+  // Each way opening fails: a file that is none, a damaged directory, a missing file.
+  for (const char* file : {"bad_notzip.txt", "bad_central_signature.zip", "no-such-file.zip"}) {
+    EXPECT_EQ(TryOpenArchive(DataPath(file)), kOpenFailed) << file;
+    EXPECT_NE(GetLastMessage(), "") << file;
+    EXPECT_EQ(GetEntryCount(), count) << file;
+    EXPECT_EQ(GetTotalSize(), total) << file;
+    EXPECT_TRUE(GetEntrySelected(1)) << file;
+    EXPECT_EQ(GetEntryStatus(0), kStatusOk) << file;
+  }
+  // The kept catalog still reads its archive.
+  EXPECT_EQ(ExtractAll("", "", false, true, true, nullptr), 0);
+  for (std::int32_t i = 0; i < count; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusOk) << i;
+  // A success replaces it, as OpenArchive does.
+  ASSERT_EQ(TryOpenArchive(DataPath("zip_comment.zip")), 0);
+  EXPECT_EQ(Engine().ArchiveName, DataPath("zip_comment.zip"));
+  EXPECT_EQ(GetSelectedCount(), 0);
+}
+
 TEST_F(CatalogTest, NamesOfEveryLengthTheFormatAllowsOpen) {
   ASSERT_EQ(OpenArchive(DataPath("name_511.zip")), 0);
   EXPECT_EQ(GetEntryName(0).size(), 511u);
