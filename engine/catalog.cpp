@@ -379,6 +379,8 @@ struct CatalogFields {
   ZipSize centralOffset = 0;
   std::vector<ZipSize> limits;
   bool overlap = false;
+  bool recovered = false;
+  std::vector<std::uint8_t> recoveredIncomplete;
 };
 
 void SwapCatalog(EngineState& s, CatalogFields& c) {
@@ -394,6 +396,8 @@ void SwapCatalog(EngineState& s, CatalogFields& c) {
   swap(s.CentralOffset, c.centralOffset);
   swap(s.EntryLimits, c.limits);
   swap(s.EntriesOverlap, c.overlap);
+  swap(s.Recovered, c.recovered);
+  swap(s.RecoveredIncomplete, c.recoveredIncomplete);
   s.CurrentEntry = nullptr;
 }
 
