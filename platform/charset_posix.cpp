@@ -40,23 +40,32 @@ iconv_t* CachedConverter(const std::string& charset) {
 
 std::string DetectLegacyCharset(const std::vector<std::string>& names) { return GuessCodePage(names); }
 
-std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::string& charset) {
-  iconv_t* cd = CachedConverter(charset);
-  if (cd == nullptr) return std::nullopt;
-  iconv(*cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+namespace {
+
+// Runs bytes through an open converter from its initial shift state. A
+// character the target lacks, a broken sequence or an unfinished one at the
+// end all make the conversion fail.
+std::optional<std::string> RunConverter(iconv_t cd, std::string_view bytes) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
   std::string out(bytes.size() * 4 + 16, '\0');
   // iconv's interface takes non-const input pointers; it never writes through them.
   char* in = const_cast<char*>(bytes.data());
   std::size_t inLeft = bytes.size();
   char* outPtr = out.data();
   std::size_t outLeft = out.size();
-  // A character that cannot be converted, a broken sequence or an unfinished
-  // one at the end all make the text invalid in this charset.
-  if (iconv(*cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
-  if (iconv(*cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+  if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
+  if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
     return std::nullopt;
   out.resize(out.size() - outLeft);
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertToUtf8(std::string_view bytes, const std::string& charset) {
+  iconv_t* cd = CachedConverter(charset);
+  if (cd == nullptr) return std::nullopt;
+  return RunConverter(*cd, bytes);
 }
 
 std::optional<std::string> ConvertFromUtf8(std::string_view text, const std::string& charset) {
@@ -65,16 +74,7 @@ std::optional<std::string> ConvertFromUtf8(std::string_view text, const std::str
   iconv_t opened = iconv_open(charset.c_str(), "UTF-8");
   if (opened == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   const IconvHandle cd(new iconv_t(opened));
-  std::string out(text.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(text.data());
-  std::size_t inLeft = text.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  if (iconv(*cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
-  if (iconv(*cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-    return std::nullopt;
-  out.resize(out.size() - outLeft);
-  return out;
+  return RunConverter(*cd, text);
 }
 
 bool IsCharsetSupported(const std::string& charset) { return CachedConverter(charset) != nullptr; }
