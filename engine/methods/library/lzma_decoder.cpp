@@ -11,13 +11,11 @@
 // left unknown and the marker required, so a stream longer than its entry is
 // seen. Without the bit the declared size ends it, and an end marker right
 // after that size is allowed (LZMA_FILTER_LZMA1EXT, liblzma 5.4 on).
-#include <lzma.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "engine/methods/library/library_decoder.h"
+#include "engine/methods/library/liblzma_decoder.h"
 
 namespace vantelo {
 namespace {
@@ -25,10 +23,7 @@ namespace {
 constexpr std::size_t kHeaderSize = 9;
 constexpr std::uint16_t kFlagEndMarker = 0x0002;
 
-class LzmaDecoder final : public LibraryDecoder {
- public:
-  ~LzmaDecoder() override { lzma_end(&stream_); }
-
+class LzmaDecoder final : public LiblzmaDecoder {
  private:
   Step Start(ZipSize declaredSize) override {
     declaredSize_ = declaredSize;
@@ -88,27 +83,12 @@ class LzmaDecoder final : public LibraryDecoder {
       in += take;
       inSize -= take;
     }
-    stream_.next_in = in;
-    stream_.avail_in = inSize;
-    stream_.next_out = out;
-    stream_.avail_out = outSize;
-    const lzma_ret result = lzma_code(&stream_, LZMA_RUN);
-    consumed += inSize - stream_.avail_in;
-    produced = outSize - stream_.avail_out;
-    switch (result) {
-      case LZMA_OK:
-      case LZMA_BUF_ERROR:  // no progress: the loop decides what that means
-        return Step::kMore;
-      case LZMA_STREAM_END:
-        return Step::kEnd;
-      case LZMA_MEM_ERROR:
-        return Step::kTooMuchMemory;
-      default:  // LZMA_DATA_ERROR
-        return Step::kDataError;
-    }
+    std::size_t used = 0;
+    const Step step = Code(in, inSize, out, outSize, used, produced);
+    consumed += used;
+    return step;
   }
 
-  lzma_stream stream_ = LZMA_STREAM_INIT;
   std::array<std::uint8_t, kHeaderSize> header_{};
   std::size_t headerHave_ = 0;
   ZipSize declaredSize_ = 0;
