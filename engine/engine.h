@@ -191,6 +191,16 @@ std::int32_t GetStoppedEntry();
 bool GetStoppedForMethod();
 bool RequestBreak();
 
+// Threads of a batch: entries are decoded on up to this many threads at once
+// and their results published in entry order, so every verdict, counter, file
+// and message is what one thread gives. 0 (the start-up setting) is as many
+// as the processor has, at most kMaxThreads; a larger count is cut to that.
+// Set between batches.
+inline constexpr std::int32_t kMaxThreads = 16;
+void SetThreadCount(std::int32_t count);
+// The number of threads the next batch uses (the default resolved).
+std::int32_t GetThreadCount();
+
 // Batches: extract or test all entries, the selected ones, or one entry.
 // Each returns ErrorNo (0 when the batch reached its end).
 std::int32_t ExtractAll(const std::string& destDir, const std::string& password, bool overwrite,

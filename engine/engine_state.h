@@ -67,6 +67,7 @@ struct EngineState {
   bool UseFolderNames = false;
   bool Overwrite = false;
   TProgressProc Callback;
+  std::int32_t ThreadCount = 0;  // SetThreadCount's setting; 0: the processor's
 
   // --- batch counters and control
   std::int32_t FilesDone = 0;

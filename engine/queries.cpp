@@ -1,5 +1,7 @@
 // Query and control procedures over the catalog and the batch counters.
+#include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 #include "engine/engine_state.h"
 #include "engine/methods/method_table.h"
@@ -82,6 +84,14 @@ bool GetProgress(std::int32_t& files, ZipSize& bytes) {
   files = s.FilesDone;
   bytes = s.BytesDone;
   return true;
+}
+
+void SetThreadCount(std::int32_t count) { Engine().ThreadCount = std::clamp(count, 0, kMaxThreads); }
+
+std::int32_t GetThreadCount() {
+  const std::int32_t set = Engine().ThreadCount;
+  if (set > 0) return set;
+  return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1, kMaxThreads);
 }
 
 bool RequestBreak() {
