@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
 #include "engine/crc32.h"
 
 namespace {

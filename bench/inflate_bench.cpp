@@ -15,6 +15,7 @@
 //        inflate_bench --once vantelo|zlib|libdeflate ARCHIVE
 //            one pass of one decoder over the archive's Deflate entries, for
 //            counting instructions under callgrind
+#include <atomic>
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -120,7 +121,7 @@ double RunVantelo(const std::string& archive, std::vector<Entry>& entries) {
   FileSource source(file);
   pipeline.input.Connect(&source, nullptr);
   DiscardSink nothing;
-  ZipSize bytesDone = 0;
+  std::atomic<ZipSize> bytesDone{0};
   const double start = Now();
   for (const auto& e : entries) {
     pipeline.input.Reset();

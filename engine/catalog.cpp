@@ -8,8 +8,10 @@
 
 #include "engine/crypto/entry_cipher.h"
 #include "engine/crypto/winzip_aes.h"
-#include "engine/engine_state.h"
+#include "engine/byte_fields.h"
+#include "engine/catalog.h"
 #include "engine/entry_names.h"
+#include "engine/session.h"
 
 namespace vantelo {
 namespace {
@@ -35,48 +37,49 @@ constexpr std::uint64_t kMaxZipValue = std::uint64_t{1} << 56;
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
-std::string ReadFailure(const EngineState& s) {
-  return "Error reading from file " + s.ArchiveName + "!";
-}
+// What opening reads besides the catalog it builds, and why it failed.
+struct Opening {
+  Catalog& c;
+  std::array<std::uint8_t, kEndRecordSize> endRecord{};
+  FailureText failure;
 
-// Closes the archive after a failure while reading headers: nothing of it stays.
-std::int32_t FailReadingHeaders(std::int32_t number, std::string message) {
-  EngineState& s = Engine();
-  platform::Close(s.ArchiveHandle);
-  s.ArchiveHandle = platform::kNoFile;
-  ClearCatalog(s);
-  SetError(number, std::move(message));
-  return kOpenFailed;
-}
+  bool Fail(std::int32_t number, std::string message) {
+    failure = {number, std::move(message)};
+    return false;
+  }
+};
+
+const char* const kNotZip = "This is not a ZIP file or the structure of ZIP file is damaged!";
+const char* const kDirectoryDamaged = "The structure of central directory is damaged!";
 
 // Reads n bytes at offset; false when the file does not hold them all.
-bool ReadAt(const EngineState& s, ZipSize offset, std::uint8_t* data, std::int32_t n) {
-  return offset >= 0 && platform::Seek(s.ArchiveHandle, offset, platform::SeekOrigin::Begin) == offset &&
-         platform::Read(s.ArchiveHandle, data, n) == n;
+bool ReadAt(const Opening& s, ZipSize offset, std::uint8_t* data, std::int32_t n) {
+  return offset >= 0 && platform::Seek(s.c.archiveHandle, offset, platform::SeekOrigin::Begin) == offset &&
+         platform::Read(s.c.archiveHandle, data, n) == n;
 }
 
 // Looks for the end record: first where it sits without a comment, then by a
 // backward scan over the file's tail, where the highest match wins.
-bool FindEndRecord(EngineState& s) {
+bool FindEndRecord(Opening& s) {
   using platform::SeekOrigin;
-  if (s.ArchiveSize >= kEndRecordSize &&
-      ReadAt(s, s.ArchiveSize - kEndRecordSize, s.EndRecord.data(), kEndRecordSize) &&
-      ReadU32(s.EndRecord.data()) == kEndSignature) {
-    s.EndRecordOffset = s.ArchiveSize - kEndRecordSize;
+  if (s.c.archiveSize >= kEndRecordSize &&
+      ReadAt(s, s.c.archiveSize - kEndRecordSize, s.endRecord.data(), kEndRecordSize) &&
+      ReadU32(s.endRecord.data()) == kEndSignature) {
+    s.c.endRecordOffset = s.c.archiveSize - kEndRecordSize;
     return true;
   }
-  const auto span = static_cast<std::int32_t>(std::min<ZipSize>(s.ArchiveSize, kMaxScan));
+  const auto span = static_cast<std::int32_t>(std::min<ZipSize>(s.c.archiveSize, kMaxScan));
   std::vector<std::uint8_t> tail(static_cast<std::size_t>(span));
-  platform::Seek(s.ArchiveHandle, s.ArchiveSize - span, SeekOrigin::Begin);
-  const std::int32_t got = platform::Read(s.ArchiveHandle, tail.data(), span);
+  platform::Seek(s.c.archiveHandle, s.c.archiveSize - span, SeekOrigin::Begin);
+  const std::int32_t got = platform::Read(s.c.archiveHandle, tail.data(), span);
   if (got != span) return false;
   for (std::int32_t k = span - 4; k >= 0; --k) {
     if (ReadU32(tail.data() + k) != kEndSignature) continue;
-    s.EndRecordOffset = s.ArchiveSize - span + k;
+    s.c.endRecordOffset = s.c.archiveSize - span + k;
     // A record cut off by the end of the file reads as zeros beyond it.
-    s.EndRecord.fill(0);
+    s.endRecord.fill(0);
     const std::int32_t available = std::min(kEndRecordSize, span - k);
-    std::memcpy(s.EndRecord.data(), tail.data() + k, static_cast<std::size_t>(available));
+    std::memcpy(s.endRecord.data(), tail.data() + k, static_cast<std::size_t>(available));
     return true;
   }
   return false;
@@ -93,11 +96,11 @@ struct DirectoryPlace {
 };
 
 // Fills place from the ZIP64 end record named by a locator right before the
-// end record. False, with the error set, when the locator is there but its
+// end record. False, with the failure set, when the locator is there but its
 // record is not; true otherwise (also when there is no locator).
-bool ReadZip64End(EngineState& s, DirectoryPlace& place) {
+bool ReadZip64End(Opening& s, DirectoryPlace& place) {
   std::array<std::uint8_t, kZip64LocatorSize> locator{};
-  const ZipSize locatorOffset = s.EndRecordOffset - kZip64LocatorSize;
+  const ZipSize locatorOffset = s.c.endRecordOffset - kZip64LocatorSize;
   if (locatorOffset < 0 || !ReadAt(s, locatorOffset, locator.data(), kZip64LocatorSize) ||
       ReadU32(locator.data()) != kZip64LocatorSignature)
     return true;
@@ -110,17 +113,12 @@ bool ReadZip64End(EngineState& s, DirectoryPlace& place) {
       ReadU32(record.data()) != kZip64EndSignature) {
     at = locatorOffset - kZip64EndRecordSize;
     if (!ReadAt(s, at, record.data(), kZip64EndRecordSize) ||
-        ReadU32(record.data()) != kZip64EndSignature) {
-      SetError(kErrDamaged, "This is not a ZIP file or the structure of ZIP file is damaged!");
-      return false;
-    }
+        ReadU32(record.data()) != kZip64EndSignature)
+      return s.Fail(kErrDamaged, kNotZip);
   }
   const std::uint64_t size = ReadU64(record.data() + 40);
   const std::uint64_t offset = ReadU64(record.data() + 48);
-  if (size >= kMaxZipValue || offset >= kMaxZipValue) {
-    SetError(kErrDamaged, "This is not a ZIP file or the structure of ZIP file is damaged!");
-    return false;
-  }
+  if (size >= kMaxZipValue || offset >= kMaxZipValue) return s.Fail(kErrDamaged, kNotZip);
   place.count = ReadU64(record.data() + 32);
   place.size = static_cast<ZipSize>(size);
   place.offset = static_cast<ZipSize>(offset);
@@ -133,7 +131,7 @@ bool ReadZip64End(EngineState& s, DirectoryPlace& place) {
 // front) moves the central directory away from the offset the end record
 // states, to where its size places it before the end record. That distance
 // moves every stored offset alike. Zero when the directory is where stated.
-ZipSize FrontShift(const EngineState& s, const DirectoryPlace& place) {
+ZipSize FrontShift(const Opening& s, const DirectoryPlace& place) {
   const ZipSize actual = place.end - place.size;
   if (actual <= place.offset) return 0;
   std::array<std::uint8_t, 4> signature{};
@@ -149,8 +147,8 @@ ZipSize FrontShift(const EngineState& s, const DirectoryPlace& place) {
 // per 64 KiB, not three per header.
 class DirectoryReader {
  public:
-  DirectoryReader(const EngineState& s, ZipSize offset) : s_(s), position_(offset) {
-    platform::Seek(s_.ArchiveHandle, offset, platform::SeekOrigin::Begin);
+  DirectoryReader(const Opening& s, ZipSize offset) : s_(s), position_(offset) {
+    platform::Seek(s_.c.archiveHandle, offset, platform::SeekOrigin::Begin);
   }
   // The next n bytes, or nullptr when the file ends before them.
   const std::uint8_t* Take(std::int32_t n) {
@@ -160,7 +158,7 @@ class DirectoryReader {
       start_ = 0;
       while (end_ < static_cast<std::size_t>(n)) {
         buffer_.resize(end_ + kChunk);
-        const std::int32_t got = platform::Read(s_.ArchiveHandle, buffer_.data() + end_, kChunk);
+        const std::int32_t got = platform::Read(s_.c.archiveHandle, buffer_.data() + end_, kChunk);
         if (got <= 0) return nullptr;
         end_ += static_cast<std::size_t>(got);
       }
@@ -184,7 +182,7 @@ class DirectoryReader {
 
  private:
   static constexpr std::int32_t kChunk = 65536;
-  const EngineState& s_;
+  const Opening& s_;
   ZipSize position_;
   std::vector<std::uint8_t> buffer_;
   std::size_t start_ = 0, end_ = 0;
@@ -251,45 +249,35 @@ void SplitEntryName(const char* name, std::string& folder, std::string& fileName
   if (fileName.empty() && folder.empty()) lowered(0, length, fileName);
 }
 
-std::int32_t OpenArchive(const std::string& fileName) {
+bool ReadCatalog(const std::string& fileName, const std::string& charsetSetting, Catalog& catalog,
+                 FailureText& failure, bool& isArchive) {
   using platform::SeekOrigin;
-  EngineState& s = Engine();
-  s.ErrorNo = 0;
-  s.ErrorMsg.clear();
-  s.StoppedEntry = -1;
-  if (s.ArchiveHandle != platform::kNoFile) {
-    platform::Close(s.ArchiveHandle);
-    s.ArchiveHandle = platform::kNoFile;
-  }
+  catalog = Catalog{};
+  isArchive = false;
+  Opening s{catalog};
+  const auto failed = [&](std::int32_t number, std::string message) {
+    failure = {number, std::move(message)};
+    catalog = Catalog{};  // nothing of it stays, the file closes
+    return false;
+  };
+  s.c.archiveName = fileName;
+  s.c.archiveHandle = platform::OpenForReading(fileName);
+  if (s.c.archiveHandle == platform::kNoFile) return failed(kErrOpen, "Can not open file " + fileName + " !");
+  s.c.archiveSize = std::max<ZipSize>(0, platform::Seek(s.c.archiveHandle, 0, SeekOrigin::End));
+  if (!FindEndRecord(s)) return failed(kErrDamaged, kNotZip);
+  isArchive = true;
 
-  s.ArchiveName = fileName;
-  s.ArchiveHandle = platform::OpenForReading(s.ArchiveName);
-  if (s.ArchiveHandle == platform::kNoFile) {
-    SetError(kErrOpen, "Can not open file " + s.ArchiveName + " !");
-    return kOpenFailed;
-  }
-
-  s.EndRecordOffset = -1;
-  s.ArchiveSize = std::max<ZipSize>(0, platform::Seek(s.ArchiveHandle, 0, SeekOrigin::End));
-  if (!FindEndRecord(s)) {
-    platform::Close(s.ArchiveHandle);
-    s.ArchiveHandle = platform::kNoFile;
-    SetError(kErrDamaged, "This is not a ZIP file or the structure of ZIP file is damaged!");
-    return kOpenFailed;
-  }
-
-  ClearCatalog(s);
   DirectoryPlace place;
-  place.count = ReadU16(s.EndRecord.data() + 10);
-  place.size = ReadU32(s.EndRecord.data() + 12);
-  place.offset = ReadU32(s.EndRecord.data() + 16);
-  place.end = s.EndRecordOffset;
-  if (!ReadZip64End(s, place)) return FailReadingHeaders(s.ErrorNo, s.ErrorMsg);
+  place.count = ReadU16(s.endRecord.data() + 10);
+  place.size = ReadU32(s.endRecord.data() + 12);
+  place.offset = ReadU32(s.endRecord.data() + 16);
+  place.end = s.c.endRecordOffset;
+  if (!ReadZip64End(s, place)) return failed(s.failure.number, s.failure.message);
   if (place.count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-    return FailReadingHeaders(kErrDamaged, "The central directory holds more entries than are supported!");
+    return failed(kErrDamaged, "The central directory holds more entries than are supported!");
   const ZipSize shift = FrontShift(s, place);
   const ZipSize directoryEnd = place.offset + shift + place.size;
-  s.CentralOffset = place.offset + shift;
+  s.c.centralOffset = place.offset + shift;
 
   // Every record the end record counts must be there. Records beyond that
   // count are read too while they lie inside the directory's stated size: a
@@ -297,16 +285,15 @@ std::int32_t OpenArchive(const std::string& fileName) {
   DirectoryReader reader(s, place.offset + shift);
   // Room for the counted records, but no more than the directory's bytes can
   // hold: a hostile count reserves nothing it does not have.
-  const ZipSize directoryRoom = std::clamp<ZipSize>(place.size, 0, s.ArchiveSize);
-  s.Entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+  const ZipSize directoryRoom = std::clamp<ZipSize>(place.size, 0, s.c.archiveSize);
+  s.c.entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
       place.count, static_cast<std::uint64_t>(directoryRoom / kCentralHeaderSize))));
   for (std::uint64_t n = 0;; ++n) {
     if (n >= place.count && (reader.Position() + kCentralHeaderSize > directoryEnd ||
                              !reader.AtCentralHeader()))
       break;
     const std::uint8_t* h = reader.Take(kCentralHeaderSize);
-    if (h == nullptr)
-      return FailReadingHeaders(kErrRead, "Error reading from file " + s.ArchiveName + " !");
+    if (h == nullptr) return failed(kErrRead, "Error reading from file " + fileName + " !");
     std::array<std::uint8_t, kCentralHeaderSize> header{};
     std::memcpy(header.data(), h, kCentralHeaderSize);
     h = header.data();
@@ -316,9 +303,8 @@ std::int32_t OpenArchive(const std::string& fileName) {
     const std::int32_t extraLength = ReadU16(h + 30);
     const std::int32_t commentLength = ReadU16(h + 32);
     const std::uint8_t* rest = reader.Take(nameLength + extraLength + commentLength);
-    if (rest == nullptr) return FailReadingHeaders(kErrDamaged, ReadFailure(s));
-    if (ReadU32(h) != kCentralSignature)
-      return FailReadingHeaders(kErrDamaged, "The structure of central directory is damaged!");
+    if (rest == nullptr) return failed(kErrDamaged, "Error reading from file " + fileName + "!");
+    if (ReadU32(h) != kCentralSignature) return failed(kErrDamaged, kDirectoryDamaged);
 
     TZFItem item;
     item.CentralFlags = ReadU16(h + 8);
@@ -331,7 +317,7 @@ std::int32_t OpenArchive(const std::string& fileName) {
     item.HeaderOffset = ReadU32(h + 42);
     if (!ApplyZip64Extra(rest + nameLength, extraLength, item.UnpackedSize == kAllOnes32,
                          item.PackedSize == kAllOnes32, item.HeaderOffset == kAllOnes32, item))
-      return FailReadingHeaders(kErrDamaged, "The structure of central directory is damaged!");
+      return failed(kErrDamaged, kDirectoryDamaged);
     item.HeaderOffset += shift;
     item.Encrypted = (item.CentralFlags & kFlagEncrypted) != 0;
     item.Encryption = EncryptionOf(item.CentralFlags, item.Method, rest + nameLength, extraLength);
@@ -345,78 +331,67 @@ std::int32_t OpenArchive(const std::string& fileName) {
         item.AesStrength = aes.strength;
       }
     }
-    item.Selected = false;
-    if (item.UnpackedSize > std::numeric_limits<ZipSize>::max() - s.TotalSize ||
-        s.Entries.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-      return FailReadingHeaders(kErrDamaged, "The central directory holds more than is supported!");
-    s.TotalSize += item.UnpackedSize;
-    s.Entries.push_back(std::move(item));
+    if (item.UnpackedSize > std::numeric_limits<ZipSize>::max() - s.c.totalSize ||
+        s.c.entries.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+      return failed(kErrDamaged, "The central directory holds more than is supported!");
+    s.c.totalSize += item.UnpackedSize;
+    s.c.entries.push_back(std::move(item));
     // The extra field may carry a Unicode name; names are decoded once the
     // whole catalog is known (the code page is chosen from all of them).
-    SetStoredName(s.Entries.back(),
+    SetStoredName(s.c.entries.back(),
                   std::string_view(reinterpret_cast<const char*>(rest), nameLength),
-                  s.Entries.back().CentralFlags, rest + nameLength, extraLength);
+                  s.c.entries.back().CentralFlags, rest + nameLength, extraLength);
   }
-  DecodeEntryNames();
+  DecodeEntryNames(catalog, charsetSetting);
   // Once per catalog: a batch over a few entries of a large archive does not
   // sort them all again.
-  FindCatalogLimits(s);
-  return 0;
+  FindCatalogLimits(catalog);
+  return true;
 }
 
 namespace {
 
-// What opening learns about an archive, kept aside while another one is tried.
-struct CatalogFields {
-  std::string archiveName;
-  std::string archiveNameCharset;
-  platform::FileHandle handle = platform::kNoFile;
-  ZipSize archiveSize = 0;
-  ZipSize endRecordOffset = -1;
-  std::array<std::uint8_t, 22> endRecord{};
-  std::vector<TZFItem> entries;
-  ZipSize totalSize = 0;
-  ZipSize centralOffset = 0;
-  std::vector<ZipSize> limits;
-  bool overlap = false;
-  bool recovered = false;
-  std::vector<std::uint8_t> recoveredIncomplete;
+enum class OnFailure {
+  kKeep,              // the open catalog stays
+  kKeepUnlessZip,     // it stays unless the file was an archive with a damaged directory
+  kClose,             // nothing stays open
 };
 
-void SwapCatalog(EngineState& s, CatalogFields& c) {
-  using std::swap;
-  swap(s.ArchiveName, c.archiveName);
-  swap(s.ArchiveNameCharset, c.archiveNameCharset);
-  swap(s.ArchiveHandle, c.handle);
-  swap(s.ArchiveSize, c.archiveSize);
-  swap(s.EndRecordOffset, c.endRecordOffset);
-  swap(s.EndRecord, c.endRecord);
-  swap(s.Entries, c.entries);
-  swap(s.TotalSize, c.totalSize);
-  swap(s.CentralOffset, c.centralOffset);
-  swap(s.EntryLimits, c.limits);
-  swap(s.EntriesOverlap, c.overlap);
-  swap(s.Recovered, c.recovered);
-  swap(s.RecoveredIncomplete, c.recoveredIncomplete);
-  s.CurrentEntry = nullptr;
+// Opens with `read` (the central directory, or the recovery scan). The new
+// catalog is committed only when that succeeds; on failure the open one stays
+// or closes as `onFailure` says.
+std::int32_t OpenWith(bool (*read)(const std::string&, const std::string&, Catalog&, FailureText&, bool&),
+                      const std::string& fileName, OnFailure onFailure) {
+  Session& s = DefaultSession();
+  s.ClearError();
+  Catalog opened;
+  FailureText failure;
+  bool isArchive = false;
+  if (!read(fileName, s.nameCharset, opened, failure, isArchive)) {
+    if (onFailure == OnFailure::kClose || (onFailure == OnFailure::kKeepUnlessZip && isArchive)) {
+      s.Commit(Catalog{});
+      s.stoppedEntry = -1;
+    }
+    s.SetFailure(failure);
+    return kOpenFailed;
+  }
+  s.Commit(std::move(opened));
+  s.stoppedEntry = -1;
+  return 0;
 }
 
 }  // namespace
 
-std::int32_t TryOpenArchive(const std::string& fileName) {
-  EngineState& s = Engine();
-  // The open catalog steps aside (its handle stays open) and the new one is
-  // built in its place; it is committed only when opening succeeds.
-  CatalogFields previous;
-  SwapCatalog(s, previous);
-  const std::int32_t result = OpenArchive(fileName);
-  if (result == 0) {
-    platform::Close(previous.handle);
-    return 0;
-  }
-  SwapCatalog(s, previous);  // back as it was; the error stays the failure's
-  if (previous.handle != platform::kNoFile) platform::Close(previous.handle);
-  return result;
+// A file that cannot be opened, or is no archive at all, leaves the catalog
+// that was open; an archive whose directory is damaged closes it.
+std::int32_t OpenArchive(const std::string& fileName) {
+  return OpenWith(&ReadCatalog, fileName, OnFailure::kKeepUnlessZip);
 }
+
+std::int32_t TryOpenArchive(const std::string& fileName) { return OpenWith(&ReadCatalog, fileName, OnFailure::kKeep); }
+
+std::int32_t RecoverArchive(const std::string& fileName) { return OpenWith(&ScanCatalog, fileName, OnFailure::kClose); }
+
+bool IsArchiveRecovered() { return DefaultSession().catalog.recovered; }
 
 }  // namespace vantelo

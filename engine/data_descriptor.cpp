@@ -1,6 +1,6 @@
 #include "engine/data_descriptor.h"
 
-#include "engine/engine_state.h"
+#include "engine/byte_fields.h"
 
 namespace vantelo {
 namespace {

@@ -1,10 +1,12 @@
 // The unzip engine's public interface: the procedures the front ends call and
 // the catalog entry record.
 //
-// One engine state exists for the life of the program, so at most one archive
-// is open and at most one batch runs at a time. Failures are reported as an
-// error number (the result, or ErrorNo) plus a message read with
-// GetLastMessage(); the procedures do not throw for them. The one exception is
+// The procedures work on one session for the life of the program, so at most
+// one archive is open and at most one batch runs at a time; a batch may
+// decode on several threads (SetThreadCount), and while it runs another
+// thread may call GetProgress, RequestBreak and the catalog queries.
+// Failures are reported as an error number (the result) plus a message read
+// with GetLastMessage(); the procedures do not throw for them. The one exception is
 // an entry index outside the catalog, which throws std::out_of_range carrying
 // "List index out of bounds (N)".
 #pragma once
@@ -20,12 +22,13 @@ namespace vantelo {
 // pass 4 GiB, and totals of many entries pass any 32-bit range.
 using ZipSize = std::int64_t;
 
-// Called by a running batch at most once every 200 ms, from input refills. It
-// may call GetProgress and RequestBreak; an exception escaping it stops the
-// batch with error 22.
+// Called by a running batch, on the thread that started it, at most once
+// every 200 ms and at least that often while entries are being done. It may
+// call GetProgress and RequestBreak; an exception escaping it stops the batch
+// with error 22.
 using TProgressProc = std::function<void()>;
 
-// Error numbers held in ErrorNo.
+// Error numbers.
 enum ErrorNumber : std::int32_t {
   kNoError = 0,
   kErrDamaged = 1,        // damaged structure, or a folder cannot be created
@@ -73,7 +76,6 @@ struct TZFItem {
   // page, kept to read it again in another one; empty when they are
   // EntryPath's own bytes (PathIsStored) or the name came as UTF-8.
   std::string StoredName;
-  const char* ItemStatus = nullptr;  // a kStatus text of the last batch that handled it, or none
   ZipSize HeaderOffset = 0;  // of the local header, in the archive file
   ZipSize PackedSize = 0;
   ZipSize UnpackedSize = 0;
@@ -91,7 +93,6 @@ struct TZFItem {
   std::uint8_t AesStrength = 0;
   EntryEncryption Encryption = EntryEncryption::kNone;
   bool Encrypted = false;
-  bool Selected = false;
   bool HasUnicodeName = false;  // given by flag bit 11 or a Unicode Path field: EntryPath is it
   bool PathIsStored = false;    // a code-page name whose reading equals its stored bytes
 };
@@ -202,7 +203,7 @@ void SetThreadCount(std::int32_t count);
 std::int32_t GetThreadCount();
 
 // Batches: extract or test all entries, the selected ones, or one entry.
-// Each returns ErrorNo (0 when the batch reached its end).
+// Each returns the error number (0 when the batch reached its end).
 std::int32_t ExtractAll(const std::string& destDir, const std::string& password, bool overwrite,
                         bool useFolderNames, bool testOnly, TProgressProc callback);
 std::int32_t ExtractSelected(const std::string& destDir, const std::string& password,

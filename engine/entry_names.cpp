@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "engine/crc32.h"
-#include "engine/engine_state.h"
+#include "engine/byte_fields.h"
+#include "engine/catalog.h"
+#include "engine/session.h"
 #include "platform/charset.h"
 
 namespace vantelo {
@@ -190,14 +192,13 @@ std::string_view StoredBytes(const TZFItem& item) {
 
 }  // namespace
 
-void DecodeEntryNames() {
-  EngineState& s = Engine();
-  std::string charset = s.NameCharset;
+void DecodeEntryNames(Catalog& catalog, const std::string& charsetSetting) {
+  std::string charset = charsetSetting;
   if (charset.empty()) {
     // The usual case, every name valid UTF-8 (ASCII included), needs no copy
     // of the names; the others go to the choice as they are.
     bool allUtf8 = true;
-    for (const TZFItem& item : s.Entries)
+    for (const TZFItem& item : catalog.entries)
       if (!item.HasUnicodeName && !IsValidUtf8(StoredBytes(item))) {
         allUtf8 = false;
         break;
@@ -206,13 +207,13 @@ void DecodeEntryNames() {
       charset = kUtf8Charset;
     } else {
       std::vector<std::string> legacy;
-      for (const TZFItem& item : s.Entries)
+      for (const TZFItem& item : catalog.entries)
         if (!item.HasUnicodeName) legacy.emplace_back(StoredBytes(item));
       charset = ChooseLegacyCharset(legacy);
     }
   }
-  s.ArchiveNameCharset = charset;
-  for (TZFItem& item : s.Entries) {
+  catalog.nameCharset = charset;
+  for (TZFItem& item : catalog.entries) {
     if (item.HasUnicodeName) continue;
     std::string stored = item.PathIsStored ? std::move(item.EntryPath) : std::move(item.StoredName);
     std::string decoded = DecodeLegacyName(stored, charset);
@@ -226,13 +227,14 @@ void DecodeEntryNames() {
 bool SetNameCharset(const std::string& charset) {
   const std::optional<std::string> id = CanonicalCharsetName(charset);
   if (!id) return false;
-  Engine().NameCharset = *id;
-  DecodeEntryNames();
+  Session& s = DefaultSession();
+  s.nameCharset = *id;
+  DecodeEntryNames(s.catalog, s.nameCharset);
   return true;
 }
 
-std::string GetNameCharset() { return Engine().NameCharset; }
+std::string GetNameCharset() { return DefaultSession().nameCharset; }
 
-std::string GetArchiveNameCharset() { return Engine().ArchiveNameCharset; }
+std::string GetArchiveNameCharset() { return DefaultSession().catalog.nameCharset; }
 
 }  // namespace vantelo

@@ -62,9 +62,8 @@ std::optional<std::string> CanonicalCharsetName(const std::string& name);
 // The code page of an archive's legacy names (rule 3 above, without the user's choice).
 std::string ChooseLegacyCharset(const std::vector<std::string>& legacyNames);
 
-// Decodes every catalog entry's name with the engine's character set setting
-// and splits it into folder, file name and extension. Run after the catalog is
-// read and whenever the setting changes.
-void DecodeEntryNames();
+// DecodeEntryNames (catalog.h) decodes every entry's name with the
+// character set setting, after the catalog is read and whenever the setting
+// changes.
 
 }  // namespace vantelo

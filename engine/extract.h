@@ -1,6 +1,5 @@
-// Extraction of one entry and the batch over the catalog. Internal to the
-// engine: the public entry points are ExtractAll, ExtractSelected and
-// ExtractEntry in engine.h.
+// The rules an entry's name and place in the archive must keep before
+// anything of it is written. Internal to the engine.
 #pragma once
 
 #include <cstdint>
@@ -13,19 +12,6 @@
 #include "platform/platform.h"
 
 namespace vantelo {
-
-// Handles the current entry once the batch has read its local header and name
-// and left the pipeline's input on its data: builds the output path, creates folders and the
-// output file (nothing in test mode), decodes, checks the CRC-32 and writes the
-// status text. The file is written under a temporary name beside its target and
-// put in place only when the entry ends "Ok.".
-void ExtractCurrentEntry();
-// Creates DestDir + EntryFolder with every missing level, never through a
-// link: error 1 when a level cannot be made, skipped as unsafe when a link or
-// another non-folder stands on the way.
-void MakeEntryFolder();
-// Runs a batch over the entries First..Last with the options already stored.
-void ProcessEntries(std::int32_t first, std::int32_t last);
 
 // The name without its "." levels ("./docs/./a.txt" is "docs/a.txt"; a name of
 // "." levels only, "./", is ""). A last level "." stays: it is no file name.
@@ -54,8 +40,5 @@ bool BreaksWindowsNameRules(const char* name);
 // entry reach past its limit: entries overlap.
 bool FindEntryLimits(const std::vector<TZFItem>& entries, ZipSize centralOffset,
                      std::vector<ZipSize>& limits);
-// The message of a batch refused for overlapping entries.
-inline constexpr const char* kOverlapMessage =
-    "Entries of the ZIP file overlap each other or its central directory!";
 
 }  // namespace vantelo

@@ -5,7 +5,7 @@
 #include <limits>
 #include <numeric>
 
-#include "engine/engine_state.h"
+#include "engine/catalog.h"
 #include "engine/extract.h"
 
 namespace vantelo {
@@ -41,8 +41,8 @@ bool FindEntryLimits(const std::vector<TZFItem>& entries, ZipSize centralOffset,
   return true;
 }
 
-void FindCatalogLimits(EngineState& s) {
-  s.EntriesOverlap = !FindEntryLimits(s.Entries, s.CentralOffset, s.EntryLimits);
+void FindCatalogLimits(Catalog& catalog) {
+  catalog.entriesOverlap = !FindEntryLimits(catalog.entries, catalog.centralOffset, catalog.entryLimits);
 }
 
 }  // namespace vantelo

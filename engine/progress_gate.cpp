@@ -1,24 +1,33 @@
 #include "engine/progress_gate.h"
 
-#include "engine/engine_state.h"
+#include <utility>
+
+#include "platform/platform.h"
 
 namespace vantelo {
 
+ProgressGate::ProgressGate(TProgressProc procedure, const std::atomic<bool>& userBreak,
+                           std::function<void()> beforeCall)
+    : procedure_(std::move(procedure)),
+      userBreak_(userBreak),
+      beforeCall_(std::move(beforeCall)),
+      lastTick_(platform::TickCount()) {}
+
 EntryResult ProgressGate::BeforeRefill() {
-  EngineState& s = Engine();
   // Progress, at most once per 200 ms; the signed difference survives the tick wrap.
   const std::uint32_t now = platform::TickCount();
-  if (static_cast<std::int32_t>(now - s.LastCallbackTick) > 200) {
-    s.LastCallbackTick = now;
-    if (s.Callback) {
+  if (static_cast<std::int32_t>(now - lastTick_) > 200) {
+    lastTick_ = now;
+    if (procedure_) {
+      if (beforeCall_) beforeCall_();
       try {
-        s.Callback();
+        procedure_();
       } catch (...) {
         return EntryResult::kCallbackFailed;
       }
     }
   }
-  if (s.UserBreak) return EntryResult::kUserBreak;
+  if (userBreak_.load(std::memory_order_relaxed)) return EntryResult::kUserBreak;
   return EntryResult::kOk;
 }
 

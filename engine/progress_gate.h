@@ -1,17 +1,34 @@
-// What a running batch does before every entry and every input refill: its
-// progress procedure (at most once per 200 ms by the tick count; an exception
-// from it stops the batch with error 22), then the user's break request. So
-// the procedure runs at least every 200 ms however small the entries are.
+// What a running batch looks at before every entry and every input refill on
+// its own thread: its progress procedure (at most once per 200 ms by the tick
+// count; an exception from it stops the batch with error 22), then the user's
+// break request. So the procedure runs at least every 200 ms however small
+// the entries are. (Workers decoding ahead have a gate of their own:
+// decode_workers.cpp.)
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "engine/engine.h"
 #include "engine/pipeline/entry_input.h"
 
 namespace vantelo {
 
-// Reads and updates the batch's Callback, LastCallbackTick and UserBreak.
 class ProgressGate final : public RefillGate {
  public:
+  // beforeCall brings the counters the procedure may read up to date.
+  ProgressGate(TProgressProc procedure, const std::atomic<bool>& userBreak,
+               std::function<void()> beforeCall = {});
   EntryResult BeforeRefill() override;
+  void SetProcedure(TProgressProc procedure) { procedure_ = std::move(procedure); }
+  std::uint32_t LastCallTick() const { return lastTick_; }
+
+ private:
+  TProgressProc procedure_;
+  const std::atomic<bool>& userBreak_;
+  std::function<void()> beforeCall_;
+  std::uint32_t lastTick_;
 };
 
 }  // namespace vantelo

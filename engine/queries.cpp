@@ -1,22 +1,25 @@
-// Query and control procedures over the catalog and the batch counters.
+// Query and control procedures over the default session: its catalog, the
+// marks on its entries and the batch counters.
 #include <algorithm>
 #include <stdexcept>
 #include <thread>
 
-#include "engine/engine_state.h"
 #include "engine/methods/method_table.h"
+#include "engine/session.h"
 
 namespace vantelo {
 namespace {
 
+Session& S() { return DefaultSession(); }
+
 // The entry list's index error: callers pass only indexes of existing rows, so
 // anything else is a programming error and escapes as an exception.
-TZFItem& Entry(std::int32_t index) {
-  EngineState& s = Engine();
-  if (index < 0 || index >= static_cast<std::int32_t>(s.Entries.size()))
+std::size_t Checked(std::int32_t index) {
+  if (index < 0 || index >= S().catalog.Count())
     throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-  return s.Entries[static_cast<std::size_t>(index)];
+  return static_cast<std::size_t>(index);
 }
+const TZFItem& Entry(std::int32_t index) { return S().catalog.entries[Checked(index)]; }
 
 // Folder, name and extension are split from the decoded name when asked for:
 // the catalog holds each name once.
@@ -31,21 +34,23 @@ NameParts SplitName(std::int32_t index) {
 
 }  // namespace
 
-std::int32_t GetEntryCount() { return static_cast<std::int32_t>(Engine().Entries.size()); }
+std::int32_t GetEntryCount() { return S().catalog.Count(); }
 
-ZipSize GetTotalSize() { return Engine().TotalSize; }
+ZipSize GetTotalSize() { return S().catalog.totalSize; }
 
 std::int32_t GetSelectedCount() {
+  const EntryMarks& marks = S().marks;
   std::int32_t count = 0;
-  for (const TZFItem& item : Engine().Entries)
-    if (item.Selected) ++count;
+  for (std::size_t i = 0; i < marks.size(); ++i)
+    if (marks.Selected(i)) ++count;
   return count;
 }
 
 ZipSize GetSelectedSize() {
+  const Session& s = S();
   ZipSize sum = 0;
-  for (const TZFItem& item : Engine().Entries)
-    if (item.Selected) sum += item.UnpackedSize;
+  for (std::size_t i = 0; i < s.marks.size(); ++i)
+    if (s.marks.Selected(i)) sum += s.catalog.entries[i].UnpackedSize;
   return sum;
 }
 
@@ -53,7 +58,7 @@ std::string GetEntryName(std::int32_t index) { return SplitName(index).name; }
 std::string GetEntryExt(std::int32_t index) { return SplitName(index).ext; }
 std::string GetEntryFolder(std::int32_t index) { return SplitName(index).folder; }
 std::string GetEntryStatus(std::int32_t index) {
-  const char* status = Entry(index).ItemStatus;
+  const char* status = S().marks.Verdict(Checked(index));
   return status != nullptr ? status : "";
 }
 std::uint16_t GetEntryDate(std::int32_t index) { return Entry(index).FileDate; }
@@ -61,50 +66,48 @@ std::uint16_t GetEntryTime(std::int32_t index) { return Entry(index).FileTime; }
 ZipSize GetEntrySize(std::int32_t index) { return Entry(index).UnpackedSize; }
 ZipSize GetEntryPackedSize(std::int32_t index) { return Entry(index).PackedSize; }
 bool GetEntryEncrypted(std::int32_t index) { return Entry(index).Encrypted; }
-bool GetEntrySelected(std::int32_t index) { return Entry(index).Selected; }
+bool GetEntrySelected(std::int32_t index) { return S().marks.Selected(Checked(index)); }
 std::uint16_t GetEntryMethod(std::int32_t index) { return Entry(index).Method; }
 std::string GetMethodName(std::uint16_t method) { return MethodName(method); }
 std::vector<std::string> GetSupportedMethodNames() { return SupportedMethodNames(); }
 
 bool SetEntrySelected(std::int32_t index, bool value) {
-  Entry(index).Selected = value;
+  S().marks.Select(Checked(index), value);
   return true;
 }
 
-std::string GetLastMessage() { return Engine().ErrorMsg; }
+std::string GetLastMessage() { return S().errorMessage; }
 
-std::int32_t GetSkippedCount() { return Engine().SkippedCount; }
+std::int32_t GetSkippedCount() { return S().counters.skipped.load(std::memory_order_relaxed); }
 
-std::int32_t GetStoppedEntry() { return Engine().StoppedEntry; }
+std::int32_t GetStoppedEntry() { return S().stoppedEntry; }
 
-bool GetStoppedForMethod() { return Engine().StoppedEntry >= 0 && Engine().StoppedForMethod; }
+bool GetStoppedForMethod() { return S().stoppedEntry >= 0 && S().stoppedForMethod; }
 
 bool GetProgress(std::int32_t& files, ZipSize& bytes) {
-  const EngineState& s = Engine();
-  files = s.FilesDone;
-  bytes = s.BytesDone;
+  const BatchCounters& c = S().counters;
+  files = c.filesDone.load(std::memory_order_relaxed);
+  bytes = c.bytesDone.load(std::memory_order_relaxed);
   return true;
 }
 
-void SetThreadCount(std::int32_t count) { Engine().ThreadCount = std::clamp(count, 0, kMaxThreads); }
+bool RequestBreak() {
+  S().userBreak.store(true, std::memory_order_relaxed);
+  return true;
+}
+
+void SetThreadCount(std::int32_t count) { S().threadCount = std::clamp(count, 0, kMaxThreads); }
 
 std::int32_t GetThreadCount() {
-  const std::int32_t set = Engine().ThreadCount;
+  const std::int32_t set = S().threadCount;
   if (set > 0) return set;
   return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1, kMaxThreads);
 }
 
-bool RequestBreak() {
-  Engine().UserBreak = 1;
-  return true;
-}
-
 std::int32_t CloseArchive() {
-  EngineState& s = Engine();
-  platform::Close(s.ArchiveHandle);
-  s.ArchiveHandle = platform::kNoFile;
-  ClearCatalog(s);
-  s.StoppedEntry = -1;
+  Session& s = S();
+  s.Commit(Catalog{});
+  s.stoppedEntry = -1;
   return 0;
 }
 

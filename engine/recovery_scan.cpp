@@ -52,7 +52,8 @@
 
 #include "engine/crc32.h"
 #include "engine/crypto/entry_cipher.h"
-#include "engine/engine_state.h"
+#include "engine/byte_fields.h"
+#include "engine/catalog.h"
 #include "engine/entry_names.h"
 #include "engine/methods/method_table.h"
 #include "engine/pipeline/entry_pipeline.h"
@@ -578,41 +579,34 @@ bool HasLocalHeaderNearStart(ByteSource& source, ZipSize fileSize) {
   return FindHeader(reader, 0, kNearStart, h, item) >= 0;
 }
 
-std::int32_t RecoverArchive(const std::string& fileName) {
-  EngineState& s = Engine();
-  s.ErrorNo = 0;
-  s.ErrorMsg.clear();
-  s.StoppedEntry = -1;
-  if (s.ArchiveHandle != platform::kNoFile) {
-    platform::Close(s.ArchiveHandle);
-    s.ArchiveHandle = platform::kNoFile;
+bool ScanCatalog(const std::string& fileName, const std::string& charsetSetting, Catalog& catalog,
+                 FailureText& failure, bool& isArchive) {
+  catalog = Catalog{};
+  isArchive = false;
+  catalog.archiveName = fileName;
+  catalog.archiveHandle = OpenWithSize(fileName, catalog.archiveSize);
+  if (catalog.archiveHandle == platform::kNoFile) {
+    failure = {kErrOpen, "Can not open file " + fileName + " !"};
+    return false;
   }
-  ClearCatalog(s);
-  s.ArchiveName = fileName;
-  s.ArchiveHandle = OpenWithSize(fileName, s.ArchiveSize);
-  if (s.ArchiveHandle == platform::kNoFile) {
-    SetError(kErrOpen, "Can not open file " + s.ArchiveName + " !");
-    return kOpenFailed;
-  }
-  s.EndRecordOffset = -1;
   ScannedEntries found;
-  FileSource source(s.ArchiveHandle);
-  ScanLocalHeaders(source, s.ArchiveSize, found);
+  FileSource source(catalog.archiveHandle);
+  ScanLocalHeaders(source, catalog.archiveSize, found);
   if (found.entries.empty()) {
-    platform::Close(s.ArchiveHandle);
-    s.ArchiveHandle = platform::kNoFile;
-    SetError(kErrDamaged, "Nothing recovered: no entry of a ZIP file was found in " + s.ArchiveName + " !");
-    return kOpenFailed;
+    catalog = Catalog{};
+    failure = {kErrDamaged, "Nothing recovered: no entry of a ZIP file was found in " + fileName + " !"};
+    return false;
   }
-  s.Entries = std::move(found.entries);
-  s.RecoveredIncomplete = std::move(found.incomplete);
-  s.TotalSize = found.totalSize;
-  s.Recovered = true;
+  isArchive = true;
+  catalog.entries = std::move(found.entries);
+  catalog.recoveredIncomplete = std::move(found.incomplete);
+  catalog.totalSize = found.totalSize;
+  catalog.recovered = true;
   // Every entry ends before the next one starts; the last by the end of the file.
-  s.CentralOffset = s.ArchiveSize;
-  DecodeEntryNames();
-  FindCatalogLimits(s);
-  return 0;
+  catalog.centralOffset = catalog.archiveSize;
+  DecodeEntryNames(catalog, charsetSetting);
+  FindCatalogLimits(catalog);
+  return true;
 }
 
 bool CanRecoverArchive(const std::string& fileName) {
@@ -624,7 +618,5 @@ bool CanRecoverArchive(const std::string& fileName) {
   platform::Close(file);
   return found;
 }
-
-bool IsArchiveRecovered() { return Engine().Recovered; }
 
 }  // namespace vantelo

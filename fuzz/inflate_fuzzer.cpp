@@ -6,6 +6,7 @@
 // 2 Deflate64, 3 Deflate64), then the entry's data. Where the processor runs
 // Inflate's BMI2 block loop, a Deflate or Deflate64 input is decoded with the
 // portable loop too, and the two must end alike to the bit.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -44,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pipeline.input.Reset();
     pipeline.input.Connect(&source, nullptr);
     DiscardSink nothing;
-    ZipSize bytesDone = 0;
+    std::atomic<ZipSize> bytesDone{0};
     EntryResult result = pipeline.input.FillAt(0);
     if (result == EntryResult::kOk) {
       RunningEntry entry{pipeline.input, *decoder, pipeline.window, nothing};

@@ -130,9 +130,12 @@ NameKind KindAt(FolderHandle folder, const std::string& name);
 // A file being written into a folder that is not yet visible under its name.
 struct PendingFile {
   FileHandle file = kNoFile;
-  std::string tempName;  // its hidden name in the folder; empty while it has none
+  FolderHandle home = kNoFolder;  // the folder it was made in (not owned)
+  std::string tempName;  // its hidden name in home; empty while it has none
 };
-// Creates a new pending file in folder; false when none can be created.
+// Creates a new pending file in folder (its home, which must stay open until
+// the file is published or discarded); false when none can be created.
+// Safe from several threads at once.
 bool CreatePendingFile(FolderHandle folder, PendingFile& pending);
 
 enum class PublishResult {
@@ -140,13 +143,15 @@ enum class PublishResult {
   NameTaken,  // replace == false and something already has the name
   Failed
 };
-// Gives the complete pending file its name in folder, replacing whatever file
-// or link has it when replace is true (never a folder), and closes it. On any
-// result other than Published the pending file is discarded.
+// Gives the complete pending file its name in folder, which may be another
+// folder than its home on the same file system, replacing whatever file or
+// link has the name when replace is true (never a folder), and closes it. On
+// NameTaken the pending file is discarded; on Failed it is kept as it was, to
+// be published elsewhere or discarded.
 PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
                                  const std::string& name, bool replace);
 // Closes the pending file and removes it; nothing of it remains.
-void DiscardPendingFile(FolderHandle folder, PendingFile& pending);
+void DiscardPendingFile(PendingFile& pending);
 
 // Tests only: when false, pending files always get a hidden temporary name, as
 // on file systems that cannot make unnamed files.

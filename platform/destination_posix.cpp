@@ -3,6 +3,7 @@
 #include "platform/destination.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -49,7 +50,7 @@ std::string ProcPath(FileHandle file) { return "/proc/self/fd/" + std::to_string
 // A fresh hidden name for a temporary file; unique enough that a clash is rare,
 // and every use is exclusive, so a clash only costs another try.
 std::string TempName() {
-  static std::uint32_t counter = 0;
+  static std::atomic<std::uint32_t> counter{0};  // pending files are made on several threads
   static const std::uint32_t process = static_cast<std::uint32_t>(::getpid()) << 16;
   const std::uint32_t mix = (TickCount() * 2654435761u) ^ (++counter * 40503u) ^ process;
   char name[32];
@@ -60,6 +61,8 @@ std::string TempName() {
 // Gives the open unnamed file a hidden name in folder; empty when it fails.
 std::string LinkUnderTempName(int folder, FileHandle file) {
   for (int attempt = 0; attempt < 64; ++attempt) {
+    const posix::TempFileMaking making;
+    if (!making.Allowed()) break;
     std::string name = TempName();
     posix::RegisterTempName(folder, name.c_str());
     if (::linkat(AT_FDCWD, ProcPath(file).c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
@@ -71,21 +74,21 @@ std::string LinkUnderTempName(int folder, FileHandle file) {
   return {};
 }
 
-bool RenameNoReplaceAt(int folder, const std::string& from, const std::string& to) {
+bool RenameNoReplaceAt(int fromFolder, const std::string& from, int toFolder, const std::string& to) {
 #ifdef RENAME_NOREPLACE
-  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (::renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
 #endif
   // A hard link fails when to exists, which keeps the test and the rename one step.
-  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) == 0) {
-    ::unlinkat(folder, from.c_str(), 0);
+  if (::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) == 0) {
+    ::unlinkat(fromFolder, from.c_str(), 0);
     return true;
   }
   if (errno == EEXIST) return false;
   // File systems without hard links: the best that remains is test, then rename.
   struct stat st{};
-  if (::fstatat(folder, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return false;
-  return ::renameat(folder, from.c_str(), folder, to.c_str()) == 0;
+  if (::fstatat(toFolder, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return false;
+  return ::renameat(fromFolder, from.c_str(), toFolder, to.c_str()) == 0;
 }
 
 }  // namespace
@@ -169,6 +172,7 @@ NameKind KindAt(FolderHandle folder, const std::string& name) {
 
 bool CreatePendingFile(FolderHandle folder, PendingFile& pending) {
   pending = PendingFile{};
+  pending.home = folder;
 #ifdef O_TMPFILE
   if (UnnamedFilesUsable()) {
     const int fd = ::openat(Fd(folder), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
@@ -180,6 +184,8 @@ bool CreatePendingFile(FolderHandle folder, PendingFile& pending) {
   }
 #endif
   for (int attempt = 0; attempt < 64; ++attempt) {
+    const posix::TempFileMaking making;
+    if (!making.Allowed()) return false;
     std::string name = TempName();
     posix::RegisterTempName(Fd(folder), name.c_str());
     const int fd = ::openat(Fd(folder), name.c_str(),
@@ -216,47 +222,48 @@ PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
         return PublishResult::Published;
       }
       const bool taken = errno == EEXIST;
-      if (!replace || !taken) {
-        DiscardPendingFile(folder, pending);
-        return taken ? PublishResult::NameTaken : PublishResult::Failed;
+      if (!taken) return PublishResult::Failed;
+      if (!replace) {
+        DiscardPendingFile(pending);
+        return PublishResult::NameTaken;
       }
       skipLinkAttempts = 7;
     }
     // Replacing needs a rename, which needs a name to rename from.
-    pending.tempName = LinkUnderTempName(dir, pending.file);
-    if (pending.tempName.empty()) {
-      DiscardPendingFile(folder, pending);
-      return PublishResult::Failed;
-    }
+    pending.tempName = LinkUnderTempName(Fd(pending.home), pending.file);
+    if (pending.tempName.empty()) return PublishResult::Failed;
   }
-  Close(pending.file);
-  pending.file = kNoFile;
+  const int from = Fd(pending.home);
   bool moved;
   if (replace) {
     // rename never follows a link at the target: the link itself is replaced.
     // It fails on a folder, which is not to be replaced.
-    moved = ::renameat(dir, pending.tempName.c_str(), dir, name.c_str()) == 0;
+    moved = ::renameat(from, pending.tempName.c_str(), dir, name.c_str()) == 0;
   } else {
-    moved = RenameNoReplaceAt(dir, pending.tempName, name);
+    moved = RenameNoReplaceAt(from, pending.tempName, dir, name);
   }
-  const bool taken = !moved && !replace && KindAt(folder, name) != NameKind::Nothing;
   if (moved) {
-    posix::UnregisterTempName(dir, pending.tempName.c_str());
+    Close(pending.file);
+    pending.file = kNoFile;
+    posix::UnregisterTempName(from, pending.tempName.c_str());
     pending.tempName.clear();
     return PublishResult::Published;
   }
-  DiscardPendingFile(folder, pending);
-  return taken ? PublishResult::NameTaken : PublishResult::Failed;
+  if (!replace && KindAt(folder, name) != NameKind::Nothing) {
+    DiscardPendingFile(pending);
+    return PublishResult::NameTaken;
+  }
+  return PublishResult::Failed;
 }
 
-void DiscardPendingFile(FolderHandle folder, PendingFile& pending) {
+void DiscardPendingFile(PendingFile& pending) {
   if (pending.file != kNoFile) {
     Close(pending.file);
     pending.file = kNoFile;
   }
   if (!pending.tempName.empty()) {
-    ::unlinkat(Fd(folder), pending.tempName.c_str(), 0);
-    posix::UnregisterTempName(Fd(folder), pending.tempName.c_str());
+    ::unlinkat(Fd(pending.home), pending.tempName.c_str(), 0);
+    posix::UnregisterTempName(Fd(pending.home), pending.tempName.c_str());
     pending.tempName.clear();
   }
 }

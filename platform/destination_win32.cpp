@@ -15,6 +15,7 @@
 #endif
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -89,7 +90,7 @@ bool RenameOpenFile(FileHandle file, const std::wstring& target, bool replace) {
 }
 
 std::string TempName() {
-  static std::uint32_t counter = 0;
+  static std::atomic<std::uint32_t> counter{0};  // pending files are made on several threads
   const std::uint32_t mix = (TickCount() * 2654435761u) ^ (++counter * 40503u) ^
                             (static_cast<std::uint32_t>(::GetCurrentProcessId()) << 16);
   char name[32];
@@ -188,6 +189,7 @@ NameKind KindAt(FolderHandle folder, const std::string& name) {
 
 bool CreatePendingFile(FolderHandle folder, PendingFile& pending) {
   pending = PendingFile{};
+  pending.home = folder;
   for (int attempt = 0; attempt < 64; ++attempt) {
     std::string name = TempName();
     const HANDLE file = ::CreateFileW(
@@ -211,8 +213,9 @@ bool CreatePendingFile(FolderHandle folder, PendingFile& pending) {
 PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
                                  const std::string& name, bool replace) {
   const std::wstring target = Child(*Get(folder), name);
-  // Keep the file and give it its name; a folder there is never replaced (the
-  // rename fails on it), a link is replaced itself.
+  // Keep the file and give it its name (the rename by handle moves it from
+  // its home when that is another folder); a folder there is never replaced
+  // (the rename fails on it), a link is replaced itself.
   const bool moved =
       SetDeleteOnClose(pending.file, false) && RenameOpenFile(pending.file, target, replace);
   if (moved) {
@@ -221,19 +224,22 @@ PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
     pending.tempName.clear();
     return PublishResult::Published;
   }
-  const bool taken = !replace && KindAt(folder, name) != NameKind::Nothing;
-  DiscardPendingFile(folder, pending);
-  return taken ? PublishResult::NameTaken : PublishResult::Failed;
+  SetDeleteOnClose(pending.file, true);  // pending again
+  if (!replace && KindAt(folder, name) != NameKind::Nothing) {
+    DiscardPendingFile(pending);
+    return PublishResult::NameTaken;
+  }
+  return PublishResult::Failed;
 }
 
-void DiscardPendingFile(FolderHandle folder, PendingFile& pending) {
+void DiscardPendingFile(PendingFile& pending) {
   if (pending.file != kNoFile) {
     SetDeleteOnClose(pending.file, true);
     Close(pending.file);
     pending.file = kNoFile;
   }
   if (!pending.tempName.empty()) {
-    ::DeleteFileW(win32::LongPath(Child(*Get(folder), pending.tempName)).c_str());
+    ::DeleteFileW(win32::LongPath(Child(*Get(pending.home), pending.tempName)).c_str());
     pending.tempName.clear();
   }
 }

@@ -6,9 +6,12 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
+#include <mutex>
 
 #include "platform/cleanup_registry_posix.h"
 #include "platform/interrupt_cleanup.h"
@@ -25,7 +28,8 @@ struct TempSlot {
   int folderFd = -1;
   char name[64] = {};
 };
-TempSlot g_slots[8];
+// A pending file per entry in flight: a parallel batch holds up to four per thread.
+TempSlot g_slots[80];
 
 char g_privateFolder[4096] = {};
 volatile sig_atomic_t g_havePrivateFolder = 0;
@@ -82,8 +86,13 @@ void EmptyFolder(int folderFd, int depth) {
 
 }  // namespace
 
+// Batches make pending files on several threads; the handler takes no lock
+// (a slot is marked used only once its name is complete).
+std::mutex g_slotsLock;
+
 bool RegisterTempName(int folderFd, const char* name) {
   if (std::strlen(name) >= sizeof g_slots[0].name) return false;
+  const std::lock_guard<std::mutex> lock(g_slotsLock);
   for (TempSlot& slot : g_slots) {
     if (slot.used) continue;
     slot.folderFd = folderFd;
@@ -95,6 +104,7 @@ bool RegisterTempName(int folderFd, const char* name) {
 }
 
 void UnregisterTempName(int folderFd, const char* name) {
+  const std::lock_guard<std::mutex> lock(g_slotsLock);
   for (TempSlot& slot : g_slots) {
     if (slot.used && slot.folderFd == folderFd && std::strcmp(slot.name, name) == 0) slot.used = 0;
   }
@@ -111,7 +121,34 @@ void RegisterPrivateFolder(const char* path) {
   g_havePrivateFolder = 1;
 }
 
+std::atomic<int> g_making{0};
+std::atomic<bool> g_exiting{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the handler reads them");
+
+TempFileMaking::TempFileMaking() {
+  g_making.fetch_add(1);
+  allowed_ = !g_exiting.load();
+}
+
+TempFileMaking::~TempFileMaking() { g_making.fetch_sub(1); }
+
+// Waits up to 100 ms for files being made on other threads to be registered
+// and made (the handler may also have interrupted its own thread there).
+void WaitForFilesBeingMade() {
+  timespec start{};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  while (g_making.load() > 0) {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const long elapsedMs = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+    if (elapsedMs >= 100) break;
+  }
+}
+
 void RemoveRegisteredFiles() {
+  g_exiting.store(true);
+  WaitForFilesBeingMade();
   for (TempSlot& slot : g_slots) {
     if (slot.used) ::unlinkat(slot.folderFd, slot.name, 0);
   }

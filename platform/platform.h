@@ -46,6 +46,10 @@ std::int32_t Read(FileHandle file, void* buffer, std::int32_t count);
 // Writes all count bytes (retrying short writes); returns count, or -1 when the
 // data could not be written in full.
 std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count);
+// Reads up to count bytes at offset without using or moving the file
+// position, so several threads can read one file at once; returns the bytes
+// read (0 at the end) or -1 on failure.
+std::int32_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::int32_t count);
 // Moves the file position; returns the new position or -1.
 std::int64_t Seek(FileHandle file, std::int64_t offset, SeekOrigin origin);
 void Close(FileHandle file);

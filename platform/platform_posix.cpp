@@ -151,6 +151,23 @@ std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) {
   return total;
 }
 
+std::int32_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::int32_t count) {
+  if (file == kNoFile || count < 0 || offset < 0) return -1;
+  auto* out = static_cast<char*>(buffer);
+  std::int32_t total = 0;
+  while (total < count) {
+    const ssize_t n = ::pread(Fd(file), out + total, static_cast<size_t>(count - total),
+                              static_cast<off_t>(offset + total));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return total > 0 ? total : -1;
+    }
+    if (n == 0) break;
+    total += static_cast<std::int32_t>(n);
+  }
+  return total;
+}
+
 std::int64_t Seek(FileHandle file, std::int64_t offset, SeekOrigin origin) {
   if (file == kNoFile) return -1;
   const int whence = origin == SeekOrigin::Begin ? SEEK_SET

@@ -134,6 +134,26 @@ std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) {
   return total;
 }
 
+std::int32_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::int32_t count) {
+  if (file == kNoFile || count < 0 || offset < 0) return -1;
+  auto* out = static_cast<char*>(buffer);
+  std::int32_t total = 0;
+  while (total < count) {
+    // The offset in an OVERLAPPED on a synchronous handle reads there; the
+    // file position it also moves is used by no one reading this way.
+    OVERLAPPED at{};
+    const std::int64_t where = offset + total;
+    at.Offset = static_cast<DWORD>(where & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    DWORD got = 0;
+    if (!::ReadFile(Native(file), out + total, static_cast<DWORD>(count - total), &got, &at))
+      return ::GetLastError() == ERROR_HANDLE_EOF ? total : (total > 0 ? total : -1);
+    if (got == 0) break;
+    total += static_cast<std::int32_t>(got);
+  }
+  return total;
+}
+
 std::int64_t Seek(FileHandle file, std::int64_t offset, SeekOrigin origin) {
   if (file == kNoFile) return -1;
   const DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN

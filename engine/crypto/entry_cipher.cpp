@@ -3,7 +3,7 @@
 #include "engine/crypto/crypto_library.h"
 #include "engine/crypto/winzip_aes.h"
 #include "engine/crypto/zip_crypto.h"
-#include "engine/engine_state.h"
+#include "engine/byte_fields.h"
 
 namespace vantelo {
 namespace {

@@ -6,12 +6,16 @@
 namespace vantelo {
 
 bool FileSource::SeekTo(ZipSize offset) {
-  // A negative offset is refused before the seek: its failure result (-1)
-  // would otherwise compare equal to an offset of -1.
-  return offset >= 0 && platform::Seek(file_, offset, platform::SeekOrigin::Begin) == offset;
+  if (offset < 0 || file_ == platform::kNoFile) return false;
+  next_ = offset;
+  return true;
 }
 
-std::int32_t FileSource::Read(std::uint8_t* data, std::int32_t n) { return platform::Read(file_, data, n); }
+std::int32_t FileSource::Read(std::uint8_t* data, std::int32_t n) {
+  const std::int32_t got = platform::ReadAt(file_, next_, data, n);
+  if (got > 0) next_ += got;
+  return got;
+}
 
 bool MemorySource::SeekTo(ZipSize offset) {
   if (offset < 0) return false;

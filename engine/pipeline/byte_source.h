@@ -20,7 +20,9 @@ class ByteSource {
   virtual std::int32_t Read(std::uint8_t* data, std::int32_t n) = 0;
 };
 
-// An open file, read on sequentially from where the last seek put it.
+// An open file, read on sequentially from where the last seek put it. The
+// position is the source's own (reads name their offset), so sources on
+// several threads can share one file handle.
 class FileSource final : public ByteSource {
  public:
   explicit FileSource(platform::FileHandle file = platform::kNoFile) : file_(file) {}
@@ -30,6 +32,7 @@ class FileSource final : public ByteSource {
 
  private:
   platform::FileHandle file_;
+  ZipSize next_ = 0;
 };
 
 // Bytes in memory, which outlive the source.

@@ -46,7 +46,7 @@ struct RunningEntry {
 
   // Starts the window with the decoder's shape and decodes the entry; every
   // flush adds its bytes to *bytesDone.
-  EntryResult Decode(ZipSize declaredSize, ZipSize* bytesDone) {
+  EntryResult Decode(ZipSize declaredSize, std::atomic<ZipSize>* bytesDone) {
     window.Start(decoder.Window(), &sink, bytesDone);
     return decoder.Decode(input, window, declaredSize);
   }

@@ -27,6 +27,14 @@ FailureText DescribeFailure(EntryResult result, const std::string& archiveName,
       return {kErrMethod, outputName + " is encrypted with a not supported method!"};
     case EntryResult::kTooMuchMemory:
       return {kErrMethod, outputName + " needs more memory than is allowed!"};
+    case EntryResult::kLocalHeaderDamaged:
+      return {kErrDamaged, "The structure of local file header is damaged!"};
+    case EntryResult::kEntriesOverlap:
+      return {kErrDamaged, "Entries of the ZIP file overlap each other or its central directory!"};
+    case EntryResult::kFolderFailed:
+      return {kErrDamaged, "Can not create directory " + outputName};
+    case EntryResult::kCreateFailed:
+      return {kErrCreate, "Error creating file " + outputName + " !"};
   }
   return {kErrDamaged, "The structure of ZIP file is damaged!"};
 }

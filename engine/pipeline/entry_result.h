@@ -21,6 +21,10 @@ enum class EntryResult : std::uint8_t {
   kUnsupported,     // the method (or what the entry asks of it) is not supported
   kUnsupportedEncryption,  // the entry's encryption is one the engine does not decrypt
   kTooMuchMemory,   // the entry's dictionary or window is larger than decoders may allocate
+  kLocalHeaderDamaged,  // no local header where the catalog says, or cut off
+  kEntriesOverlap,      // the entry's data runs into another entry or the directory
+  kFolderFailed,        // a folder of the destination cannot be made (named: the folder)
+  kCreateFailed,        // the output file cannot be created or named (named: the file)
 };
 
 // Whether a result stops the batch (an error) rather than being the entry's verdict.
@@ -35,7 +39,9 @@ struct FailureText {
 };
 
 // The error number and message of a failure; the names go into the messages
-// that name a file. {0, ""} for a result that is no failure.
+// that name a file (outputName: the entry's output name, or for kFolderFailed
+// and kCreateFailed the folder's or file's path). {0, ""} for a result that is
+// no failure.
 FailureText DescribeFailure(EntryResult result, const std::string& archiveName,
                             const std::string& outputName);
 

@@ -8,7 +8,7 @@ namespace vantelo {
 
 EntryResult OutputWindow::Flush() {
   const std::int32_t pending = pos - start;
-  if (bytesDone_ != nullptr) *bytesDone_ += pending;
+  if (bytesDone_ != nullptr) bytesDone_->fetch_add(pending, std::memory_order_relaxed);
   if (pending > 0) {
     if (sink_ != nullptr && !sink_->Put(bytes.data() + start, pending)) return EntryResult::kWriteFailed;
     delivered += pending;

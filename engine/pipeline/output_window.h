@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "engine/engine.h"
@@ -43,7 +44,7 @@ class OutputWindow {
   // Starts an entry: nothing produced, a fresh CRC; its bytes go to sink, and
   // each flush adds its size to *bytesDone (when given). The window's bytes
   // are not cleared: a decoder must never read below the entry's first byte.
-  void Start(WindowShape windowShape, Sink* sink, ZipSize* bytesDone) {
+  void Start(WindowShape windowShape, Sink* sink, std::atomic<ZipSize>* bytesDone) {
     shape = windowShape;
     sink_ = sink;
     bytesDone_ = bytesDone;
@@ -62,7 +63,7 @@ class OutputWindow {
 
  private:
   Sink* sink_ = nullptr;
-  ZipSize* bytesDone_ = nullptr;
+  std::atomic<ZipSize>* bytesDone_ = nullptr;  // read by the batch's thread for progress
 };
 
 }  // namespace vantelo

@@ -6,7 +6,6 @@ namespace vantelo {
 
 bool PendingFileSink::Create(platform::FolderHandle folder) {
   Discard();
-  folder_ = folder;
   return platform::CreatePendingFile(folder, pending_);
 }
 
@@ -15,15 +14,16 @@ bool PendingFileSink::Put(const std::uint8_t* data, std::int32_t n) {
   return platform::Write(pending_.file, data, n) == n;
 }
 
-platform::PublishResult PendingFileSink::Publish(const std::string& name, bool overwrite) {
-  platform::PendingFile pending = std::exchange(pending_, platform::PendingFile{});
-  return platform::PublishPendingFile(folder_, pending, name, overwrite);
+platform::PublishResult PendingFileSink::Publish(platform::FolderHandle folder, const std::string& name,
+                                                bool overwrite) {
+  // Published or taken, the sink holds no file afterwards; a failure leaves it.
+  return platform::PublishPendingFile(folder, pending_, name, overwrite);
 }
 
 void PendingFileSink::Discard() {
   if (pending_.file == platform::kNoFile && pending_.tempName.empty()) return;
   platform::PendingFile pending = std::exchange(pending_, platform::PendingFile{});
-  platform::DiscardPendingFile(folder_, pending);
+  platform::DiscardPendingFile(pending);
 }
 
 }  // namespace vantelo

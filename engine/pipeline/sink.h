@@ -23,9 +23,10 @@ class DiscardSink final : public Sink {
   bool Put(const std::uint8_t*, std::int32_t) override { return true; }
 };
 
-// A file written under no name (or a hidden temporary one) in its target's
-// folder, which gets the target's name only by Publish; anything else removes
-// it, at the latest when the sink goes.
+// A file written under no name (or a hidden temporary one) in a folder of the
+// destination, which gets its name only by Publish, there or in another
+// folder of the same file system; anything else removes it, at the latest
+// when the sink goes.
 class PendingFileSink final : public Sink {
  public:
   PendingFileSink() = default;
@@ -38,13 +39,14 @@ class PendingFileSink final : public Sink {
   bool Create(platform::FolderHandle folder);
   bool Put(const std::uint8_t* data, std::int32_t n) override;
   platform::FileHandle File() const { return pending_.file; }
-  // Gives the file its name; the sink holds no file afterwards, whatever the result.
-  platform::PublishResult Publish(const std::string& name, bool overwrite);
+  // Gives the file its name in folder. Published or NameTaken: the sink
+  // holds no file afterwards; Failed: it still does (try another folder, or
+  // Discard).
+  platform::PublishResult Publish(platform::FolderHandle folder, const std::string& name, bool overwrite);
   // Closes the file, if any, and removes it: nothing of it remains.
   void Discard();
 
  private:
-  platform::FolderHandle folder_ = platform::kNoFolder;
   platform::PendingFile pending_;
 };
 

@@ -11,7 +11,7 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
-#include "engine/engine_state.h"
+#include "engine/session.h"
 #include "platform/charset.h"
 
 namespace vantelo {
@@ -27,7 +27,7 @@ struct Opened {
 
 Opened Open(const std::string& path) {
   const std::int32_t result = OpenArchive(path);
-  return {result, Engine().ErrorNo, GetLastMessage()};
+  return {result, DefaultSession().errorNo, GetLastMessage()};
 }
 
 std::size_t OpenDescriptorCount() {
@@ -71,17 +71,17 @@ class CatalogTest : public ::testing::Test {
 TEST_F(CatalogTest, ArchiveWithoutCommentIsFoundByTheFastPath) {
   const Opened o = Open(DataPath("zip_plain.zip"));
   ASSERT_EQ(o.result, 0) << o.message;
-  EXPECT_EQ(Engine().EndRecordOffset, Engine().ArchiveSize - 22);
+  EXPECT_EQ(DefaultSession().catalog.endRecordOffset, DefaultSession().catalog.archiveSize - 22);
   EXPECT_EQ(GetEntryCount(), 6);
 }
 
 TEST_F(CatalogTest, ArchiveWithCommentIsFoundByTheBackwardScan) {
   ASSERT_EQ(OpenArchive(DataPath("zip_comment.zip")), 0) << GetLastMessage();
-  EXPECT_LT(Engine().EndRecordOffset, Engine().ArchiveSize - 22);
+  EXPECT_LT(DefaultSession().catalog.endRecordOffset, DefaultSession().catalog.archiveSize - 22);
   EXPECT_EQ(GetEntryCount(), 12);
 
   ASSERT_EQ(OpenArchive(DataPath("py_bigcomment.zip")), 0) << GetLastMessage();
-  EXPECT_EQ(Engine().EndRecordOffset, Engine().ArchiveSize - 22 - 65000);
+  EXPECT_EQ(DefaultSession().catalog.endRecordOffset, DefaultSession().catalog.archiveSize - 22 - 65000);
   ASSERT_EQ(GetEntryCount(), 1);
   EXPECT_EQ(GetEntryName(0), "note.txt");
 }
@@ -166,7 +166,7 @@ TEST_F(CatalogTest, FilesThatAreNotArchivesGiveErrorOne) {
     EXPECT_EQ(o.result, kOpenFailed) << name;
     EXPECT_EQ(o.error, 1) << name;
     EXPECT_EQ(o.message, "This is not a ZIP file or the structure of ZIP file is damaged!");
-    EXPECT_EQ(Engine().ArchiveHandle, platform::kNoFile);
+    EXPECT_EQ(DefaultSession().catalog.archiveHandle, platform::kNoFile);
   }
 }
 
@@ -182,8 +182,9 @@ TEST_F(CatalogTest, FailureBeforeTheEndRecordKeepsThePreviousEntries) {
   ASSERT_EQ(OpenArchive(DataPath("zip_plain.zip")), 0);
   EXPECT_EQ(OpenArchive(DataPath("bad_short21.bin")), kOpenFailed);
   EXPECT_EQ(GetEntryCount(), 6);  // the list of the archive open before
-  EXPECT_EQ(Engine().ArchiveName, DataPath("bad_short21.bin"));
-  EXPECT_EQ(Engine().ArchiveHandle, platform::kNoFile);
+  // ... which is still open, its entries readable.
+  EXPECT_EQ(DefaultSession().catalog.archiveName, DataPath("zip_plain.zip"));
+  EXPECT_EQ(ExtractAll("", "", false, true, /*testOnly=*/true, nullptr), 0) << GetLastMessage();
 }
 
 TEST_F(CatalogTest, DamagedCentralDirectoryEmptiesTheList) {
@@ -206,7 +207,7 @@ TEST_F(CatalogTest, DamagedCentralDirectoryEmptiesTheList) {
     EXPECT_EQ(o.message, c.message) << c.file;
     EXPECT_EQ(GetEntryCount(), 0) << c.file;
     EXPECT_EQ(GetTotalSize(), 0) << c.file;
-    EXPECT_EQ(Engine().ArchiveHandle, platform::kNoFile);
+    EXPECT_EQ(DefaultSession().catalog.archiveHandle, platform::kNoFile);
   }
 }
 
@@ -230,7 +231,7 @@ TEST_F(CatalogTest, AFailedTryKeepsTheOpenCatalog) {
   for (std::int32_t i = 0; i < count; ++i) EXPECT_EQ(GetEntryStatus(i), kStatusOk) << i;
   // A success replaces it, as OpenArchive does.
   ASSERT_EQ(TryOpenArchive(DataPath("zip_comment.zip")), 0);
-  EXPECT_EQ(Engine().ArchiveName, DataPath("zip_comment.zip"));
+  EXPECT_EQ(DefaultSession().catalog.archiveName, DataPath("zip_comment.zip"));
   EXPECT_EQ(GetSelectedCount(), 0);
 }
 
@@ -250,7 +251,7 @@ TEST_F(CatalogTest, NamesOfEveryLengthTheFormatAllowsOpen) {
 TEST_F(CatalogTest, TheEndRecordIsFoundBehindTheLongestComment) {
   // 65,535 bytes of comment: the record starts 65,557 bytes before the end.
   ASSERT_EQ(OpenArchive(DataPath("hostile/max_comment.zip")), 0) << GetLastMessage();
-  EXPECT_EQ(Engine().EndRecordOffset, Engine().ArchiveSize - 22 - 65535);
+  EXPECT_EQ(DefaultSession().catalog.endRecordOffset, DefaultSession().catalog.archiveSize - 22 - 65535);
   ASSERT_EQ(GetEntryCount(), 1);
   EXPECT_EQ(GetEntryName(0), "commented.txt");
   EXPECT_EQ(ExtractAll("", "", true, true, true, nullptr), 0) << GetLastMessage();
@@ -278,7 +279,7 @@ TEST_F(CatalogTest, ArchivesBeyond4GiBOpenWithTheirTrueSizesAndOffsets) {
   ASSERT_EQ(GetEntryCount(), 2);
   EXPECT_EQ(GetEntrySize(0), 4'294'971'392);
   EXPECT_EQ(GetEntryPackedSize(0), 4'294'971'392);
-  EXPECT_EQ(Engine().Entries[1].HeaderOffset, 4'294'971'451);
+  EXPECT_EQ(DefaultSession().catalog.entries[1].HeaderOffset, 4'294'971'451);
   EXPECT_EQ(GetTotalSize(), 4'294'971'423);
   EXPECT_EQ(ExtractEntry(1, "", "", true, true, true, nullptr), 0) << GetLastMessage();
   EXPECT_EQ(GetEntryStatus(1), kStatusOk);

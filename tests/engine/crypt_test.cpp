@@ -11,6 +11,8 @@
 #include "engine/crypto/password_forms.h"
 #include "engine/data_descriptor.h"
 #include "engine/crypto/zip_crypto.h"
+#include "engine/byte_fields.h"
+#include "engine/session.h"
 #include "stream_test_util.h"
 
 namespace vantelo {
@@ -51,14 +53,14 @@ class CryptTest : public ::testing::Test {
     raw_ = test::ReadFileBytes(DataPath(fixture));
     file_ = std::make_unique<test::FileInput>(DataPath(fixture));
     for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
-      const TZFItem& item = Engine().Entries[static_cast<std::size_t>(i)];
+      const TZFItem& item = DefaultSession().catalog.entries[static_cast<std::size_t>(i)];
       entries.push_back({i, GetEntryName(i), static_cast<std::int32_t>(item.PackedSize),
                          static_cast<std::int32_t>(item.UnpackedSize), item.CentralCrc});
     }
     return entries;
   }
   EntryInput& in() { return file_->input; }
-  const TZFItem& Item(const Entry& e) { return Engine().Entries[static_cast<std::size_t>(e.index)]; }
+  const TZFItem& Item(const Entry& e) { return DefaultSession().catalog.entries[static_cast<std::size_t>(e.index)]; }
 
   // Reads entry e's local header through the input as the batch does
   // (refilling only when the header is not wholly buffered) and copies the

@@ -12,7 +12,6 @@
 #include "common/test_support.h"
 #include "engine/crc32.h"
 #include "engine/engine.h"
-#include "engine/engine_state.h"
 #include "platform/platform.h"
 
 namespace vantelo {

@@ -6,7 +6,6 @@
 
 #include <random>
 
-#include "engine/engine_state.h"
 #include "inflate_test_support.h"
 
 namespace vantelo {

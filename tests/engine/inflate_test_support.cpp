@@ -1,5 +1,6 @@
 #include "inflate_test_support.h"
 
+#include <atomic>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ DecodeResult DecodeWithLoop(const std::string& stream, std::int32_t declaredSize
   result.result = in.FillAt(0);
   if (result.result == EntryResult::kOk) {
     RunningEntry entry{in, *decoder, pipeline.window, sink};
-    ZipSize bytesDone = 0;
+    std::atomic<ZipSize> bytesDone{0};
     result.result = entry.Decode(declaredSize, &bytesDone);
   }
   const FailureText failure = DescribeFailure(result.result, "entry.bin", "out.bin");

@@ -5,7 +5,7 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
-#include "engine/engine_state.h"
+#include "engine/session.h"
 
 namespace vantelo {
 namespace {
@@ -49,16 +49,16 @@ TEST_F(QueriesTest, SelectionCountsAndSizesFollowSetEntrySelected) {
 
 TEST_F(QueriesTest, TotalsPass32BitsWithoutWrapping) {
   // Three entries of 1 GiB each: the sums pass 2^31 and 2^32 and stay true.
-  EngineState& s = Engine();
-  s.Entries.clear();
+  Catalog catalog;
   for (int i = 0; i < 3; ++i) {
     TZFItem item;
     item.UnpackedSize = 0x40000000;
-    item.Selected = true;
-    s.Entries.push_back(item);
+    catalog.entries.push_back(item);
   }
-  s.Entries[2].UnpackedSize = 0x100000000;  // 4 GiB, past any 32-bit size
-  s.TotalSize = 0x40000000LL * 2 + 0x100000000;
+  catalog.entries[2].UnpackedSize = 0x100000000;  // 4 GiB, past any 32-bit size
+  catalog.totalSize = 0x40000000LL * 2 + 0x100000000;
+  DefaultSession().Commit(std::move(catalog));
+  for (int i = 0; i < 3; ++i) SetEntrySelected(i, true);
   EXPECT_EQ(GetTotalSize(), 6'442'450'944);
   EXPECT_EQ(GetSelectedSize(), 6'442'450'944);
   EXPECT_EQ(GetSelectedCount(), 3);
@@ -86,16 +86,16 @@ TEST_F(QueriesTest, QueriesLeaveTheLastErrorReadable) {
   std::int32_t files = -1;
   ZipSize bytes = -1;
   EXPECT_TRUE(GetProgress(files, bytes));
-  EXPECT_EQ(Engine().ErrorNo, 1);
+  EXPECT_EQ(DefaultSession().errorNo, 1);
   EXPECT_EQ(GetLastMessage(), "This is not a ZIP file or the structure of ZIP file is damaged!");
 }
 
 TEST_F(QueriesTest, RequestBreakOnlySetsTheFlag) {
-  Engine().UserBreak = 0;
+  const std::int32_t error = DefaultSession().errorNo;
   EXPECT_TRUE(RequestBreak());
-  EXPECT_EQ(Engine().UserBreak, 1);
-  EXPECT_EQ(Engine().ErrorNo, Engine().ErrorNo);
-  Engine().UserBreak = 0;
+  EXPECT_TRUE(DefaultSession().userBreak);
+  EXPECT_EQ(DefaultSession().errorNo, error);
+  DefaultSession().userBreak = false;
 }
 
 }  // namespace

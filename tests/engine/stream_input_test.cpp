@@ -3,6 +3,8 @@
 // and reading from memory.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
 #include <stdexcept>
 
 #include "common/test_support.h"
@@ -28,17 +30,8 @@ class InputTest : public ::testing::Test {
   void SetUp() override {
     platform::SetTickSource(&FakeTicks);
     g_now = 1000;
-    EngineState& s = Engine();
-    s.LastCallbackTick = g_now;
-    s.Callback = nullptr;
-    s.UserBreak = 0;
   }
-  void TearDown() override {
-    platform::SetTickSource(nullptr);
-    EngineState& s = Engine();
-    s.Callback = nullptr;
-    s.UserBreak = 0;
-  }
+  void TearDown() override { platform::SetTickSource(nullptr); }
 
   // A file of n random bytes in the temporary folder, opened as the input's source.
   std::unique_ptr<FileInput> Archive(std::size_t n, std::uint32_t seed = 9) {
@@ -278,32 +271,39 @@ class ProgressTest : public InputTest {
   void SetUp() override {
     InputTest::SetUp();
     archive_ = Archive(200'000);
-    archive_->SetGate(&gate_);
+    StartGateAt(g_now);
     ASSERT_EQ(in().FillAt(0), EntryResult::kOk);
-    Engine().Callback = [this] { ++calls_; };
+  }
+  // A batch's gate whose last call was at tick `at`, counting calls.
+  void StartGateAt(std::uint32_t at) {
+    const std::uint32_t now = g_now;
+    g_now = at;
+    gate_.emplace([this] { ++calls_; }, userBreak_);
+    g_now = now;
+    archive_->SetGate(&*gate_);
   }
   EntryInput& in() { return archive_->input; }
   EntryResult Refill() {
     in().pos = in().limit;
     return in().Refill();
   }
-  ProgressGate gate_;
+  std::atomic<bool> userBreak_{false};
+  std::optional<ProgressGate> gate_;
   std::unique_ptr<FileInput> archive_;
   int calls_ = 0;
 };
 
 TEST_F(ProgressTest, CalledOnlyWhenMoreThan200MillisecondsPassed) {
-  EngineState& s = Engine();
   Refill();
   EXPECT_EQ(calls_, 0);
   g_now = 1200;
   Refill();
   EXPECT_EQ(calls_, 0);
-  EXPECT_EQ(s.LastCallbackTick, 1000u);
+  EXPECT_EQ(gate_->LastCallTick(), 1000u);
   g_now = 1201;
   Refill();
   EXPECT_EQ(calls_, 1);
-  EXPECT_EQ(s.LastCallbackTick, 1201u);
+  EXPECT_EQ(gate_->LastCallTick(), 1201u);
   g_now = 1401;
   Refill();
   EXPECT_EQ(calls_, 1);
@@ -313,12 +313,11 @@ TEST_F(ProgressTest, CalledOnlyWhenMoreThan200MillisecondsPassed) {
 }
 
 TEST_F(ProgressTest, TickWrapAndClockBehindAreHarmless) {
-  EngineState& s = Engine();
-  s.LastCallbackTick = 0xFFFFFF00u;
+  StartGateAt(0xFFFFFF00u);
   g_now = 0x00000008u;  // 264 ms later, across the wrap
   Refill();
   EXPECT_EQ(calls_, 1);
-  EXPECT_EQ(s.LastCallbackTick, 8u);
+  EXPECT_EQ(gate_->LastCallTick(), 8u);
   g_now = 0xFFFFFFF0u;  // behind the last call: a negative difference
   Refill();
   EXPECT_EQ(calls_, 1);
@@ -328,22 +327,17 @@ TEST_F(ProgressTest, TickWrapAndClockBehindAreHarmless) {
 }
 
 TEST_F(ProgressTest, NoCallbackStillMovesTheTick) {
-  EngineState& s = Engine();
-  s.Callback = nullptr;
+  gate_->SetProcedure(nullptr);
   g_now = 5000;
   EXPECT_EQ(Refill(), EntryResult::kOk);
-  EXPECT_EQ(s.LastCallbackTick, 5000u);
+  EXPECT_EQ(gate_->LastCallTick(), 5000u);
 }
 
 TEST_F(ProgressTest, BreakRequestedInTheCallbackIsHonouredInTheSameRefill) {
-  EngineState& s = Engine();
-  s.Callback = [this] {
+  gate_->SetProcedure([this] {
     ++calls_;
-    std::int32_t files = 0;
-    ZipSize bytes = 0;
-    GetProgress(files, bytes);
-    RequestBreak();
-  };
+    userBreak_ = true;
+  });
   in().pos = 500;
   const ZipSize base = in().base;
   g_now = 2000;
@@ -357,15 +351,14 @@ TEST_F(ProgressTest, BreakRequestedInTheCallbackIsHonouredInTheSameRefill) {
 }
 
 TEST_F(ProgressTest, BreakIsTestedOnEveryRefillEvenWithoutACall) {
-  Engine().UserBreak = 1;
+  userBreak_ = true;
   EXPECT_EQ(Refill(), EntryResult::kUserBreak);
   EXPECT_EQ(calls_, 0);
 }
 
 TEST_F(ProgressTest, ExceptionFromCallbackGivesError22EvenWithBreakSet) {
-  EngineState& s = Engine();
-  s.UserBreak = 1;
-  s.Callback = [] { throw std::runtime_error("boom"); };
+  userBreak_ = true;
+  gate_->SetProcedure([] { throw std::runtime_error("boom"); });
   g_now = 3000;
   in().pos = 600;
   EXPECT_EQ(in().Refill(), EntryResult::kCallbackFailed);
@@ -374,8 +367,8 @@ TEST_F(ProgressTest, ExceptionFromCallbackGivesError22EvenWithBreakSet) {
   EXPECT_EQ(failure.number, kErrCallback);
   EXPECT_EQ(failure.message, "Error in runtime info function");
 
-  s.UserBreak = 0;
-  s.Callback = [] { throw 42; };  // not even a std::exception
+  userBreak_ = false;
+  gate_->SetProcedure([] { throw 42; });  // not even a std::exception
   g_now = 4000;
   EXPECT_EQ(in().Refill(), EntryResult::kCallbackFailed);
 }

@@ -1,5 +1,6 @@
 // The output window: flushing to a real file or only testing, the CRC and the
 // counters, the slide that keeps the Deflate history, and write failures.
+#include <atomic>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -65,7 +66,7 @@ class OutputTest : public ::testing::Test {
   platform::FileHandle file_ = platform::kNoFile;
   std::unique_ptr<Sink> sink_;
   OutputWindow out_;
-  ZipSize bytesDone_ = 0;
+  std::atomic<ZipSize> bytesDone_{0};
 };
 
 TEST_F(OutputTest, ExtractWritesEveryByteAndTheCrcMatches) {
@@ -181,7 +182,7 @@ TEST_F(OutputTest, WriteFailureIsErrorFiveAndLeavesTheChunkPending) {
     }
     ASSERT_NE(file, platform::kNoFile);
     test::HandleSink sink(file);
-    ZipSize bytesDone = 0;
+    std::atomic<ZipSize> bytesDone{0};
     OutputWindow out;
     out.Start(kDeflateWindow, &sink, &bytesDone);
     out.pos = 1000;

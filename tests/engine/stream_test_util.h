@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "engine/pipeline/sink.h"
 #include "engine/pipeline/byte_source.h"
 #include "engine/pipeline/entry_input.h"
 #include "engine/pipeline/output_window.h"

@@ -7,9 +7,11 @@
 
 #include "common/extract_manifest.h"
 #include "common/test_support.h"
+#include "engine/byte_fields.h"
 #include "engine/crypto/crypto_library.h"
 #include "engine/crypto/winzip_aes.h"
 #include "engine/engine.h"
+#include "engine/session.h"
 #include "stream_test_util.h"
 
 namespace vantelo {
@@ -118,7 +120,7 @@ class WinZipAesFilterTest : public ::testing::Test {
       if (GetEntryFolder(i) + GetEntryName(i) == path) found.index = i;
     EXPECT_GE(found.index, 0) << path;
     file_ = std::make_unique<test::FileInput>(DataPath("aes/" + fixture));
-    const TZFItem& item = Engine().Entries.at(static_cast<std::size_t>(found.index));
+    const TZFItem& item = DefaultSession().catalog.entries.at(static_cast<std::size_t>(found.index));
     EXPECT_EQ(in().FillAt(item.HeaderOffset), EntryResult::kOk);
     const std::uint8_t* local = in().buffer.data();
     const std::int32_t nameLength = ReadU16(local + 26), extraLength = ReadU16(local + 28);

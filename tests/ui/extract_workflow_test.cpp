@@ -32,7 +32,7 @@
 
 #include "common/test_support.h"
 #include "engine/engine.h"
-#include "engine/engine_state.h"
+#include "engine/session.h"
 #include "format/display_format.h"
 #include "platform/platform.h"
 #include "ui/application.h"
@@ -578,7 +578,9 @@ TEST_F(ExtractWorkflowTest, ReportGoesToANewPrivateFolderWhenTheOldOneWentAway) 
 }
 
 // A long run: big stored entries refill the input many times, and the
-// jumping clock makes every refill call the progress procedure.
+// jumping clock makes every refill call the progress procedure. On one
+// thread, so that every refill is one of the entry in hand (decoding ahead
+// on other threads would leave the procedure a look per entry).
 class LongRunTest : public ExtractWorkflowTest {
  protected:
   void SetUp() override {
@@ -586,6 +588,11 @@ class LongRunTest : public ExtractWorkflowTest {
     MakeZip(zip_, {"one.bin:3000000", "two.bin:3000000", "three.bin:3000000", "four.bin:3000000"});
     g_ticks = 0;
     platform::SetTickSource(JumpingClock);
+    SetThreadCount(1);
+  }
+  void TearDown() override {
+    SetThreadCount(0);
+    ExtractWorkflowTest::TearDown();
   }
   std::string zip_;
 };
@@ -728,7 +735,7 @@ TEST_F(ExtractWorkflowTest, ProgressPercentageRoundsHalfToEvenAndZeroBytesKeepsZ
   f.ShowProgress();
   EXPECT_EQ(Pgs().PgsBar->value(), 0);
   // Past 32 bits: 3 GiB of 6 GiB done is half, and the count shows in full.
-  Engine().BytesDone = ZipSize{3} << 30;
+  DefaultSession().counters.bytesDone = ZipSize{3} << 30;
   f.SelectedBytes = ZipSize{6} << 30;
   f.ShowProgress();
   EXPECT_EQ(Pgs().PgsBar->value(), 50);

@@ -1,0 +1,337 @@
+#include "engine/batch_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+
+#include "engine/decode_workers.h"
+#include "engine/pipeline/byte_source.h"
+
+namespace vantelo {
+namespace {
+
+// Entries decoded ahead of the one in hand, per thread: enough that no thread
+// waits for work while the batch's thread publishes, few enough that pending
+// files and memory stay small.
+constexpr std::size_t kAheadPerThread = 4;
+// How long the batch's thread waits for the entry in hand before it looks at
+// the progress procedure and the break request again.
+constexpr std::chrono::milliseconds kLookInterval{50};
+
+}  // namespace
+
+BatchRun::BatchRun(Session& session, BatchOptions options, TProgressProc procedure, std::int32_t threads)
+    : session_(session),
+      catalog_(session.catalog),
+      options_(std::move(options)),
+      threads_(threads),
+      gate_(std::move(procedure), session.userBreak, [this] { ShowProgress(); }) {}
+
+BatchRun::~BatchRun() {
+  folders_.Clear();
+  platform::CloseFolder(destination_);
+}
+
+platform::FolderHandle BatchRun::Destination() {
+  if (destination_ == platform::kNoFolder) destination_ = platform::OpenDestination(options_.destDir, true);
+  return destination_;
+}
+
+void BatchRun::ShowProgress() {
+  BatchCounters& c = session_.counters;
+  const bool inHand = head_ != nullptr;
+  c.filesDone.store(files_ + (inHand ? 1 : 0), std::memory_order_relaxed);
+  c.bytesDone.store(bytes_ + (inHand ? head_->bytes.load(std::memory_order_relaxed) : 0),
+                    std::memory_order_relaxed);
+  c.skipped.store(skipped_, std::memory_order_relaxed);
+}
+
+void BatchRun::Run(std::int32_t first, std::int32_t last) {
+  Session& s = session_;
+  s.userBreak.store(false, std::memory_order_relaxed);
+  s.ClearError();
+  s.stoppedEntry = -1;
+  s.stoppedForMethod = false;
+  ShowProgress();
+  if (last < first) return;
+  // Refused before anything is written.
+  if (catalog_.entriesOverlap) {
+    s.SetFailure(DescribeFailure(EntryResult::kEntriesOverlap, catalog_.archiveName, ""));
+    return;
+  }
+  std::vector<std::int32_t> entries;
+  entries.reserve(static_cast<std::size_t>(last - first + 1));
+  for (std::int32_t i = first; i <= last; ++i)
+    if (!options_.selectedOnly || s.marks.Selected(static_cast<std::size_t>(i))) entries.push_back(i);
+
+  std::size_t next = 0;
+  if (threads_ > 1 && entries.size() > 1) {
+    // Entries decoded ahead write into the destination, so that starts once
+    // it is open: now when it exists, else when an entry has made it.
+    if (!options_.testOnly) destination_ = platform::OpenDestination(options_.destDir, false);
+    while (next < entries.size() && !options_.testOnly && destination_ == platform::kNoFolder) {
+      std::vector<std::int32_t> one{entries[next]};
+      std::size_t done = 0;
+      RunHere(one, done);
+      if (done == 0) return;  // stopped
+      ++next;
+    }
+    if (next < entries.size()) RunAhead(entries, next);
+  } else {
+    RunHere(entries, next);
+  }
+  head_ = nullptr;
+  ShowProgress();
+}
+
+// One entry after the other on this thread.
+void BatchRun::RunHere(const std::vector<std::int32_t>& entries, std::size_t& next) {
+  EntryPipeline pipeline;
+  FileSource archive(catalog_.archiveHandle);
+  // A recovered archive may end right after an entry's stream, with nothing
+  // behind it to read ahead into.
+  ZeroPaddedSource padded(archive);
+  EntryInput& in = pipeline.input;
+  in.Connect(catalog_.recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate_);
+  struct Disconnect {
+    EntryInput& in;
+    ~Disconnect() { in.Connect(nullptr, nullptr); }
+  } disconnect{in};
+  for (; next < entries.size(); ++next) {
+    const std::int32_t index = entries[next];
+    // Progress and the break request before every entry too: entries small
+    // enough to need no refill would otherwise run without either.
+    if (const EntryResult r = gate_.BeforeRefill(); r != EntryResult::kOk) return StopBefore(index, r);
+    EntryJob job(catalog_, options_, index);
+    head_ = &job;
+    DecodeEntry(job, pipeline, *this);
+    const bool goOn = Finish(job);
+    head_ = nullptr;
+    if (!goOn) return;
+  }
+}
+
+// Decoding on the workers, up to a few entries a thread ahead; finishing
+// here, in entry order.
+void BatchRun::RunAhead(const std::vector<std::int32_t>& entries, std::size_t next) {
+  std::deque<std::unique_ptr<EntryJob>> inFlight;  // outlives the workers, which point into it
+  DecodeWorkers workers(threads_, catalog_, *this);
+  const std::size_t ahead = static_cast<std::size_t>(threads_) * kAheadPerThread;
+  for (;;) {
+    while (inFlight.size() < ahead && next < entries.size()) {
+      inFlight.push_back(std::make_unique<EntryJob>(catalog_, options_, entries[next++]));
+      workers.Submit(*inFlight.back());
+    }
+    if (inFlight.empty()) return;
+    EntryJob& job = *inFlight.front();
+    head_ = &job;
+    // Progress and the break request at least once an entry, and while the
+    // entry in hand decodes.
+    for (bool done = false; !done; done = workers.WaitDone(job, kLookInterval)) {
+      const EntryResult r = gate_.BeforeRefill();
+      if (r == EntryResult::kOk) continue;
+      // Stopped in the middle of the entry in hand, as a batch on one thread
+      // stops in one of its refills; or before it, if no thread took it yet.
+      if (workers.Stop(job)) {
+        while (!workers.WaitDone(job, kLookInterval)) {
+        }
+        Stop(job, r, "");
+      } else {
+        StopBefore(job.index, r);
+      }
+      head_ = nullptr;
+      return;
+    }
+    const bool goOn = Finish(job);
+    head_ = nullptr;
+    inFlight.pop_front();
+    if (!goOn) {
+      // Nothing after the stopped entry is published: the workers stop, and
+      // what they made ahead goes with its jobs.
+      workers.Stop();
+      return;
+    }
+  }
+}
+
+bool BatchRun::Finish(EntryJob& job) {
+  switch (job.ending) {
+    case EntryEnding::kVerdict:
+      return Done(job);
+    case EntryEnding::kFailed:
+      return Stop(job, job.failure, job.failureName);
+    case EntryEnding::kMakeFolder: {
+      platform::FolderHandle folder = platform::kNoFolder;
+      switch (OpenEntryFolder(job, job.folder, folder)) {
+        case platform::FolderResult::Opened:
+          job.verdict = kStatusOk;
+          return Done(job);
+        case platform::FolderResult::Unsafe:
+          job.Skip(kStatusUnsafePath);
+          return Done(job);
+        case platform::FolderResult::Failed:
+          return false;
+      }
+      return false;
+    }
+    case EntryEnding::kOutput:
+      return FinishOutput(job);
+  }
+  return false;
+}
+
+bool BatchRun::FinishOutput(EntryJob& job) {
+  const std::string target = options_.destDir + job.outputName;
+  platform::FolderHandle folder = platform::kNoFolder;
+  if (!options_.testOnly) {
+    // What a batch on one thread does before decoding, done here in entry
+    // order, so it sees the names the entries before this one have made:
+    // the folder, then (without overwrite) whatever stands under the name,
+    // which wins over anything the decoding found.
+    switch (OpenEntryFolder(job, options_.useFolderNames ? job.folder : std::string(), folder)) {
+      case platform::FolderResult::Opened:
+        break;
+      case platform::FolderResult::Unsafe:
+        job.Skip(kStatusUnsafePath);
+        return Done(job);
+      case platform::FolderResult::Failed:
+        return false;
+    }
+    if (!options_.overwrite) {
+      const platform::NameKind present = platform::KindAt(folder, job.fileName);
+      if (present == platform::NameKind::Folder) return Stop(job, EntryResult::kCreateFailed, target);
+      if (present != platform::NameKind::Nothing) {
+        job.Skip(kStatusFileExists);
+        return Done(job);
+      }
+    }
+  }
+  if (job.decoded == EntryResult::kCreateFailed) return Stop(job, EntryResult::kCreateFailed, target);
+  if (IsFailure(job.decoded)) return Stop(job, job.decoded, job.outputName);
+  if (job.decoded != EntryResult::kOk) {
+    job.verdict = kStatusBadCrc;
+    job.skipped = true;
+    return Done(job);
+  }
+  if (options_.testOnly) {
+    job.verdict = kStatusOk;
+    return Done(job);
+  }
+  for (int attempt = 0;; ++attempt) {
+    switch (job.file.Publish(folder, job.fileName, options_.overwrite)) {
+      case platform::PublishResult::Published:
+        job.verdict = kStatusOk;
+        return Done(job);
+      case platform::PublishResult::NameTaken:
+        // Another program made the file while this entry was decoded; its
+        // bytes are already counted.
+        job.verdict = kStatusFileExists;
+        job.skipped = true;
+        return Done(job);
+      case platform::PublishResult::Failed:
+        break;
+    }
+    if (attempt > 0) return Stop(job, EntryResult::kCreateFailed, target);
+    // A kept folder may have been removed since it was opened: open it
+    // again, through the same checks, and try once more.
+    folders_.Clear();
+    switch (OpenEntryFolder(job, options_.useFolderNames ? job.folder : std::string(), folder)) {
+      case platform::FolderResult::Opened:
+        break;
+      case platform::FolderResult::Unsafe:
+        job.Skip(kStatusUnsafePath);
+        return Done(job);
+      case platform::FolderResult::Failed:
+        return false;
+    }
+  }
+}
+
+platform::FolderResult BatchRun::OpenEntryFolder(EntryJob& job, const std::string& relative,
+                                                 platform::FolderHandle& folder) {
+  folder = platform::kNoFolder;
+  if (Destination() == platform::kNoFolder) {
+    Stop(job, EntryResult::kFolderFailed, options_.destDir);
+    return platform::FolderResult::Failed;
+  }
+  const platform::FolderResult result = folders_.Open(destination_, relative, true, folder);
+  if (result == platform::FolderResult::Failed)
+    Stop(job, EntryResult::kFolderFailed, options_.destDir + relative);
+  return result;
+}
+
+bool BatchRun::Done(EntryJob& job) {
+  session_.marks.SetVerdict(static_cast<std::size_t>(job.index), job.verdict);
+  if (job.counted) files_ += 1;
+  bytes_ += job.bytes.load(std::memory_order_relaxed);
+  if (job.skipped) skipped_ += 1;
+  return true;
+}
+
+bool BatchRun::Stop(EntryJob& job, EntryResult result, const std::string& name) {
+  // Stopped by an error or a user break: no verdict, and nothing of it stays.
+  job.file.Discard();
+  session_.marks.SetVerdict(static_cast<std::size_t>(job.index), nullptr);
+  if (job.counted) files_ += 1;
+  bytes_ += job.bytes.load(std::memory_order_relaxed);
+  session_.SetFailure(DescribeFailure(result, catalog_.archiveName, name));
+  // Every refusal of an entry's method (the method itself, or what it asks
+  // for) names the method; a refused encryption does not.
+  session_.stoppedForMethod = session_.errorNo == kErrMethod && result != EntryResult::kUnsupportedEncryption;
+  session_.stoppedEntry = job.index;
+  return false;
+}
+
+void BatchRun::StopBefore(std::int32_t index, EntryResult result) {
+  session_.SetFailure(DescribeFailure(result, catalog_.archiveName, ""));
+  session_.stoppedEntry = index;
+}
+
+namespace {
+
+std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
+                      const std::string& destDir, const std::string& password, bool overwrite,
+                      bool useFolderNames, bool testOnly, TProgressProc procedure) {
+  Session& s = DefaultSession();
+  BatchOptions options;
+  // Messages name files as the destination + name: a separator joins them.
+  options.destDir = destDir;
+  if (!options.destDir.empty() && options.destDir.back() != '/' && options.destDir.back() != '\\')
+    options.destDir += platform::NativeSeparator();
+  options.password = password;  // each cipher takes what it uses of it
+  options.selectedOnly = selectedOnly;
+  options.testOnly = testOnly;
+  options.useFolderNames = useFolderNames;
+  options.overwrite = overwrite;
+  BatchRun(s, std::move(options), std::move(procedure), GetThreadCount()).Run(first, last);
+  return s.errorNo;
+}
+
+}  // namespace
+
+std::int32_t ExtractAll(const std::string& destDir, const std::string& password, bool overwrite,
+                        bool useFolderNames, bool testOnly, TProgressProc callback) {
+  return RunBatch(0, GetEntryCount() - 1, false, destDir, password, overwrite, useFolderNames,
+                  testOnly, std::move(callback));
+}
+
+std::int32_t ExtractSelected(const std::string& destDir, const std::string& password,
+                             bool overwrite, bool useFolderNames, bool testOnly,
+                             TProgressProc callback) {
+  return RunBatch(0, GetEntryCount() - 1, true, destDir, password, overwrite, useFolderNames,
+                  testOnly, std::move(callback));
+}
+
+std::int32_t ExtractEntry(std::int32_t index, const std::string& destDir,
+                          const std::string& password, bool overwrite, bool useFolderNames,
+                          bool testOnly, TProgressProc callback) {
+  if (index < 0 || index >= GetEntryCount())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  return RunBatch(index, index, false, destDir, password, overwrite, useFolderNames, testOnly,
+                  std::move(callback));
+}
+
+}  // namespace vantelo

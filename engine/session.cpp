@@ -1,0 +1,54 @@
+// The default session, the catalog's ownership and the error it reports.
+#include "engine/session.h"
+
+#include <utility>
+
+namespace vantelo {
+
+void EntryMarks::Reset(std::size_t count) {
+  selected_.assign(count, 0);
+  verdicts_ = std::make_unique<std::atomic<const char*>[]>(count);
+  for (std::size_t i = 0; i < count; ++i) verdicts_[i].store(nullptr, std::memory_order_relaxed);
+}
+
+void Catalog::Swap(Catalog& other) noexcept {
+  using std::swap;
+  swap(archiveName, other.archiveName);
+  swap(archiveHandle, other.archiveHandle);
+  swap(archiveSize, other.archiveSize);
+  swap(endRecordOffset, other.endRecordOffset);
+  swap(centralOffset, other.centralOffset);
+  swap(entries, other.entries);
+  swap(totalSize, other.totalSize);
+  swap(nameCharset, other.nameCharset);
+  swap(entryLimits, other.entryLimits);
+  swap(entriesOverlap, other.entriesOverlap);
+  swap(recovered, other.recovered);
+  swap(recoveredIncomplete, other.recoveredIncomplete);
+}
+
+void Session::Commit(Catalog&& opened) {
+  catalog = std::move(opened);
+  marks.Reset(catalog.entries.size());
+}
+
+void Session::SetFailure(const FailureText& failure) {
+  errorNo = failure.number;
+  errorMessage = failure.message;
+}
+
+Session& DefaultSession() {
+  // Made once and never freed: it lives until the process ends.
+  static Session* session = new Session();
+  return *session;
+}
+
+void EngineStartup() { DefaultSession(); }
+
+void EngineShutdown() {
+  Session& s = DefaultSession();
+  s.Commit(Catalog{});
+  s.ClearError();
+}
+
+}  // namespace vantelo
