@@ -20,12 +20,17 @@
 #include "engine/extract.h"
 #include "engine/methods/method_table.h"
 #include "engine/pipeline/entry_pipeline.h"
+#include "engine/pipeline/filter_ahead_source.h"
 
 namespace vantelo {
 namespace {
 
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::int32_t kLocalHeaderSize = 30;
+// Encrypted data from this size on is decrypted on a thread of its own
+// (FilterAheadSource) when the batch may use more than one: below it the
+// thread would cost more than it saves.
+constexpr ZipSize kDecryptAheadFrom = ZipSize{1} << 20;
 // The largest encryption header (or trailer) of any cipher (WinZip AES: a
 // 16-byte salt and a 2-byte verifier; a 10-byte code after the data).
 constexpr std::int32_t kMaxCipherHeader = 32;
@@ -302,10 +307,29 @@ void DecodeEntry(EntryJob& job, EntryPipeline& pipeline, DestinationAccess& dest
     return job.Skip(kStatusBadPassword);
   }
   // The entry's bytes between header and trailer are encrypted, and no byte after them.
-  cipher->SetRemaining(item.PackedSize - headerSize - trailerSize);
-  pipeline.input.SetFilter(cipher.get());
+  const ZipSize encrypted = item.PackedSize - headerSize - trailerSize;
+  cipher->SetRemaining(encrypted);
+  EntryInput& in = pipeline.input;
+  if (job.options.decryptAhead && item.Encryption == EntryEncryption::kZipCrypto &&
+      encrypted >= kDecryptAheadFrom) {
+    ByteSource* archive = in.Source();
+    RefillGate* gate = in.Gate();
+    {
+      FilterAheadSource ahead(*archive, *cipher, reading.at, reading.at + encrypted);
+      in.Connect(&ahead, gate);
+      if (const EntryResult r = in.FillAt(reading.at); r != EntryResult::kOk)
+        job.Fail(r);
+      else
+        DecodeData(job, pipeline, reading.dataEnd - trailerSize, destination);
+    }
+    // The buffer holds bytes read through the entry's own source.
+    in.Connect(archive, gate);
+    in.Reset();
+    return;
+  }
+  in.SetFilter(cipher.get());
   DecodeData(job, pipeline, reading.dataEnd - trailerSize, destination);
-  pipeline.input.SetFilter(nullptr);
+  in.SetFilter(nullptr);
 }
 
 }  // namespace vantelo

@@ -36,6 +36,9 @@ struct BatchOptions {
   bool testOnly = false;
   bool useFolderNames = false;
   bool overwrite = false;
+  // A large ZipCrypto entry is decrypted on a thread of its own beside its
+  // decoding (only when the batch may use more than one thread).
+  bool decryptAhead = false;
 };
 
 // How DecodeEntry left the entry.

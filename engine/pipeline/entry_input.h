@@ -73,6 +73,8 @@ class EntryInput {
     source_ = source;
     gate_ = gate;
   }
+  ByteSource* Source() const { return source_; }
+  RefillGate* Gate() const { return gate_; }
   // Nothing buffered: the next FillAt reads, whatever its offset.
   void Reset();
 
