@@ -29,6 +29,9 @@ void Catalog::Swap(Catalog& other) noexcept {
 
 void Session::Commit(Catalog&& opened) {
   catalog = std::move(opened);
+  // Every way of opening finds the limits; a catalog put together otherwise
+  // gets them here, so a batch can rely on them.
+  if (catalog.entryLimits.size() != catalog.entries.size()) FindCatalogLimits(catalog);
   marks.Reset(catalog.entries.size());
 }
 
