@@ -306,7 +306,7 @@ std::int32_t RunBatch(std::int32_t first, std::int32_t last, bool selectedOnly,
   options.testOnly = testOnly;
   options.useFolderNames = useFolderNames;
   options.overwrite = overwrite;
-  const std::int32_t threads = GetThreadCount();
+  const std::int32_t threads = s.Threads();
   options.decryptAhead = threads > 1;
   BatchRun(s, std::move(options), std::move(procedure), threads).Run(first, last);
   return s.errorNo;

@@ -2,7 +2,6 @@
 // marks on its entries and the batch counters.
 #include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 #include "engine/methods/method_table.h"
 #include "engine/session.h"
@@ -98,11 +97,7 @@ bool RequestBreak() {
 
 void SetThreadCount(std::int32_t count) { S().threadCount = std::clamp(count, 0, kMaxThreads); }
 
-std::int32_t GetThreadCount() {
-  const std::int32_t set = S().threadCount;
-  if (set > 0) return set;
-  return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1, kMaxThreads);
-}
+std::int32_t GetThreadCount() { return S().Threads(); }
 
 std::int32_t CloseArchive() {
   Session& s = S();

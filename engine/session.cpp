@@ -1,6 +1,8 @@
 // The default session, the catalog's ownership and the error it reports.
 #include "engine/session.h"
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace vantelo {
@@ -38,6 +40,11 @@ void Session::Commit(Catalog&& opened) {
 void Session::SetFailure(const FailureText& failure) {
   errorNo = failure.number;
   errorMessage = failure.message;
+}
+
+std::int32_t Session::Threads() const {
+  if (threadCount > 0) return threadCount;
+  return std::clamp(static_cast<std::int32_t>(std::thread::hardware_concurrency()), 1, kMaxThreads);
 }
 
 Session& DefaultSession() {

@@ -65,6 +65,8 @@ struct Session {
   bool stoppedForMethod = false;   // that error was the entry's refused method
   std::atomic<bool> userBreak{false};
   std::int32_t threadCount = 0;    // SetThreadCount's setting; 0: the processor's
+  // The threads a batch uses: the setting, or the processor's (at most kMaxThreads).
+  std::int32_t Threads() const;
 
   // Takes catalog as the open one (the previous one closes), with fresh marks.
   void Commit(Catalog&& opened);
