@@ -334,34 +334,24 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::OpenZipFile() {
-  // What is shown now. The engine forgets its archive when an open fails, so
-  // the shown one is opened again afterwards: the window never lists one
-  // archive while Extract, Test or Enter would read another.
-  const bool wasShown = Rows.EntryCount() > 0 && GetEntryCount() > 0;
-  const std::string shownName = wasShown ? ShownArchive : std::string();
-  std::vector<bool> shownSelection;
-  if (wasShown) {
-    shownSelection.resize(static_cast<std::size_t>(GetEntryCount()));
-    for (std::size_t i = 0; i < shownSelection.size(); ++i)
-      shownSelection[i] = GetEntrySelected(static_cast<std::int32_t>(i));
-  }
-
-  if (OpenArchive(ZipFileName) != 0) {
+  // A failed open leaves the engine's catalog as it was, so the archive shown
+  // stays shown exactly as it is: rows, cursor, selection, filter and sort.
+  if (TryOpenArchive(ZipFileName) != 0) {
     ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
-    if (OfferRecovery()) return;
-    if (shownName.empty()) {
-      CloseArchive();
-      ShownArchive.clear();
-      EmptyGrid();
+    const bool shown = !ShownArchive.empty();
+    if (OfferRecovery(shown)) return;
+    if (shown) {
+      ZipFileName = ShownArchive;  // the archive the window works on
     } else {
-      ReopenShownArchive(shownName, shownSelection);
+      CloseArchive();
+      EmptyGrid();
     }
     ShowArchiveName();
     return;
   }
   // An end record cut off inside itself opens as an empty archive; local
   // headers say there is more.
-  if (GetEntryCount() == 0 && OfferRecovery()) return;
+  if (GetEntryCount() == 0 && OfferRecovery(false)) return;
   ShownArchive = ZipFileName;
   ShownRecovered = false;
   EmptyGrid();
@@ -369,13 +359,22 @@ void TForm1::OpenZipFile() {
   ShowArchiveName();
 }
 
-bool TForm1::OfferRecovery() {
+bool TForm1::OfferRecovery(bool keepShown) {
   // A text file, or a file that cannot be read at all, gets the error alone.
   if (!CanRecoverArchive(ZipFileName)) return false;
   if (AskQuestion(this, QStringLiteral("Damaged archive"), QString::fromLatin1(kRecoverQuestion)) != mrYes)
     return false;
+  // RecoverArchive lets go of the open catalog even when it finds nothing:
+  // the shown archive's selection is kept aside to read it back then.
+  std::vector<bool> selection;
+  if (keepShown) {
+    selection.resize(static_cast<std::size_t>(GetEntryCount()));
+    for (std::size_t i = 0; i < selection.size(); ++i)
+      selection[i] = GetEntrySelected(static_cast<std::int32_t>(i));
+  }
   if (RecoverArchive(ZipFileName) != 0) {
     ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
+    if (keepShown) ReopenShownArchive(selection);
     return false;
   }
   ShownArchive = ZipFileName;
@@ -401,9 +400,9 @@ void TForm1::ShowArchiveName() {
   DrawGrid1->setAccessibleDescription(GridDescription(name));
 }
 
-void TForm1::ReopenShownArchive(const std::string& name, const std::vector<bool>& selection) {
-  ZipFileName = name;
-  if ((ShownRecovered ? RecoverArchive(name) : OpenArchive(name)) != 0) {
+void TForm1::ReopenShownArchive(const std::vector<bool>& selection) {
+  ZipFileName = ShownArchive;
+  if ((ShownRecovered ? RecoverArchive(ShownArchive) : OpenArchive(ShownArchive)) != 0) {
     // Gone or damaged meanwhile: nothing can be shown any more.
     CloseArchive();
     ShownArchive.clear();

@@ -172,14 +172,17 @@ class TForm1 : public QMainWindow {
   void sbHelpClick();
   void LoadGrid();
   void EmptyGrid();
-  // Opens ZipFileName: OpenArchive, then the error box or EmptyGrid + LoadGrid.
-  // A failed open keeps the archive shown before (opened again, its selection
-  // restored); with none shown the window is left empty.
+  // Opens ZipFileName: TryOpenArchive, then the error box or EmptyGrid + LoadGrid.
+  // A failed open leaves the archive shown before as it was (the engine keeps
+  // its catalog; the file is not read again) and ZipFileName names it again;
+  // with none shown the window is left empty.
   void OpenZipFile();
   // After a failed open (or one that lists nothing) of a file whose start
   // holds a local header: asks kRecoverQuestion and on Yes lists what
-  // RecoverArchive finds. True when the recovered archive is shown.
-  bool OfferRecovery();
+  // RecoverArchive finds. True when the recovered archive is shown. With
+  // `keepShown`, a recovery that finds nothing reads the shown archive again
+  // (RecoverArchive has let go of its catalog) and puts its selection back.
+  bool OfferRecovery(bool keepShown);
   // The window title ("demo.zip - " + the caption; the caption alone with no
   // archive) and the grid's accessible description name the archive shown.
   void ShowArchiveName();
@@ -276,7 +279,9 @@ class TForm1 : public QMainWindow {
   // Accessible names and descriptions of the controls (after the shortcuts are bound).
   void NameControls();
   void BuildKeyboardAccess();
-  void ReopenShownArchive(const std::string& name, const std::vector<bool>& selection);
+  // ShownArchive read again after a failed recovery, `selection` put back when
+  // it lists as many entries as before; the window is emptied if it fails.
+  void ReopenShownArchive(const std::vector<bool>& selection);
   QShortcut* findEscape_ = nullptr;  // Escape closes the Find bar (while it is up)
   std::unique_ptr<ShellServices> ownShell_;
   QStringList args_;

@@ -36,6 +36,7 @@
 #include "ui/widgets/draw_grid.h"
 #include "ui/widgets/status_bar.h"
 #include "ui_test_support.h"
+#include "workflow_script.h"
 
 namespace vantelo::ui {
 namespace {
@@ -314,7 +315,7 @@ class ErrorThenQuestion {
 };
 
 // The shown archive stays open and usable after a failed open: the engine
-// reads it again (not the failed file), with the selection as it was; a
+// keeps its catalog (not the failed file's), with the selection as it was; a
 // damaged archive is offered for recovery first, and No keeps the window too.
 void ExpectFailedOpenKeepsDemo(const char* badFile, bool asksToRecover = false) {
   TForm1 f({QData("demo.zip")});
@@ -362,7 +363,7 @@ TEST_F(MainWindowTest, FailedOpenThatDropsTheEntriesKeepsTheShownArchiveToo) {
 // A cut-off archive: the error box, then the question; Yes lists every entry
 // found, the status bar says the archive is recovered, and a test run gives
 // the complete entries "Ok." and the cut one "BAD CRC!". A failed open after
-// it shows the recovered archive again.
+// it keeps the recovered archive shown.
 TEST_F(MainWindowTest, ACutArchiveIsRecoveredAfterTheQuestion) {
   test::TempFolder dir;
   std::string bytes = test::ReadFileBytes(DataPath("recovery/zip_plain.zip"));
@@ -402,19 +403,118 @@ TEST_F(MainWindowTest, ACutArchiveIsRecoveredAfterTheQuestion) {
   EXPECT_TRUE(f.PanelText(0).endsWith("  -  recovered"));
 }
 
-TEST_F(MainWindowTest, FailedOpenAfterTheShownArchiveWentAwayEmptiesTheWindow) {
+// A failed open reads nothing again: with another archive written over the
+// shown one's file, the grid still lists the same rows, cursor, selection,
+// filter and sort, and the title still names it.
+TEST_F(MainWindowTest, FailedOpenKeepsTheRowsWithoutReadingTheShownFileAgain) {
   test::TempFolder dir;
-  std::filesystem::copy_file(DataPath("demo.zip"), dir.file("gone.zip"));
-  TForm1 f({QString::fromStdString(dir.file("gone.zip"))});
+  const std::string shown = dir.file("shown.zip");
+  std::filesystem::copy_file(DataPath("demo.zip"), shown);
+  TForm1 f({QString::fromStdString(shown)});
+  f.SortByColumn(4, true);
+  f.ShowFindBar();
+  f.edFind->setText(QStringLiteral("data"));
+  ASSERT_GT(f.DrawGrid1->RowCount(), 3);
+  ASSERT_LT(f.DrawGrid1->RowCount(), 17);
+  ASSERT_TRUE(f.DrawGrid1->ResetCursor(1, 3));
+  SetEntrySelected(f.EntryOfRow(2), true);
+  f.ShowSelectedTotals();
+  auto rows = [&f] {
+    QStringList r;
+    for (int row = 1; row < f.DrawGrid1->RowCount(); ++row)
+      r << f.CellDisplayText(1, row) + "|" + f.CellDisplayText(4, row);
+    return r;
+  };
+  const QStringList before = rows();
+  const QString panels = f.PanelText(0) + f.PanelText(1) + f.PanelText(2);
+  std::filesystem::copy_file(DataPath("open.zip"), shown,
+                             std::filesystem::copy_options::overwrite_existing);
+  {
+    BoxSeen seen;
+    ModalAnswer answer(CloseMessageBox(&seen));
+    f.ZipFileName = DataPath("bad_notzip.txt");
+    f.OpenZipFile();
+    ASSERT_TRUE(answer.fired());
+  }
+  EXPECT_EQ(rows(), before);
+  EXPECT_EQ(f.DrawGrid1->Row(), 3);
+  EXPECT_EQ(f.PanelText(0) + f.PanelText(1) + f.PanelText(2), panels);
+  EXPECT_EQ(GetSelectedCount(), 1);
+  EXPECT_TRUE(GetEntrySelected(f.EntryOfRow(2)));
+  EXPECT_EQ(f.edFind->text(), "data");
+  EXPECT_TRUE(f.FindBar->isVisibleTo(&f));
+  EXPECT_EQ(f.Rows.SortColumn(), 4);
+  EXPECT_EQ(f.windowTitle(), "shown.zip - " + QString::fromLatin1(kMainCaption));
+  EXPECT_EQ(f.ZipFileName, shown);
+}
+
+// The shown archive's file cut to nothing meanwhile: a failed open still
+// leaves it listed (the window shows what it showed), and a run over it says
+// what went wrong instead of passing for an empty success.
+TEST_F(MainWindowTest, FailedOpenAfterTheShownArchiveWasCutKeepsItListedAndARunSaysWhy) {
+  test::TempFolder dir;
+  const std::string gone = dir.file("gone.zip");
+  std::filesystem::copy_file(DataPath("demo.zip"), gone);
+  TForm1 f({QString::fromStdString(gone)});
   ASSERT_EQ(f.DrawGrid1->RowCount(), 17);
-  std::filesystem::remove(dir.file("gone.zip"));
-  BoxSeen seen;
-  ModalAnswer answer(CloseMessageBox(&seen));
-  f.ZipFileName = DataPath("bad_notzip.txt");
+  test::WriteFileBytes(gone, "");
+  {
+    BoxSeen seen;
+    ModalAnswer answer(CloseMessageBox(&seen));
+    f.ZipFileName = DataPath("bad_notzip.txt");
+    f.OpenZipFile();
+    ASSERT_TRUE(answer.fired());
+  }
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 17);
+  EXPECT_EQ(GetEntryCount(), 16);
+  EXPECT_EQ(f.windowTitle(), "gone.zip - " + QString::fromLatin1(kMainCaption));
+  test::Box box;
+  test::ModalScript script;
+  script.Then(test::Options(QString(), true, -1, true, QStringLiteral("any")))
+      .Then(test::Answer(&box, QMessageBox::No));
+  script.Start();
+  f.sbExtractClick();
+  ASSERT_EQ(script.Handled(), 2u);
+  EXPECT_NE(GetLastMessage(), "");
+  EXPECT_EQ(box.text, "ERROR! " + QString::fromStdString(GetLastMessage()) +
+                          "\n Would you like a report?");
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 17);
+}
+
+// A recovery that finds nothing (the file went away before Yes) cannot leave
+// the engine without the shown archive: it is read again, its selection back.
+TEST_F(MainWindowTest, ARecoveryThatFailsKeepsTheShownArchive) {
+  test::TempFolder dir;
+  std::string bytes = test::ReadFileBytes(DataPath("recovery/zip_plain.zip"));
+  bytes.resize(7000);
+  const std::string cut = dir.file("cut.zip");
+  test::WriteFileBytes(cut, bytes);
+  TForm1 f({QData("demo.zip")});
+  SetEntrySelected(2, true);
+  f.ShowSelectedTotals();
+  const QString selected = f.PanelText(1);
+  test::Box error, question, failure;
+  test::ModalScript script;
+  script.Then(test::Answer(&error, QMessageBox::Ok))
+      .Then([&](QWidget* w) {
+        std::filesystem::remove(cut);
+        test::Answer(&question, QMessageBox::Yes)(w);
+      })
+      .Then(test::Answer(&failure, QMessageBox::Ok));
+  script.Start();
+  f.ZipFileName = cut;
   f.OpenZipFile();
-  ASSERT_TRUE(answer.fired());
-  ExpectEmpty(f);
-  EXPECT_EQ(GetEntryCount(), 0);
+  ASSERT_EQ(script.Handled(), 3u);
+  EXPECT_EQ(question.text, kRecoverQuestion);
+  EXPECT_TRUE(failure.text.startsWith("ERROR! Can not open file")) << failure.text.toStdString();
+  EXPECT_FALSE(IsArchiveRecovered());
+  EXPECT_EQ(GetEntryCount(), 16);
+  EXPECT_EQ(f.DrawGrid1->RowCount(), 17);
+  EXPECT_EQ(GetSelectedCount(), 1);
+  EXPECT_TRUE(GetEntrySelected(2));
+  EXPECT_EQ(f.PanelText(1), selected);
+  EXPECT_EQ(f.ZipFileName, DataPath("demo.zip"));
+  EXPECT_EQ(f.windowTitle(), "demo.zip - " + QString::fromLatin1(kMainCaption));
 }
 
 TEST_F(MainWindowTest, CloseEmptiesTheWindowAndClosesTheArchive) {
