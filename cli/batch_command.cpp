@@ -1,6 +1,7 @@
 // vantelo-cli test / extract: runs the engine's batch and prints the report
 // lines of the desktop program's report on stdout, the summary on stderr.
 #include <algorithm>
+#include <charconv>
 #include <ostream>
 
 #include "cli/batch_support.h"
@@ -23,8 +24,29 @@ struct BatchOptions {
   bool junkFolders = false;
   bool recover = false;
   std::string nameCharset;  // "" automatic
+  std::int32_t threads = 0;  // 0: the engine's default
   std::vector<std::string> entries;
 };
+
+// The value of -t / --threads: a whole number, 1 or more. Counts above the
+// engine's limit are taken as the limit (the engine cuts them to it anyway).
+bool ParseThreadCount(const std::string& option, const std::string& value, std::int32_t& count,
+                      std::ostream& err) {
+  std::uint64_t n = 0;
+  const char* end = value.data() + value.size();
+  const auto [stop, ec] = std::from_chars(value.data(), end, n);
+  const bool digits = !value.empty() && stop == end && value[0] != '-' && value[0] != '+';
+  if (!digits || (ec != std::errc() && ec != std::errc::result_out_of_range) ||
+      (ec == std::errc() && n == 0)) {
+    err << "vantelo-cli: option " << option << " needs a number of threads, 1 or more, not '"
+        << EscapeControls(value) << "'\n";
+    return false;
+  }
+  count = ec == std::errc::result_out_of_range || n > static_cast<std::uint64_t>(kMaxThreads)
+              ? kMaxThreads
+              : static_cast<std::int32_t>(n);
+  return true;
+}
 
 // Parses the arguments after the command; false (with a message) on a usage error.
 bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOptions& o,
@@ -43,7 +65,7 @@ bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOp
         err << "vantelo-cli: option " << a << " is for extract only\n";
         return false;
       }
-      if (a == "-p" || a == "-d" || a == "-O") {
+      if (a == "-p" || a == "-d" || a == "-O" || a == "-t" || a == "--threads") {
         if (i + 1 >= args.size()) {
           err << "vantelo-cli: option " << a << " needs a value\n";
           return false;
@@ -53,6 +75,8 @@ bool ParseBatchArgs(bool testOnly, const std::vector<std::string>& args, BatchOp
           o.havePassword = true;
         } else if (a == "-O") {
           o.nameCharset = args[++i];
+        } else if (a == "-t" || a == "--threads") {
+          if (!ParseThreadCount(a, args[++i], o.threads, err)) return false;
         } else {
           o.destDir = args[++i];
         }
@@ -91,6 +115,9 @@ int RunBatch(bool testOnly, const std::vector<std::string>& args, std::ostream& 
     err << UsageText();
     return kExitUsage;
   }
+  // Without -t the engine's default (the processor's count); set every run,
+  // so one command's choice does not outlive it.
+  SetThreadCount(o.threads);
 
   std::string destDir = o.destDir;
   // "/" ends a folder name on Windows too.

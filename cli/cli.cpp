@@ -28,9 +28,10 @@ std::string UsageText() {
   std::string methods;
   for (const std::string& name : GetSupportedMethodNames()) methods += (methods.empty() ? "" : ", ") + name;
   return "usage: vantelo-cli list    ARCHIVE [-O CHARSET] [--recover]\n"
-         "       vantelo-cli test    ARCHIVE [-O CHARSET] [-p PASSWORD] [--recover] [ENTRY...]\n"
+         "       vantelo-cli test    ARCHIVE [-O CHARSET] [-p PASSWORD] [-t N] [--recover]\n"
+         "                           [ENTRY...]\n"
          "       vantelo-cli extract ARCHIVE [-O CHARSET] [-d DIR] [-p PASSWORD] [-n] [-j]\n"
-         "                           [--recover] [ENTRY...]\n"
+         "                           [-t N] [--recover] [ENTRY...]\n"
          "       vantelo-cli --help | --version\n"
          "\n"
          "  list     one tab-separated line per entry: name, date, time, size, ratio,\n"
@@ -45,6 +46,10 @@ std::string UsageText() {
          "  -d DIR       destination folder\n"
          "  -n           never overwrite existing files\n"
          "  -j           drop the stored folder names\n"
+         "  -t N, --threads N\n"
+         "               threads that decode entries, 1 or more (default: one per\n"
+         "               processor; at most " + std::to_string(kMaxThreads) + " are used); the results are the same\n"
+         "               with any number\n"
          "  --recover    when the archive is damaged or cut off, read it from its start\n"
          "               and work on the entries found: complete ones as usual, the\n"
          "               others reported as BAD CRC! and never written\n"

@@ -19,7 +19,7 @@ TEST(CliInfoOptions, HelpAndVersionGoToStdoutAndExitZero) {
   std::string help;
   EXPECT_EQ(RunCommand(cli + " --help 2>/dev/null", &help), 0);
   for (const char* line : {"vantelo-cli list", "vantelo-cli test", "vantelo-cli extract",
-                           "vantelo-cli --help | --version", "Exit codes:"})
+                           "vantelo-cli --help | --version", "Exit codes:", "[-t N]", "-t N, --threads N"})
     EXPECT_NE(help.find(line), std::string::npos) << line;
   // The methods this build decodes are named.
   std::string methods;
