@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the benchmark archives from files found on this system, once: archives
 # already in OUT_DIR are kept. Nothing here is committed; the archives are large.
-#   bench/make-archives.sh OUT_DIR [zipcrypto|aes]
-#   (with "zipcrypto": only the lists, mixed.zip and zip-crypt.zip; with "aes":
-#   only what the WinZip AES goals need, the 7zz-big30-* and AES archives)
+#   bench/make-archives.sh OUT_DIR [zipcrypto|threads|aes]
+#   (with "zipcrypto": only the lists, mixed.zip and zip-crypt.zip; with
+#   "threads": those, small.zip and big.zip; with "aes": only what the WinZip
+#   AES goals need, the 7zz-big30-* and AES archives)
 #
 #   mixed.zip        28,000 files of every kind below /usr (at most 64 KB each), zip -6
 #   zip-crypt.zip    the same files by zip -6 with ZipCrypto (password "bench"):
@@ -119,6 +120,7 @@ PY
   (cd "$work" && zip -q -6 "$out/big.zip" big.bin)
   rm -rf "$work"
 fi
+[ "$only" = threads ] && exit 0
 
 # 7zz stores the paths as given; relative to / they match zip's.
 seven() {  # name [options...]
