@@ -1,6 +1,7 @@
 #include "ui/accessible_text.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QKeySequence>
 #include <QWidget>
 
@@ -15,6 +16,21 @@ void SetAccessibleText(QWidget* widget, const QString& name, const QString& desc
     if (!keys.isEmpty()) text += QStringLiteral(" (") + keys + QStringLiteral(")");
   }
   if (!text.isEmpty()) widget->setAccessibleDescription(text);
+}
+
+namespace {
+AccessibleChangeObserver& ChangeObserver() {
+  static AccessibleChangeObserver observer;
+  return observer;
+}
+}  // namespace
+
+void SetAccessibleChangeObserver(AccessibleChangeObserver observer) {
+  ChangeObserver() = std::move(observer);
+}
+
+void NoteAccessibleChange(QAccessibleEvent& event) {
+  if (ChangeObserver()) ChangeObserver()(&event);
 }
 
 }  // namespace vantelo::ui

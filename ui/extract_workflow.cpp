@@ -8,7 +8,8 @@
 #include <QComboBox>
 #include <QCheckBox>
 #include <QDir>
-#include <QEvent>
+#include <QCloseEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -18,7 +19,10 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <optional>
+#include <thread>
 
 #include "engine/engine.h"
 #include "format/display_format.h"
@@ -40,76 +44,13 @@ namespace {
 
 QString Grouped(ZipSize value) { return QString::fromStdString(FmtThousands(value)); }
 
-// While a batch runs, the progress window is the only one that takes input:
-// every mouse, key, wheel, touch, shortcut and drop event meant for any other
-// widget is dropped, and closing any other window is refused. The progress
-// procedure may then pump the event queue without letting the user reach the
-// main window's handlers (or close it) while the engine is suspended inside
-// the run.
-class RunInputGuard : public QObject {
- public:
-  explicit RunInputGuard(TFPgsInd* progress) : progress_(progress) {
-    progress_->SetRunning(true);
-    qApp->installEventFilter(this);
-  }
-  ~RunInputGuard() override {
-    qApp->removeEventFilter(this);
-    if (progress_) progress_->SetRunning(false);
-  }
-  RunInputGuard(const RunInputGuard&) = delete;
-  RunInputGuard& operator=(const RunInputGuard&) = delete;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::Close: {
-        // Only real windows (the main window, dialogs) stay; tool tips and
-        // pop-ups close as usual, and the progress window turns it into Cancel.
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget == nullptr || widget == progress_.data() || !widget->isWindow()) return false;
-        if (widget->windowType() != Qt::Window && widget->windowType() != Qt::Dialog) return false;
-        event->ignore();  // QWidget::close() and the window manager both read this
-        return true;
-      }
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::MouseMove:
-      case QEvent::Wheel:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::ShortcutOverride:
-      case QEvent::Shortcut:
-      case QEvent::ContextMenu:
-      case QEvent::InputMethod:
-      case QEvent::TouchBegin:
-      case QEvent::TouchUpdate:
-      case QEvent::TouchEnd:
-      case QEvent::TouchCancel:
-      case QEvent::TabletPress:
-      case QEvent::TabletMove:
-      case QEvent::TabletRelease:
-      case QEvent::NativeGesture:
-      case QEvent::Gesture:
-      case QEvent::DragEnter:
-      case QEvent::DragMove:
-      case QEvent::Drop:
-        // Window objects pass input on to their widgets, which are judged here.
-        if (qobject_cast<QWindow*>(watched) != nullptr) return false;
-        return !InsideProgressWindow(watched);
-      default:
-        return false;
-    }
-  }
-
- private:
-  bool InsideProgressWindow(QObject* watched) const {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || !progress_) return false;
-    return widget == progress_.data() || progress_->isAncestorOf(widget);
-  }
-
-  QPointer<TFPgsInd> progress_;
+// What the batch's thread hands the GUI thread: the latest counts, and
+// whether a showing of them is already queued. Counts that come faster than
+// the GUI shows them replace each other instead of piling up in the queue.
+struct PostedCounts {
+  std::atomic<std::int32_t> files{0};
+  std::atomic<ZipSize> bytes{0};
+  std::atomic<bool> queued{false};
 };
 
 void CentreOnScreen(QWidget* window, QWidget* near) {
@@ -198,7 +139,7 @@ void TForm1::sbExtractClick() {
   if (FExtrOpt == nullptr) FExtrOpt = new TFExtrOpt(this);
   if (FPgsInd == nullptr) FPgsInd = new TFPgsInd(this);
   if (Freport == nullptr) Freport = new TFreport(this);
-  if (FPgsInd->Running()) return;  // no second run from inside a run
+  if (BatchRunning || FPgsInd->Running()) return;  // no second run from inside a run
 
   // 1, 2. The options dialog, preset to the selection and offering a folder
   // for the archive first. A destination or a password question answered No
@@ -346,47 +287,96 @@ std::int32_t TForm1::RunBatch(const BatchSettings& run) {
   FPgsInd->stselfiles->setText(QStringLiteral("Selected files: ") +
                                Grouped(run.selectedOnly ? GetSelectedCount() : GetEntryCount()));
   FPgsInd->stselbytes->setText(QStringLiteral("Selected bytes: ") + Grouped(SelectedBytes));
-  RunInputGuard guard(FPgsInd);
   BatchRunning = true;
+  FPgsInd->SetRunning(true);
   setCursor(Qt::BusyCursor);
   StayAbove(FPgsInd, this);
   CentreOnScreen(FPgsInd, this);
+
+  // The batch runs on a thread of its own while this one goes on with the
+  // event loop under the progress window, which is modal to the whole
+  // program: no other window takes input or closes until the batch ends.
+  // Meanwhile this thread asks the engine only what it answers during a
+  // batch (the counts, the catalog) and RequestBreak (Cancel).
+  QEventLoop loop;
+  PostedCounts counts;
+  // Runs on the batch's thread: it only posts the counts to this thread.
+  const TProgressProc progress = [this, &loop, &counts] {
+    std::int32_t files = 0;
+    ZipSize bytes = 0;
+    GetProgress(files, bytes);
+    counts.files.store(files);
+    counts.bytes.store(bytes);
+    if (counts.queued.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        &loop,
+        [this, &counts] {
+          counts.queued.store(false);
+          ShowCounts(counts.files.load(), counts.bytes.load());
+        },
+        Qt::QueuedConnection);
+  };
+  std::int32_t errorNo = 0;
+  std::exception_ptr failure;
+  std::atomic<bool> ended{false};
   FPgsInd->show();
   FPgsInd->raise();
-  FPgsInd->repaint();
-  QCoreApplication::processEvents();  // let it appear before the engine takes over
-  const TProgressProc progress = [this] { ShowProgress(); };
-  const std::int32_t errorNo =
-      run.selectedOnly ? ExtractSelected(run.destination, run.password, run.overwrite,
-                                         run.useFolderNames, run.testOnly, progress)
-                       : ExtractAll(run.destination, run.password, run.overwrite,
-                                    run.useFolderNames, run.testOnly, progress);
+  FPgsInd->activateWindow();
+  std::thread batch([&] {
+    try {
+      errorNo = run.selectedOnly ? ExtractSelected(run.destination, run.password, run.overwrite,
+                                                   run.useFolderNames, run.testOnly, progress)
+                                 : ExtractAll(run.destination, run.password, run.overwrite,
+                                              run.useFolderNames, run.testOnly, progress);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    ended.store(true);
+    // Queued behind every count posted before it.
+    QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+  });
+  loop.exec();
+  // The loop also ends when the program is told to quit (every event loop
+  // is then left): the batch stops at its next read instead of running on.
+  if (!ended.load()) RequestBreak();
+  batch.join();
   BatchRunning = false;
+  FPgsInd->SetRunning(false);
   // 8.
   ElapsedTime = platform::TickCount() - StartTick;
   FPgsInd->hide();
   unsetCursor();
+  if (failure) std::rethrow_exception(failure);
   return errorNo;
 }
 
 void TForm1::ShowProgress() {
-  if (FPgsInd == nullptr) return;
-  // 1, 2. Counts of this run and the share of bytes done, ties to even.
   std::int32_t filesDone = 0;
   ZipSize bytesDone = 0;
   GetProgress(filesDone, bytesDone);
+  ShowCounts(filesDone, bytesDone);
+}
+
+void TForm1::ShowCounts(std::int32_t filesDone, ZipSize bytesDone) {
+  if (FPgsInd == nullptr) return;
+  // 1, 2. Counts of this run and the share of bytes done, ties to even.
   std::int64_t percent = 0;
   if (SelectedBytes > 0)
     percent = RoundHalfEven(static_cast<double>(bytesDone) / static_cast<double>(SelectedBytes) * 100.0);
-  // 3.
-  FPgsInd->stprocfiles->setText(Grouped(filesDone));
-  FPgsInd->stprocbytes->setText(Grouped(bytesDone));
-  FPgsInd->PgsBar->setValue(static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100)));
-  // 4. Paint now, not through the queue.
-  FPgsInd->repaint();
-  // 5. Let the Cancel button have its input; the guard set up by the Extract
-  // button keeps every other window's input and close requests out.
-  if (FPgsInd->Running()) QCoreApplication::processEvents();
+  // 3. Painted by the event loop, which runs beside the batch.
+  FPgsInd->ShowCounts(Grouped(filesDone), Grouped(bytesDone),
+                      static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100)));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // The progress window is modal while a batch runs, so neither the user nor
+  // the window system reaches this window; a close asked for by the program
+  // itself waits for the batch too.
+  if (BatchRunning) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 }  // namespace vantelo::ui

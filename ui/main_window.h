@@ -36,6 +36,7 @@
 
 class QDragEnterEvent;
 class QDragMoveEvent;
+class QCloseEvent;
 class QDropEvent;
 class QBoxLayout;
 class QComboBox;
@@ -240,7 +241,10 @@ class TForm1 : public QMainWindow {
 
   // Extraction workflow (extract_workflow.cpp)
   void sbExtractClick();
+  // Shows the engine's counts in the progress window (GUI thread).
   void ShowProgress();
+  // Shows these counts of the running batch in the progress window.
+  void ShowCounts(std::int32_t filesDone, ZipSize bytesDone);
   // The run the options dialog asks for, once its destination folder is there
   // (made when missing) and a password was asked for when encrypted entries
   // need one; false to show the dialog again.
@@ -272,6 +276,8 @@ class TForm1 : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Refused while a batch runs (extract_workflow.cpp).
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildWindow();

@@ -54,6 +54,7 @@ void OpenWithDesktop(QWidget* window, ShellServices& shell, const QString& file,
 void TForm1::DrawGrid1DblClick() { ExecFile(); }
 
 void TForm1::ExecFile() {
+  if (BatchRunning) return;  // one batch at a time
   const std::int32_t count = GetEntryCount();
   if (count <= 0) return;
   const std::int32_t index = EntryOfRow(DrawGrid1->Row());

@@ -24,10 +24,17 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <QAccessible>
+#include <QAccessibleEvent>
+
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <semaphore>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/test_support.h"
@@ -35,6 +42,7 @@
 #include "engine/session.h"
 #include "format/display_format.h"
 #include "platform/platform.h"
+#include "ui/accessible_text.h"
 #include "ui/application.h"
 #include "ui/dialogs/extract_options_dialog.h"
 #include "ui/dialogs/progress_dialog.h"
@@ -60,10 +68,42 @@ using test::TempFolder;
 
 // Tick sources: a clock that stands still (no progress calls, elapsed 0) and
 // one that jumps a second at every reading (every input refill is "late", so
-// the progress procedure runs at each one).
-std::uint32_t g_ticks = 0;
+// the progress procedure runs at each one). The batch reads the clock on its
+// own thread, the workflow on the GUI thread.
+//
+// On the batch's thread the jumping clock is also a gate: each reading there
+// waits for a turn of the GUI thread's event loop (GuiTurns), so the batch
+// moves one input refill per turn and the tests' timers see it step by step,
+// whatever the machine's speed.
+std::atomic<std::uint32_t> g_ticks{0};
+std::counting_semaphore<1> g_turn{0};
+std::atomic<std::thread::id> g_guiThread;
+std::atomic<int> g_batchThreadReadings{0};
 std::uint32_t StillClock() { return 5000; }
-std::uint32_t JumpingClock() { return g_ticks += 1000; }
+std::uint32_t JumpingClock() {
+  if (std::this_thread::get_id() != g_guiThread.load()) {
+    ++g_batchThreadReadings;
+    g_turn.acquire();
+  }
+  return g_ticks += 1000;
+}
+
+// Hands the batch's thread one clock reading per turn of the event loop.
+class GuiTurns {
+ public:
+  GuiTurns() {
+    g_guiThread = std::this_thread::get_id();
+    QObject::connect(&timer_, &QTimer::timeout, [] { g_turn.try_acquire(), g_turn.release(); });
+    timer_.start(0);
+  }
+  ~GuiTurns() {
+    timer_.stop();
+    g_turn.try_acquire();
+  }
+
+ private:
+  QTimer timer_;
+};
 
 // Prints to a PDF file through the seam's own page layout.
 class PdfShell : public ShellServices {
@@ -587,6 +627,7 @@ class LongRunTest : public ExtractWorkflowTest {
     zip_ = tmp_.file("big.zip");
     MakeZip(zip_, {"one.bin:3000000", "two.bin:3000000", "three.bin:3000000", "four.bin:3000000"});
     g_ticks = 0;
+    g_batchThreadReadings = 0;
     platform::SetTickSource(JumpingClock);
     SetThreadCount(1);
   }
@@ -595,6 +636,7 @@ class LongRunTest : public ExtractWorkflowTest {
     ExtractWorkflowTest::TearDown();
   }
   std::string zip_;
+  GuiTurns turns_;
 };
 
 TEST_F(LongRunTest, CancelGivesUserBreakAndTheReportListsTheEntriesBegun) {
@@ -643,7 +685,7 @@ TEST_F(LongRunTest, ProgressWindowFollowsTheRunAndTheMainWindowIsLocked) {
   TForm1& f = Open(zip_, nullptr, /*show=*/true);
   const int rows = f.DrawGrid1->RowCount();
   int calls = 0;
-  bool closed = true, visible = false;
+  bool closed = true, visible = false, modal = false;
   int lastPercent = -1;
   bool monotonic = true;
   QStringList files;
@@ -657,10 +699,14 @@ TEST_F(LongRunTest, ProgressWindowFollowsTheRunAndTheMainWindowIsLocked) {
     if (files.isEmpty() || files.last() != Pgs().stprocfiles->text())
       files << Pgs().stprocfiles->text();
     if (calls == 3) {
-      // Everything the user could do to the main window mid-run goes nowhere.
-      QTest::mouseClick(f.sbClose, Qt::LeftButton);
-      QTest::mouseClick(f.sbExtract, Qt::LeftButton);
-      QTest::keyClick(f.DrawGrid1, Qt::Key_Down);
+      // Everything the user could do to the main window mid-run goes nowhere
+      // (input as the window system delivers it, to the window).
+      QWindow* window = f.windowHandle();
+      auto centre = [&](QWidget* w) { return w->mapTo(&f, w->rect().center()); };
+      QTest::mouseClick(window, Qt::LeftButton, {}, centre(f.sbClose));
+      QTest::mouseClick(window, Qt::LeftButton, {}, centre(f.sbExtract));
+      QTest::keyClick(window, Qt::Key_Down);
+      modal = QApplication::activeModalWidget() == &Pgs();
       closed = f.close();
       // The window system's close request (title-bar button, Alt+F4) too.
       QCloseEvent request;
@@ -681,6 +727,7 @@ TEST_F(LongRunTest, ProgressWindowFollowsTheRunAndTheMainWindowIsLocked) {
   EXPECT_GT(calls, 10);
   EXPECT_FALSE(closed);
   EXPECT_TRUE(visible);
+  EXPECT_TRUE(modal);
   EXPECT_TRUE(monotonic);
   // The label counts the entries begun, one after the other (before the
   // first call it still shows the window's previous value).
@@ -713,6 +760,91 @@ TEST_F(LongRunTest, ClosingTheProgressWindowMidRunCancels) {
   f.sbExtractClick();
   EXPECT_TRUE(stillVisible);
   EXPECT_EQ(box.text, "ERROR! User break!\n Would you like a report?");
+}
+
+// The batch runs on a thread of its own: the GUI thread's event loop turns
+// all through the run (a timer fires between the refills), and the clock is
+// read on the batch's thread.
+TEST_F(LongRunTest, TheEventLoopTurnsWhileTheBatchRunsOnItsOwnThread) {
+  TForm1& f = Open(zip_, nullptr, /*show=*/true);
+  int firedInRun = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (Pgs().Running() && f.BatchRunning) ++firedInRun;
+  });
+  timer.start(0);
+  Box box;
+  ModalScript s;
+  s.Then(Options(QString(), true)).Then(Answer(&box, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  EXPECT_EQ(box.text.left(12), "All is Ok!  ");
+  EXPECT_GT(g_batchThreadReadings.load(), 40);  // every refill of four 3 MB entries
+  EXPECT_GE(firedInRun, g_batchThreadReadings.load() / 2);
+  EXPECT_FALSE(f.BatchRunning);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// Escape in the progress window is Cancel: the window stays up until the
+// batch has stopped, with "User break!".
+TEST_F(LongRunTest, EscapeInTheProgressWindowCancels) {
+  TForm1& f = Open(zip_, nullptr, /*show=*/true);
+  bool stillVisible = false, stillRunning = false;
+  QTimer escaper;
+  QObject::connect(&escaper, &QTimer::timeout, [&] {
+    if (!Pgs().Running() || Pgs().stprocfiles->text() != "1") return;
+    escaper.stop();
+    QTest::keyClick(Pgs().windowHandle(), Qt::Key_Escape);
+    stillVisible = Pgs().isVisible();
+    stillRunning = f.BatchRunning;
+  });
+  Pgs().stprocfiles->setText(QStringLiteral("-"));
+  escaper.start(0);
+  Box box;
+  ModalScript s;
+  s.Then(Options(QString(), true)).Then(Answer(&box, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  EXPECT_TRUE(stillVisible);
+  EXPECT_TRUE(stillRunning);
+  EXPECT_EQ(box.text, "ERROR! User break!\n Would you like a report?");
+  EXPECT_EQ(Status(3), "");  // never begun
+}
+
+// A screen reader hears the run: the bar's value changes and the processed
+// counts, which read with their titles. (Qt sends these events to a reader
+// itself; offscreen it has none, so they are seen as noted.)
+std::vector<std::pair<QAccessible::Event, QObject*>> g_accessEvents;
+void RecordAccessEvent(QAccessibleEvent* event) {
+  g_accessEvents.emplace_back(event->type(), event->object());
+}
+
+TEST_F(LongRunTest, TheBarsValueAndTheCountsAreAnnounced) {
+  TForm1& f = Open(zip_, nullptr, /*show=*/true);
+  Pgs().ShowCounts(QStringLiteral("0"), QStringLiteral("0"), 0);
+  g_accessEvents.clear();
+  SetAccessibleChangeObserver(RecordAccessEvent);
+  Box box;
+  ModalScript s;
+  s.Then(Options(QString(), true)).Then(Answer(&box, QMessageBox::No));
+  s.Start();
+  f.sbExtractClick();
+  SetAccessibleChangeObserver(nullptr);
+  auto count = [&](QAccessible::Event type, QObject* object) {
+    return std::count(g_accessEvents.begin(), g_accessEvents.end(), std::make_pair(type, object));
+  };
+  EXPECT_GE(count(QAccessible::ValueChanged, Pgs().PgsBar), 10);
+  EXPECT_GE(count(QAccessible::NameChanged, Pgs().stprocfiles), 4);  // 1, 2, 3, 4
+  EXPECT_GE(count(QAccessible::NameChanged, Pgs().stprocbytes), 10);
+  QAccessibleInterface* files = QAccessible::queryAccessibleInterface(Pgs().stprocfiles);
+  ASSERT_NE(files, nullptr);
+  EXPECT_EQ(files->text(QAccessible::Name), "Processed files: 4");
+  QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Pgs().PgsBar);
+  ASSERT_NE(bar, nullptr);
+  ASSERT_NE(bar->valueInterface(), nullptr);
+  EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), Pgs().PgsBar->value());
+  EXPECT_EQ(Pgs().stprocbytes->accessibleName(), "Processed bytes: " + Pgs().stprocbytes->text());
+  EXPECT_EQ(Pgs().stprocfiles->text(), "4");
 }
 
 TEST_F(ExtractWorkflowTest, ProgressPercentageRoundsHalfToEvenAndZeroBytesKeepsZero) {

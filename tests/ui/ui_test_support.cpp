@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "common/test_support.h"
+#include "ui/dialogs/progress_dialog.h"
 
 namespace vantelo::test {
 
@@ -27,7 +28,8 @@ void Poll(std::shared_ptr<bool> fired, std::shared_ptr<bool> alive,
           std::function<void(QWidget*)> action, int remainingMs) {
   if (!*alive || *fired) return;
   QWidget* modal = QApplication::activeModalWidget();
-  if (modal != nullptr && modal->isVisible()) {
+  // The progress window is modal for a batch and closes by itself.
+  if (modal != nullptr && modal->isVisible() && qobject_cast<ui::TFPgsInd*>(modal) == nullptr) {
     *fired = true;
     action(modal);
     return;

@@ -21,11 +21,13 @@
 
 #include "common/test_support.h"
 #include "ui/dialogs/extract_options_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
 
 namespace vantelo::test {
 
 // Answers the modal windows of one workflow in order: each action gets the
-// next modal widget that appears and must close it.
+// next modal widget that appears and must close it. The progress window,
+// modal while a batch runs, closes by itself and is passed over.
 class ModalScript {
  public:
   using Action = std::function<void(QWidget*)>;
@@ -44,6 +46,7 @@ class ModalScript {
     if (next_ >= actions_.size()) return;
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || !modal->isVisible() || modal == last_.data()) return;
+    if (qobject_cast<ui::TFPgsInd*>(modal) != nullptr) return;
     last_ = modal;
     actions_[next_++](modal);
   }

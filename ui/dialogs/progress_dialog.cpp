@@ -1,5 +1,6 @@
 #include "ui/dialogs/progress_dialog.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -79,11 +80,35 @@ TFPgsInd::TFPgsInd(QWidget* parent) : QDialog(parent) {
                     QStringLiteral("Percentage of the selected bytes processed"));
   SetAccessibleText(PgsBtn, QString(), QStringLiteral("Stop the run after the current read"));
 
+  // Counts read with their titles ("Processed files: 12"), not as bare numbers.
+  ShowCounts(stprocfiles->text(), stprocbytes->text(), PgsBar->value());
+  // Modal to the whole program: while it is up no other window takes input.
+  setWindowModality(Qt::ApplicationModal);
+
   // A single fixed border: the window is not resized by the user.
   setFixedSize(qMax(400, sizeHint().width()), sizeHint().height());
 }
 
 TFPgsInd::~TFPgsInd() = default;
+
+void TFPgsInd::ShowCounts(const QString& files, const QString& bytes, int percent) {
+  // The counters' accessible names carry their titles; a new name and a new
+  // value of the bar are announced by Qt itself.
+  auto show = [](QLabel* count, const QLabel* title, const QString& text) {
+    count->setText(text);
+    const QString name = title->text().trimmed() + QLatin1Char(' ') + text;
+    if (count->accessibleName() == name) return;
+    count->setAccessibleName(name);
+    QAccessibleEvent event(count, QAccessible::NameChanged);
+    NoteAccessibleChange(event);
+  };
+  show(stprocfiles, stpf, files);
+  show(stprocbytes, stpb, bytes);
+  if (PgsBar->value() == percent) return;
+  PgsBar->setValue(percent);
+  QAccessibleValueChangeEvent event(PgsBar, percent);
+  NoteAccessibleChange(event);
+}
 
 void TFPgsInd::PgsBtnClick() { RequestBreak(); }
 

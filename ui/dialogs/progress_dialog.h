@@ -1,7 +1,8 @@
-// TFPgsInd: the "Progress Indicator" window shown (not modal) while a batch
-// runs: the selected and processed counts, a percentage bar and a Cancel
-// button that asks the engine to stop. Created once at start-up and kept to
-// the end; it keeps its last values between runs.
+// TFPgsInd: the "Progress Indicator" window shown while a batch runs, modal
+// to the whole program: the selected and processed counts, a percentage bar
+// and a Cancel button that asks the engine to stop. Created once at start-up
+// and kept to the end; it keeps its last values between runs. A screen reader
+// hears the bar's value and the processed counts change.
 #pragma once
 
 #include <QDialog>
@@ -27,6 +28,10 @@ class TFPgsInd : public QDialog {
   QLabel* stprocbytes = nullptr;  // N
   QProgressBar* PgsBar = nullptr;  // 0..100
   QPushButton* PgsBtn = nullptr;   // "Cancel"
+
+  // Shows the processed counts (as written) and the bar's percentage, and
+  // tells accessibility clients what changed.
+  void ShowCounts(const QString& files, const QString& bytes, int percent);
 
   // Asks the running batch to stop (the engine notices at its next refill).
   void PgsBtnClick();
