@@ -334,6 +334,7 @@ void TForm1::FormDestroy() {
 }
 
 void TForm1::OpenZipFile() {
+  if (BatchRunning) return;  // the catalog stays as it is while a batch reads it
   // A failed open leaves the engine's catalog as it was, so the archive shown
   // stays shown exactly as it is: rows, cursor, selection, filter and sort.
   if (TryOpenArchive(ZipFileName) != 0) {
@@ -493,6 +494,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::sbCloseClick() {
+  if (BatchRunning) return;  // the catalog stays as it is while a batch reads it
   CloseArchive();
   ShownArchive.clear();
   EmptyGrid();

@@ -847,6 +847,27 @@ TEST_F(LongRunTest, TheBarsValueAndTheCountsAreAnnounced) {
   EXPECT_EQ(Pgs().stprocfiles->text(), "4");
 }
 
+// Whatever reaches the handlers while a batch runs leaves the catalog alone:
+// Close, opening another archive, opening an entry, a second Extract.
+TEST_F(ExtractWorkflowTest, WhileABatchRunsTheCatalogIsLeftAlone) {
+  const std::string zip = tmp_.file("a.zip");
+  const std::string other = tmp_.file("b.zip");
+  MakeZip(zip, {"a.txt:10", "b.txt:20"});
+  MakeZip(other, {"c.txt:30"});
+  TForm1& f = Open(zip);
+  f.BatchRunning = true;
+  f.sbCloseClick();
+  f.ZipFileName = other;
+  f.OpenZipFile();
+  f.ExecFile();
+  f.sbExtractClick();  // no options dialog: nothing to answer it
+  f.BatchRunning = false;
+  EXPECT_EQ(GetEntryCount(), 2);
+  EXPECT_EQ(GetEntryName(0), "a.txt");
+  EXPECT_EQ(Status(f.EntryOfRow(f.DrawGrid1->Row())), "");  // not opened
+  EXPECT_FALSE(std::filesystem::exists(f.TempDir + "a.txt"));
+}
+
 TEST_F(ExtractWorkflowTest, ProgressPercentageRoundsHalfToEvenAndZeroBytesKeepsZero) {
   const std::string zip = tmp_.file("a.zip");
   MakeZip(zip, {"a.txt:1000", "b.txt:2000"});
