@@ -13,10 +13,13 @@
 namespace vantelo {
 namespace {
 
-// Entries decoded ahead of the one in hand, per thread: enough that no thread
-// waits for work while the batch's thread publishes, few enough that pending
-// files and memory stay small.
-constexpr std::size_t kAheadPerThread = 4;
+// Work ahead of the batch's thread: runs of consecutive entries, two per
+// thread (one decoding, one waiting to be published), all of them together
+// no more than kEntriesInFlight entries (each holds an open pending file)
+// and a run no more than kRunBytes of data unless one entry is larger.
+constexpr std::size_t kRunsPerThread = 4;
+constexpr std::size_t kEntriesInFlight = 256;
+constexpr ZipSize kRunBytes = ZipSize{4} << 20;
 // How long the batch's thread waits for the entry in hand before it looks at
 // the progress procedure and the break request again.
 constexpr std::chrono::milliseconds kLookInterval{50};
@@ -114,46 +117,64 @@ void BatchRun::RunHere(const std::vector<std::int32_t>& entries, std::size_t& ne
   }
 }
 
-// Decoding on the workers, up to a few entries a thread ahead; finishing
-// here, in entry order.
+// Decoding on the workers in runs of consecutive entries, a few runs a thread
+// ahead; finishing here, in entry order.
 void BatchRun::RunAhead(const std::vector<std::int32_t>& entries, std::size_t next) {
-  std::deque<std::unique_ptr<EntryJob>> inFlight;  // outlives the workers, which point into it
+  std::deque<EntryRun> inFlight;  // outlives the workers, which point into it
   DecodeWorkers workers(threads_, catalog_, *this);
-  const std::size_t ahead = static_cast<std::size_t>(threads_) * kAheadPerThread;
+  const std::size_t runsAhead = static_cast<std::size_t>(threads_) * kRunsPerThread;
+  const std::size_t runLength = std::max<std::size_t>(1, kEntriesInFlight / runsAhead);
   for (;;) {
-    while (inFlight.size() < ahead && next < entries.size()) {
-      inFlight.push_back(std::make_unique<EntryJob>(catalog_, options_, entries[next++]));
-      workers.Submit(*inFlight.back());
+    while (inFlight.size() < runsAhead && next < entries.size()) {
+      EntryRun& run = inFlight.emplace_back();
+      ZipSize size = 0;
+      do {
+        const EntryJob& job = run.jobs.emplace_back(catalog_, options_, entries[next++]);
+        size += job.item.UnpackedSize;
+      } while (next < entries.size() && run.jobs.size() < runLength && size < kRunBytes);
+      workers.Submit(run);
     }
     if (inFlight.empty()) return;
-    EntryJob& job = *inFlight.front();
-    head_ = &job;
-    // Progress and the break request at least once an entry, and while the
-    // entry in hand decodes.
-    for (bool done = false; !done; done = workers.WaitDone(job, kLookInterval)) {
+    EntryRun& run = inFlight.front();
+    head_ = &run.jobs.front();
+    // Progress and the break request while the run in hand decodes.
+    for (bool done = false; !done; done = workers.WaitDone(run, kLookInterval)) {
       const EntryResult r = gate_.BeforeRefill();
       if (r == EntryResult::kOk) continue;
       // Stopped in the middle of the entry in hand, as a batch on one thread
       // stops in one of its refills; or before it, if no thread took it yet.
-      if (workers.Stop(job)) {
-        while (!workers.WaitDone(job, kLookInterval)) {
+      if (workers.Stop(run)) {
+        while (!workers.WaitDone(run, kLookInterval)) {
         }
-        Stop(job, r, "");
+        Stop(run.jobs.front(), r, "");
       } else {
-        StopBefore(job.index, r);
+        StopBefore(run.jobs.front().index, r);
       }
       head_ = nullptr;
       return;
     }
-    const bool goOn = Finish(job);
-    head_ = nullptr;
-    inFlight.pop_front();
-    if (!goOn) {
-      // Nothing after the stopped entry is published: the workers stop, and
-      // what they made ahead goes with its jobs.
-      workers.Stop();
-      return;
+    for (std::size_t i = 0; i < run.decoded; ++i) {
+      EntryJob& job = run.jobs[i];
+      head_ = &job;
+      // Progress and the break request before every entry, as on one thread.
+      bool goOn = true;
+      if (const EntryResult r = gate_.BeforeRefill(); r != EntryResult::kOk) {
+        StopBefore(job.index, r);
+        goOn = false;
+      } else {
+        goOn = Finish(job);
+      }
+      head_ = nullptr;
+      if (!goOn) {
+        // Nothing after the stopped entry is published: the workers stop, and
+        // what they made ahead goes with its jobs.
+        workers.Stop();
+        return;
+      }
     }
+    // A run ends early only at an entry that stopped the batch (above), or
+    // when the workers were stopped, which happens only when it stops.
+    inFlight.pop_front();
   }
 }
 

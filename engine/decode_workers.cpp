@@ -11,21 +11,21 @@ namespace vantelo {
 class DecodeWorkers::WorkerGate final : public RefillGate {
  public:
   explicit WorkerGate(DecodeWorkers& workers) : workers_(workers) {}
-  void SetJob(const EntryJob* job) {
-    job_ = job;
+  void SetRun(const EntryRun* run) {
+    run_ = run;
     refills_ = 0;
   }
   EntryResult BeforeRefill() override {
     if (workers_.stop_.load(std::memory_order_relaxed)) return EntryResult::kUserBreak;
     // Every 128 KiB of input or so: often enough for a progress window, far
     // from every refill.
-    if (job_ != nullptr && ++refills_ % 4 == 0) workers_.Moved(*job_);
+    if (run_ != nullptr && ++refills_ % 4 == 0) workers_.Moved(*run_);
     return EntryResult::kOk;
   }
 
  private:
   DecodeWorkers& workers_;
-  const EntryJob* job_ = nullptr;
+  const EntryRun* run_ = nullptr;
   std::uint32_t refills_ = 0;
 };
 
@@ -40,38 +40,39 @@ DecodeWorkers::~DecodeWorkers() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void DecodeWorkers::Submit(EntryJob& job) {
+void DecodeWorkers::Submit(EntryRun& run) {
   {
     const std::lock_guard<std::mutex> hold(lock_);
-    queue_.push_back(&job);
+    queue_.push_back(&run);
   }
   more_.notify_one();
 }
 
-bool DecodeWorkers::WaitDone(EntryJob& job, std::chrono::milliseconds wait) {
+bool DecodeWorkers::WaitDone(EntryRun& run, std::chrono::milliseconds wait) {
+  if (run.done.load(std::memory_order_acquire)) return true;
   std::unique_lock<std::mutex> hold(lock_);
-  waitedFor_ = &job;
+  waitedFor_ = &run;
   const std::uint64_t moves = moves_;
-  done_.wait_for(hold, wait, [&] { return job.done.load(std::memory_order_acquire) || moves_ != moves; });
+  done_.wait_for(hold, wait, [&] { return run.done.load(std::memory_order_acquire) || moves_ != moves; });
   waitedFor_ = nullptr;
-  return job.done.load(std::memory_order_acquire);
+  return run.done.load(std::memory_order_acquire);
 }
 
-void DecodeWorkers::Moved(const EntryJob& job) {
+void DecodeWorkers::Moved(const EntryRun& run) {
   {
     const std::lock_guard<std::mutex> hold(lock_);
-    if (waitedFor_ != &job) return;
+    if (waitedFor_ != &run) return;
     ++moves_;
   }
   done_.notify_all();
 }
 
-bool DecodeWorkers::Stop(const EntryJob& job) {
+bool DecodeWorkers::Stop(const EntryRun& run) {
   bool queued = false;
   {
     const std::lock_guard<std::mutex> hold(lock_);
     stop_.store(true, std::memory_order_relaxed);
-    for (const EntryJob* waiting : queue_) queued = queued || waiting == &job;
+    for (const EntryRun* waiting : queue_) queued = queued || waiting == &run;
     queue_.clear();
   }
   more_.notify_all();
@@ -96,20 +97,28 @@ void DecodeWorkers::Work() {
   WorkerGate gate(*this);
   pipeline.input.Connect(catalog_.recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate);
   for (;;) {
-    EntryJob* job = nullptr;
+    EntryRun* run = nullptr;
     {
       std::unique_lock<std::mutex> hold(lock_);
       more_.wait(hold, [this] { return stop_.load(std::memory_order_relaxed) || !queue_.empty(); });
       if (stop_.load(std::memory_order_relaxed)) break;
-      job = queue_.front();
+      run = queue_.front();
       queue_.pop_front();
     }
-    gate.SetJob(job);
-    DecodeEntry(*job, pipeline, destination_);
-    gate.SetJob(nullptr);
+    gate.SetRun(run);
+    std::size_t decoded = 0;
+    for (EntryJob& job : run->jobs) {
+      if (stop_.load(std::memory_order_relaxed)) break;
+      DecodeEntry(job, pipeline, destination_);
+      ++decoded;
+      // Nothing after such an entry is published: the rest is not begun.
+      if (job.ending == EntryEnding::kFailed) break;
+    }
+    gate.SetRun(nullptr);
     {
       const std::lock_guard<std::mutex> hold(lock_);
-      job->done.store(true, std::memory_order_release);
+      run->decoded = decoded;
+      run->done.store(true, std::memory_order_release);
     }
     done_.notify_all();
   }

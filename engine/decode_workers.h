@@ -1,8 +1,10 @@
 // The threads that decode entries ahead of the batch's thread. Each has its
 // own pipeline (input buffer, window, decoders) and its own reading position
-// in the archive; they share only the read-only catalog and tables. Jobs are
-// taken in the order they were handed in; the batch's thread waits for each
-// in entry order and publishes it (batch_run.cpp).
+// in the archive; they share only the read-only catalog and tables. Work is
+// handed out in runs of consecutive entries (EntryRun), so that a thread
+// reads on through the archive as one thread would and the threads meet
+// once per run, not once per entry; the batch's thread waits for each run in
+// entry order and publishes its entries (batch_run.cpp).
 #pragma once
 
 #include <atomic>
@@ -18,6 +20,16 @@
 
 namespace vantelo {
 
+// Consecutive entries decoded by one thread, in order. A run ends early at
+// an entry that stops the batch whatever comes after it (EntryEnding::
+// kFailed) or when the workers are stopped: `decoded` says how many of its
+// jobs were decoded.
+struct EntryRun {
+  std::deque<EntryJob> jobs;
+  std::size_t decoded = 0;        // written by the worker before `done`
+  std::atomic<bool> done{false};  // the worker has finished with the run
+};
+
 class DecodeWorkers {
  public:
   // Starts count threads decoding the catalog's entries; destination is
@@ -25,36 +37,36 @@ class DecodeWorkers {
   DecodeWorkers(std::int32_t count, const Catalog& catalog, DestinationAccess& destination);
   DecodeWorkers(const DecodeWorkers&) = delete;
   DecodeWorkers& operator=(const DecodeWorkers&) = delete;
-  // Stops and joins the threads: every job handed in is done or never begun.
+  // Stops and joins the threads: every run handed in is done or never begun.
   ~DecodeWorkers();
 
-  void Submit(EntryJob& job);
-  // Waits up to `wait` for the job to be decoded, or for it to move on (its
+  void Submit(EntryRun& run);
+  // Waits up to `wait` for the run to be decoded, or for it to move on (its
   // input refilled a few times: time for the batch's thread to show
   // progress); whether it is decoded.
-  bool WaitDone(EntryJob& job, std::chrono::milliseconds wait);
-  // The threads take no more jobs, and running ones stop at their next
-  // refill. Whether `job` had been taken by a thread: if so it is done soon
+  bool WaitDone(EntryRun& run, std::chrono::milliseconds wait);
+  // The threads take no more runs, and running ones stop at their next
+  // refill. Whether `run` had been taken by a thread: if so it is done soon
   // (wait for it), else never begun.
-  bool Stop(const EntryJob& job);
+  bool Stop(const EntryRun& run);
   void Stop();
 
  private:
   class WorkerGate;
   void Work();
-  // A refill of `job`'s input: wakes the batch's thread now and then while
-  // it waits for that job.
-  void Moved(const EntryJob& job);
+  // A refill of `run`'s input: wakes the batch's thread now and then while
+  // it waits for that run.
+  void Moved(const EntryRun& run);
 
   const Catalog& catalog_;
   DestinationAccess& destination_;
   std::atomic<bool> stop_{false};
   std::mutex lock_;
-  std::condition_variable more_;  // a job was handed in, or stop
-  std::condition_variable done_;  // a job was decoded
-  std::deque<EntryJob*> queue_;
-  const EntryJob* waitedFor_ = nullptr;  // the job WaitDone waits for
-  std::uint64_t moves_ = 0;              // refills of that job while waited for
+  std::condition_variable more_;  // a run was handed in, or stop
+  std::condition_variable done_;  // a run was decoded
+  std::deque<EntryRun*> queue_;
+  const EntryRun* waitedFor_ = nullptr;  // the run WaitDone waits for
+  std::uint64_t moves_ = 0;              // refills of that run while waited for
   std::vector<std::thread> threads_;
 };
 
