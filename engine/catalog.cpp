@@ -352,9 +352,8 @@ bool ReadCatalog(const std::string& fileName, const std::string& charsetSetting,
 namespace {
 
 enum class OnFailure {
-  kKeep,              // the open catalog stays
-  kKeepUnlessZip,     // it stays unless the file was an archive with a damaged directory
-  kClose,             // nothing stays open
+  kKeep,           // the open catalog stays
+  kKeepUnlessZip,  // it stays unless the file was an archive with a damaged directory
 };
 
 // Opens with `read` (the central directory, or the recovery scan). The new
@@ -368,7 +367,7 @@ std::int32_t OpenWith(bool (*read)(const std::string&, const std::string&, Catal
   FailureText failure;
   bool isArchive = false;
   if (!read(fileName, s.nameCharset, opened, failure, isArchive)) {
-    if (onFailure == OnFailure::kClose || (onFailure == OnFailure::kKeepUnlessZip && isArchive)) {
+    if (onFailure == OnFailure::kKeepUnlessZip && isArchive) {
       s.Commit(Catalog{});
       s.stoppedEntry = -1;
     }
@@ -390,7 +389,8 @@ std::int32_t OpenArchive(const std::string& fileName) {
 
 std::int32_t TryOpenArchive(const std::string& fileName) { return OpenWith(&ReadCatalog, fileName, OnFailure::kKeep); }
 
-std::int32_t RecoverArchive(const std::string& fileName) { return OpenWith(&ScanCatalog, fileName, OnFailure::kClose); }
+// Recovery that finds nothing leaves what was open as it was.
+std::int32_t RecoverArchive(const std::string& fileName) { return OpenWith(&ScanCatalog, fileName, OnFailure::kKeep); }
 
 bool IsArchiveRecovered() { return DefaultSession().catalog.recovered; }
 

@@ -116,7 +116,8 @@ std::int32_t CloseArchive();
 // batch gives "BAD CRC!" to those cut off by the end of the file, damaged or
 // failing their CRC-32 (nothing of them is written), and damage inside an
 // entry never stops it. Returns 0, or kOpenFailed with error 4 (the file
-// cannot be opened) or 1 (no entry was found).
+// cannot be opened) or 1 (no entry was found); then the catalog that was open
+// stays open, as it was.
 std::int32_t RecoverArchive(const std::string& fileName);
 // Whether the file's first 64 KiB hold a local header the scan would take:
 // a damaged file worth offering recovery for (a text file is not).

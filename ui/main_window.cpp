@@ -365,17 +365,10 @@ bool TForm1::OfferRecovery(bool keepShown) {
   if (!CanRecoverArchive(ZipFileName)) return false;
   if (AskQuestion(this, QStringLiteral("Damaged archive"), QString::fromLatin1(kRecoverQuestion)) != mrYes)
     return false;
-  // RecoverArchive lets go of the open catalog even when it finds nothing:
-  // the shown archive's selection is kept aside to read it back then.
-  std::vector<bool> selection;
-  if (keepShown) {
-    selection.resize(static_cast<std::size_t>(GetEntryCount()));
-    for (std::size_t i = 0; i < selection.size(); ++i)
-      selection[i] = GetEntrySelected(static_cast<std::int32_t>(i));
-  }
+  // A recovery that finds nothing leaves the shown archive open as it was.
   if (RecoverArchive(ZipFileName) != 0) {
     ShowErrorBox(this, QStringLiteral("ERROR! ") + EngineText(GetLastMessage()));
-    if (keepShown) ReopenShownArchive(selection);
+    if (keepShown) ZipFileName = ShownArchive;
     return false;
   }
   ShownArchive = ZipFileName;
@@ -399,31 +392,6 @@ void TForm1::ShowArchiveName() {
   const QString caption = QString::fromLatin1(kMainCaption);
   SetUntrustedWindowTitle(this, name.isEmpty() ? caption : name + QStringLiteral(" - ") + caption);
   DrawGrid1->setAccessibleDescription(GridDescription(name));
-}
-
-void TForm1::ReopenShownArchive(const std::vector<bool>& selection) {
-  ZipFileName = ShownArchive;
-  if ((ShownRecovered ? RecoverArchive(ShownArchive) : OpenArchive(ShownArchive)) != 0) {
-    // Gone or damaged meanwhile: nothing can be shown any more.
-    CloseArchive();
-    ShownArchive.clear();
-    EmptyGrid();
-    return;
-  }
-  if (static_cast<std::size_t>(GetEntryCount()) != selection.size()) {
-    // The file changed on disk: list what it holds now.
-    EmptyGrid();
-    LoadGrid();
-    return;
-  }
-  // The same catalog: rows, cursor and scrolling stay; the selection comes back.
-  for (std::size_t i = 0; i < selection.size(); ++i)
-    SetEntrySelected(static_cast<std::int32_t>(i), selection[i]);
-  // The filter and the sort look at the names as read now.
-  const std::int32_t cursor = EntryOfRow(DrawGrid1->Row());
-  Rows.NamesChanged();
-  ShowRows(cursor);
-  ShowShownCount();
 }
 
 void TForm1::sbOpenClick() {

@@ -181,8 +181,8 @@ class TForm1 : public QMainWindow {
   // After a failed open (or one that lists nothing) of a file whose start
   // holds a local header: asks kRecoverQuestion and on Yes lists what
   // RecoverArchive finds. True when the recovered archive is shown. With
-  // `keepShown`, a recovery that finds nothing reads the shown archive again
-  // (RecoverArchive has let go of its catalog) and puts its selection back.
+  // `keepShown`, a recovery that finds nothing leaves the shown archive
+  // (RecoverArchive keeps the open catalog then) as the one worked on.
   bool OfferRecovery(bool keepShown);
   // The window title ("demo.zip - " + the caption; the caption alone with no
   // archive) and the grid's accessible description name the archive shown.
@@ -285,9 +285,6 @@ class TForm1 : public QMainWindow {
   // Accessible names and descriptions of the controls (after the shortcuts are bound).
   void NameControls();
   void BuildKeyboardAccess();
-  // ShownArchive read again after a failed recovery, `selection` put back when
-  // it lists as many entries as before; the window is emptied if it fails.
-  void ReopenShownArchive(const std::vector<bool>& selection);
   QShortcut* findEscape_ = nullptr;  // Escape closes the Find bar (while it is up)
   std::unique_ptr<ShellServices> ownShell_;
   QStringList args_;
