@@ -121,7 +121,16 @@ void BatchRun::RunHere(const std::vector<std::int32_t>& entries, std::size_t& ne
 // ahead; finishing here, in entry order.
 void BatchRun::RunAhead(const std::vector<std::int32_t>& entries, std::size_t next) {
   std::deque<EntryRun> inFlight;  // outlives the workers, which point into it
-  DecodeWorkers workers(threads_, catalog_, *this);
+  // This thread decodes too, the runs no worker has begun when it needs them.
+  EntryPipeline pipeline;
+  FileSource archive(catalog_.archiveHandle);
+  ZeroPaddedSource padded(archive);
+  pipeline.input.Connect(catalog_.recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate_);
+  struct Disconnect {
+    EntryInput& in;
+    ~Disconnect() { in.Connect(nullptr, nullptr); }
+  } disconnect{pipeline.input};
+  DecodeWorkers workers(threads_ - 1, catalog_, *this);
   const std::size_t runsAhead = static_cast<std::size_t>(threads_) * kRunsPerThread;
   const std::size_t runLength = std::max<std::size_t>(1, kEntriesInFlight / runsAhead);
   for (;;) {
@@ -137,10 +146,22 @@ void BatchRun::RunAhead(const std::vector<std::int32_t>& entries, std::size_t ne
     if (inFlight.empty()) return;
     EntryRun& run = inFlight.front();
     head_ = &run.jobs.front();
-    // Progress and the break request while the run in hand decodes.
-    for (bool done = false; !done; done = workers.WaitDone(run, kLookInterval)) {
+    // Progress and the break request while the run in hand decodes; this
+    // thread decodes the runs no worker has begun meanwhile (the run in hand
+    // too, when it is one of them). Their refills ask the same gate, which
+    // once it has stopped the batch says so here too.
+    for (;;) {
       const EntryResult r = gate_.BeforeRefill();
-      if (r == EntryResult::kOk) continue;
+      if (r == EntryResult::kOk) {
+        if (run.done.load(std::memory_order_acquire)) break;
+        // Only while it would wait: the runs taken are the last handed in,
+        // so the workers keep the ones needed first.
+        if (EntryRun* waiting = workers.TakeBack())
+          DecodeRun(*waiting, pipeline, *this);
+        else if (workers.WaitDone(run, kLookInterval))
+          break;
+        continue;
+      }
       // Stopped in the middle of the entry in hand, as a batch on one thread
       // stops in one of its refills; or before it, if no thread took it yet.
       if (workers.Stop(run)) {

@@ -48,6 +48,30 @@ void DecodeWorkers::Submit(EntryRun& run) {
   more_.notify_one();
 }
 
+void DecodeRun(EntryRun& run, EntryPipeline& pipeline, DestinationAccess& destination,
+               const std::atomic<bool>* stop) {
+  std::size_t decoded = 0;
+  for (EntryJob& job : run.jobs) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) break;
+    DecodeEntry(job, pipeline, destination);
+    ++decoded;
+    // Nothing after such an entry is published: the rest is not begun.
+    if (job.ending == EntryEnding::kFailed) break;
+  }
+  run.decoded = decoded;
+  run.done.store(true, std::memory_order_release);
+}
+
+EntryRun* DecodeWorkers::TakeBack() {
+  const std::lock_guard<std::mutex> hold(lock_);
+  if (queue_.empty()) return nullptr;
+  // The last one handed in: the workers take them from the front, the runs
+  // needed first, and the two do not race for the same one.
+  EntryRun* run = queue_.back();
+  queue_.pop_back();
+  return run;
+}
+
 bool DecodeWorkers::WaitDone(EntryRun& run, std::chrono::milliseconds wait) {
   if (run.done.load(std::memory_order_acquire)) return true;
   std::unique_lock<std::mutex> hold(lock_);
@@ -106,19 +130,12 @@ void DecodeWorkers::Work() {
       queue_.pop_front();
     }
     gate.SetRun(run);
-    std::size_t decoded = 0;
-    for (EntryJob& job : run->jobs) {
-      if (stop_.load(std::memory_order_relaxed)) break;
-      DecodeEntry(job, pipeline, destination_);
-      ++decoded;
-      // Nothing after such an entry is published: the rest is not begun.
-      if (job.ending == EntryEnding::kFailed) break;
-    }
+    DecodeRun(*run, pipeline, destination_, &stop_);
     gate.SetRun(nullptr);
     {
+      // Taken after `done` is set: a waiter has either seen it or is waiting
+      // to be woken.
       const std::lock_guard<std::mutex> hold(lock_);
-      run->decoded = decoded;
-      run->done.store(true, std::memory_order_release);
     }
     done_.notify_all();
   }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/entry_job.h"
+#include "engine/pipeline/entry_pipeline.h"
 
 namespace vantelo {
 
@@ -30,6 +31,12 @@ struct EntryRun {
   std::atomic<bool> done{false};  // the worker has finished with the run
 };
 
+// Decodes the run's entries in order with the pipeline, up to one that stops
+// the batch whatever follows it or, when stop is given, until it is set;
+// sets `decoded` and then `done`.
+void DecodeRun(EntryRun& run, EntryPipeline& pipeline, DestinationAccess& destination,
+               const std::atomic<bool>* stop = nullptr);
+
 class DecodeWorkers {
  public:
   // Starts count threads decoding the catalog's entries; destination is
@@ -41,6 +48,9 @@ class DecodeWorkers {
   ~DecodeWorkers();
 
   void Submit(EntryRun& run);
+  // The run handed in last that no thread has begun, taken back (the batch's
+  // thread decodes it itself rather than wait); null when there is none.
+  EntryRun* TakeBack();
   // Waits up to `wait` for the run to be decoded, or for it to move on (its
   // input refilled a few times: time for the batch's thread to show
   // progress); whether it is decoded.

@@ -14,6 +14,8 @@ ProgressGate::ProgressGate(TProgressProc procedure, const std::atomic<bool>& use
       lastTick_(platform::TickCount()) {}
 
 EntryResult ProgressGate::BeforeRefill() {
+  // Once it has stopped the batch it says so again, without another call.
+  if (stopped_ != EntryResult::kOk) return stopped_;
   // Progress, at most once per 200 ms; the signed difference survives the tick wrap.
   const std::uint32_t now = platform::TickCount();
   if (static_cast<std::int32_t>(now - lastTick_) > 200) {
@@ -23,11 +25,11 @@ EntryResult ProgressGate::BeforeRefill() {
       try {
         procedure_();
       } catch (...) {
-        return EntryResult::kCallbackFailed;
+        return stopped_ = EntryResult::kCallbackFailed;
       }
     }
   }
-  if (userBreak_.load(std::memory_order_relaxed)) return EntryResult::kUserBreak;
+  if (userBreak_.load(std::memory_order_relaxed)) return stopped_ = EntryResult::kUserBreak;
   return EntryResult::kOk;
 }
 

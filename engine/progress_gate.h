@@ -2,8 +2,9 @@
 // its own thread: its progress procedure (at most once per 200 ms by the tick
 // count; an exception from it stops the batch with error 22), then the user's
 // break request. So the procedure runs at least every 200 ms however small
-// the entries are. (Workers decoding ahead have a gate of their own:
-// decode_workers.cpp.)
+// the entries are. Once the gate has stopped the batch it keeps answering
+// so, without calling the procedure again. (Workers decoding ahead have a
+// gate of their own: decode_workers.cpp.)
 #pragma once
 
 #include <atomic>
@@ -29,6 +30,7 @@ class ProgressGate final : public RefillGate {
   const std::atomic<bool>& userBreak_;
   std::function<void()> beforeCall_;
   std::uint32_t lastTick_;
+  EntryResult stopped_ = EntryResult::kOk;  // what stopped the batch, once something has
 };
 
 }  // namespace vantelo
