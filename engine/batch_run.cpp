@@ -4,6 +4,7 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -233,15 +234,7 @@ bool BatchRun::FinishOutput(EntryJob& job) {
     // order, so it sees the names the entries before this one have made:
     // the folder, then (without overwrite) whatever stands under the name,
     // which wins over anything the decoding found.
-    switch (OpenEntryFolder(job, options_.useFolderNames ? job.folder : std::string(), folder)) {
-      case platform::FolderResult::Opened:
-        break;
-      case platform::FolderResult::Unsafe:
-        job.Skip(kStatusUnsafePath);
-        return Done(job);
-      case platform::FolderResult::Failed:
-        return false;
-    }
+    if (const std::optional<bool> ended = OpenOutputFolder(job, folder)) return *ended;
     if (!options_.overwrite) {
       const platform::NameKind present = platform::KindAt(folder, job.fileName);
       if (present == platform::NameKind::Folder) return Stop(job, EntryResult::kCreateFailed, target);
@@ -280,16 +273,21 @@ bool BatchRun::FinishOutput(EntryJob& job) {
     // A kept folder may have been removed since it was opened: open it
     // again, through the same checks, and try once more.
     folders_.Clear();
-    switch (OpenEntryFolder(job, options_.useFolderNames ? job.folder : std::string(), folder)) {
-      case platform::FolderResult::Opened:
-        break;
-      case platform::FolderResult::Unsafe:
-        job.Skip(kStatusUnsafePath);
-        return Done(job);
-      case platform::FolderResult::Failed:
-        return false;
-    }
+    if (const std::optional<bool> ended = OpenOutputFolder(job, folder)) return *ended;
   }
+}
+
+std::optional<bool> BatchRun::OpenOutputFolder(EntryJob& job, platform::FolderHandle& folder) {
+  switch (OpenEntryFolder(job, options_.useFolderNames ? job.folder : std::string(), folder)) {
+    case platform::FolderResult::Opened:
+      return std::nullopt;
+    case platform::FolderResult::Unsafe:
+      job.Skip(kStatusUnsafePath);
+      return Done(job);
+    case platform::FolderResult::Failed:
+      break;
+  }
+  return false;
 }
 
 platform::FolderResult BatchRun::OpenEntryFolder(EntryJob& job, const std::string& relative,

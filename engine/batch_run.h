@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/entry_job.h"
@@ -45,6 +46,9 @@ class BatchRun final : public DestinationAccess {
   // missing, never through a link); on Failed the batch has stopped.
   platform::FolderResult OpenEntryFolder(EntryJob& job, const std::string& relative,
                                          platform::FolderHandle& folder);
+  // The folder a file entry's file goes into; nothing when it is open, else
+  // how the entry ended (skipped as unsafe: true; the batch stopped: false).
+  std::optional<bool> OpenOutputFolder(EntryJob& job, platform::FolderHandle& folder);
   bool Done(EntryJob& job);
   bool Stop(EntryJob& job, EntryResult result, const std::string& name);
   // Stops the batch before the entry at index is begun (break, progress procedure).

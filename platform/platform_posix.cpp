@@ -119,12 +119,17 @@ FileHandle CreateForWriting(const std::string& path, CreateMode mode) {
   return fd < 0 ? kNoFile : fd;
 }
 
-std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) {
-  if (file == kNoFile || count < 0) return -1;
+namespace {
+
+// Reads up to count bytes with readSome(to, done), one read call for the
+// rest after `done` bytes, on through short reads and interruptions: the
+// bytes read (0 at the end), or -1 when the first read failed.
+template <typename ReadSome>
+std::int32_t ReadFully(void* buffer, std::int32_t count, ReadSome readSome) {
   auto* out = static_cast<char*>(buffer);
   std::int32_t total = 0;
   while (total < count) {
-    const ssize_t n = ::read(Fd(file), out + total, static_cast<size_t>(count - total));
+    const ssize_t n = readSome(out + total, total);
     if (n < 0) {
       if (errno == EINTR) continue;
       return total > 0 ? total : -1;
@@ -133,6 +138,15 @@ std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) {
     total += static_cast<std::int32_t>(n);
   }
   return total;
+}
+
+}  // namespace
+
+std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) {
+  if (file == kNoFile || count < 0) return -1;
+  return ReadFully(buffer, count, [&](char* to, std::int32_t done) {
+    return ::read(Fd(file), to, static_cast<size_t>(count - done));
+  });
 }
 
 std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) {
@@ -153,19 +167,9 @@ std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) {
 
 std::int32_t ReadAt(FileHandle file, std::int64_t offset, void* buffer, std::int32_t count) {
   if (file == kNoFile || count < 0 || offset < 0) return -1;
-  auto* out = static_cast<char*>(buffer);
-  std::int32_t total = 0;
-  while (total < count) {
-    const ssize_t n = ::pread(Fd(file), out + total, static_cast<size_t>(count - total),
-                              static_cast<off_t>(offset + total));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return total > 0 ? total : -1;
-    }
-    if (n == 0) break;
-    total += static_cast<std::int32_t>(n);
-  }
-  return total;
+  return ReadFully(buffer, count, [&](char* to, std::int32_t done) {
+    return ::pread(Fd(file), to, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
+  });
 }
 
 std::int64_t Seek(FileHandle file, std::int64_t offset, SeekOrigin origin) {
