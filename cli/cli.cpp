@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 
@@ -62,6 +63,12 @@ std::string UsageText() {
 }
 
 std::string EscapeControls(const std::string& text) {
+  // Most names hold no byte that could be a control: they go out as they are.
+  const auto mayEscape = [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || c == 0xC2;
+  };
+  if (std::none_of(text.begin(), text.end(), mayEscape)) return text;
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
