@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <filesystem>
 #include <stdexcept>
 
@@ -306,7 +307,8 @@ TEST(BatchHostile, TruncatedArchiveEndsInAnErrorOrBadCrcWithoutPartialFiles) {
   CloseArchive();
 }
 
-std::uint32_t g_fakeTick = 0;
+// Read by the batch's threads (a pending file's temporary name mixes it in).
+std::atomic<std::uint32_t> g_fakeTick{0};
 std::uint32_t SteppingTicks() { return g_fakeTick += 300; }
 
 TEST(BatchHostile, UserBreakEndsTheEntryWithoutVerdictAndTheEarlierFileSurvives) {

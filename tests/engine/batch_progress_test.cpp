@@ -4,6 +4,8 @@
 // each time the engine reads it, so nothing here depends on real time.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "common/test_support.h"
 #include "engine/engine.h"
 #include "platform/platform.h"
@@ -19,7 +21,7 @@ constexpr bool kCanRunPython = true;
 
 constexpr std::int32_t kEntries = 20'000;
 
-std::uint32_t g_tick = 0;
+std::atomic<std::uint32_t> g_tick{0};  // read by the batch's threads
 std::uint32_t OneMillisecondPerLook() { return ++g_tick; }
 
 class TinyEntriesTest : public ::testing::Test {

@@ -3,6 +3,7 @@
 // existing file wins over what decoding found; the same name twice; Cancel.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -215,7 +216,8 @@ TEST_F(ParallelBatchTest, ALargeZipCryptoEntryDecryptsBesideItsDecoding) {
 }
 #endif
 
-std::uint32_t g_tick = 0;
+// Read by the batch's threads (a pending file's temporary name mixes it in).
+std::atomic<std::uint32_t> g_tick{0};
 std::uint32_t EveryLookIsLate() { return g_tick += 1000; }
 
 TEST_F(ParallelBatchTest, CancelStopsAtTheEntryInHandAndLeavesNothingOfTheRest) {
