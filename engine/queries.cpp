@@ -31,6 +31,32 @@ NameParts SplitName(std::int32_t index) {
   return parts;
 }
 
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// The folder part alone, as SplitEntryName gives it (lower-cased, with its
+// separator): reports ask for every entry's folder and name, so neither makes
+// the other parts (SplitName makes them all, for the extension).
+std::string FolderPart(const std::string& path) {
+  std::size_t end = path.size();
+  while (end > 0 && !IsSeparator(path[end - 1])) --end;
+  std::string folder = path.substr(0, end);
+  for (char& c : folder)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folder;
+}
+
+// The name part alone, as SplitEntryName gives it: lower-cased, "[FOLDER]"
+// for a name that ends in a separator.
+std::string NamePart(const std::string& path) {
+  std::size_t start = path.size();
+  while (start > 0 && !IsSeparator(path[start - 1])) --start;
+  if (start > 0 && start == path.size()) return kFolderName;
+  std::string name = path.substr(start);
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
+}
+
 }  // namespace
 
 std::int32_t GetEntryCount() { return S().catalog.Count(); }
@@ -53,9 +79,9 @@ ZipSize GetSelectedSize() {
   return sum;
 }
 
-std::string GetEntryName(std::int32_t index) { return SplitName(index).name; }
+std::string GetEntryName(std::int32_t index) { return NamePart(Entry(index).EntryPath); }
 std::string GetEntryExt(std::int32_t index) { return SplitName(index).ext; }
-std::string GetEntryFolder(std::int32_t index) { return SplitName(index).folder; }
+std::string GetEntryFolder(std::int32_t index) { return FolderPart(Entry(index).EntryPath); }
 std::string GetEntryStatus(std::int32_t index) {
   const char* status = S().marks.Verdict(Checked(index));
   return status != nullptr ? status : "";

@@ -86,6 +86,23 @@ TEST_F(CatalogTest, ArchiveWithCommentIsFoundByTheBackwardScan) {
   EXPECT_EQ(GetEntryName(0), "note.txt");
 }
 
+TEST_F(CatalogTest, NameAndFolderQueriesAreTheSplitOfTheDecodedName) {
+  // GetEntryName and GetEntryFolder each make only their own part; they must
+  // give what SplitEntryName gives for every kind of name.
+  for (const char* archive : {"zip_comment.zip", "names/cp866.zip", "names/big5.zip", "names/bad_utf8.zip",
+                              "hostile/html_names.zip", "bad_long_name.zip"}) {
+    ASSERT_EQ(OpenArchive(DataPath(archive)), 0) << archive << ": " << GetLastMessage();
+    for (std::int32_t i = 0; i < GetEntryCount(); ++i) {
+      std::string folder, name, ext;
+      SplitEntryName(DefaultSession().catalog.entries[static_cast<std::size_t>(i)].EntryPath.c_str(), folder,
+                     name, ext);
+      EXPECT_EQ(GetEntryName(i), name) << archive << " " << i;
+      EXPECT_EQ(GetEntryFolder(i), folder) << archive << " " << i;
+      EXPECT_EQ(GetEntryExt(i), ext) << archive << " " << i;
+    }
+  }
+}
+
 TEST_F(CatalogTest, EntriesAreSplitLowerCasedAndCarryTheirFields) {
   ASSERT_EQ(OpenArchive(DataPath("zip_comment.zip")), 0);
   // Catalog order as zip wrote it.
