@@ -203,6 +203,47 @@ bool CreatePendingFile(FolderHandle folder, PendingFile& pending) {
   return false;
 }
 
+namespace {
+
+// Copies the pending file into a new pending file in folder, which takes its
+// place: a folder on another file system than the file's home (a mount point
+// below the destination) cannot take it by a link or a rename. The copy keeps
+// the file's modification time. False, with the pending file as it was, when
+// that fails too.
+bool MoveToFolder(FolderHandle folder, PendingFile& pending) {
+  const int from = pending.tempName.empty()
+                       ? ::open(ProcPath(pending.file).c_str(), O_RDONLY | O_CLOEXEC)
+                       : ::openat(Fd(pending.home), pending.tempName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (from < 0) return false;
+  PendingFile moved;
+  bool copied = CreatePendingFile(folder, moved);
+  std::vector<char> buffer(copied ? 1 << 16 : 0);
+  while (copied) {
+    const ssize_t n = ::read(from, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      copied = n == 0;
+      break;
+    }
+    copied = Write(moved.file, buffer.data(), static_cast<std::int32_t>(n)) == n;
+  }
+  struct stat st{};
+  if (copied && ::fstat(from, &st) == 0) {
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(Fd(moved.file), times);
+  }
+  ::close(from);
+  if (!copied) {
+    DiscardPendingFile(moved);
+    return false;
+  }
+  DiscardPendingFile(pending);
+  pending = std::move(moved);
+  return true;
+}
+
+}  // namespace
+
 PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
                                  const std::string& name, bool replace) {
   const int dir = Fd(folder);
@@ -222,6 +263,8 @@ PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
         return PublishResult::Published;
       }
       const bool taken = errno == EEXIST;
+      if (errno == EXDEV && pending.home != folder && MoveToFolder(folder, pending))
+        return PublishPendingFile(folder, pending, name, replace);
       if (!taken) return PublishResult::Failed;
       if (!replace) {
         DiscardPendingFile(pending);
@@ -242,6 +285,7 @@ PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
   } else {
     moved = RenameNoReplaceAt(from, pending.tempName, dir, name);
   }
+  const int error = errno;
   if (moved) {
     Close(pending.file);
     pending.file = kNoFile;
@@ -249,6 +293,8 @@ PublishResult PublishPendingFile(FolderHandle folder, PendingFile& pending,
     pending.tempName.clear();
     return PublishResult::Published;
   }
+  if (error == EXDEV && pending.home != folder && MoveToFolder(folder, pending))
+    return PublishPendingFile(folder, pending, name, replace);
   if (!replace && KindAt(folder, name) != NameKind::Nothing) {
     DiscardPendingFile(pending);
     return PublishResult::NameTaken;

@@ -6,6 +6,7 @@
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -359,6 +360,43 @@ TEST(BatchHostile, ACallbackThatThrowsStopsWithError22) {
 }
 
 #ifndef _WIN32  // needs fork and a file-size limit
+// A folder of the destination on another file system (a mount point): files
+// decoded in the destination are copied there, with their times, on one
+// thread and on several. Needs the right to mount a tmpfs (skipped without).
+TEST(BatchHostile, AFolderOnAnotherFileSystemTakesItsFiles) {
+  TempFolder dest;
+  fs::create_directories(dest.path() / "docs");
+  const std::string mountPoint = (dest.path() / "docs").string();
+  if (test::RunCommand("mount -t tmpfs vantelo-test " + mountPoint + " 2>/dev/null") != 0)
+    GTEST_SKIP() << "no right to mount a tmpfs here";
+  struct Unmount {
+    std::string point;
+    ~Unmount() {
+      CloseArchive();
+      SetThreadCount(0);
+      EXPECT_EQ(test::RunCommand("umount " + point), 0);
+    }
+  } unmount{mountPoint};
+  ASSERT_EQ(OpenArchive(Fixture("zip_stored.zip")), 0);
+  for (const std::int32_t threads : {1, 2}) {
+    SCOPED_TRACE(threads);
+    SetThreadCount(threads);
+    for (const auto& e : fs::directory_iterator(dest.path()))
+      if (e.path().filename() != "docs") fs::remove_all(e.path());
+    for (const auto& e : fs::directory_iterator(dest.path() / "docs")) fs::remove_all(e.path());
+    // A free name (a link across file systems fails), then a taken one (a rename).
+    for (const bool overwrite : {false, true}) {
+      EXPECT_EQ(ExtractAll(dest.dir(), "", overwrite, true, false, nullptr), 0) << GetLastMessage();
+      EXPECT_EQ(GetEntryStatus(2), kStatusOk);
+      EXPECT_EQ(fs::file_size(dest.path() / "docs/sub/long.txt"), 107'500u);
+    }
+    // The entry's time, not the copy's.
+    struct stat st {};
+    ASSERT_EQ(stat((dest.path() / "docs/sub/long.txt").c_str(), &st), 0);
+    EXPECT_LT(st.st_mtime, 1'400'000'000) << "a 2011 entry";
+  }
+}
+
 TEST(BatchHostile, AWriteFailureIsErrorFiveAndLeavesNoPartialFile) {
   TempFolder dest;
   const pid_t child = fork();
