@@ -14,10 +14,11 @@
 namespace vantelo {
 namespace {
 
-// Work ahead of the batch's thread: runs of consecutive entries, two per
-// thread (one decoding, one waiting to be published), all of them together
-// no more than kEntriesInFlight entries (each holds an open pending file)
-// and a run no more than kRunBytes of data unless one entry is larger.
+// Work ahead of the batch's thread: runs of consecutive entries, four per
+// thread (so that a thread finds the next one waiting while finished ones
+// wait to be published), all of them together no more than kEntriesInFlight
+// entries (each holds an open pending file) and a run no more than kRunBytes
+// of data unless one entry is larger.
 constexpr std::size_t kRunsPerThread = 4;
 constexpr std::size_t kEntriesInFlight = 256;
 constexpr ZipSize kRunBytes = ZipSize{4} << 20;
