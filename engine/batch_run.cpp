@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "engine/decode_workers.h"
-#include "engine/pipeline/byte_source.h"
 
 namespace vantelo {
 namespace {
@@ -73,50 +72,36 @@ void BatchRun::Run(std::int32_t first, std::int32_t last) {
     if (!options_.selectedOnly || s.marks.Selected(static_cast<std::size_t>(i))) entries.push_back(i);
 
   std::size_t next = 0;
-  if (threads_ > 1 && entries.size() > 1) {
-    // Entries decoded ahead write into the destination, so that starts once
-    // it is open: now when it exists, else when an entry has made it.
-    if (!options_.testOnly) destination_ = platform::OpenDestination(options_.destDir, false);
-    while (next < entries.size() && !options_.testOnly && destination_ == platform::kNoFolder) {
-      std::vector<std::int32_t> one{entries[next]};
-      std::size_t done = 0;
-      RunHere(one, done);
-      if (done == 0) return;  // stopped
-      ++next;
-    }
-    if (next < entries.size()) RunAhead(entries, next);
-  } else {
-    RunHere(entries, next);
-  }
+  const bool ahead = threads_ > 1 && entries.size() > 1;
+  // Entries decoded ahead write into the destination, so that starts once
+  // it is open: now when it exists, else when an entry run here has made it.
+  if (ahead && !options_.testOnly) destination_ = platform::OpenDestination(options_.destDir, false);
+  if (RunHere(entries, next, ahead) && next < entries.size()) RunAhead(entries, next);
   head_ = nullptr;
   ShowProgress();
 }
 
-// One entry after the other on this thread.
-void BatchRun::RunHere(const std::vector<std::int32_t>& entries, std::size_t& next) {
-  EntryPipeline pipeline;
-  FileSource archive(catalog_.archiveHandle);
-  // A recovered archive may end right after an entry's stream, with nothing
-  // behind it to read ahead into.
-  ZeroPaddedSource padded(archive);
-  EntryInput& in = pipeline.input;
-  in.Connect(catalog_.recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate_);
-  struct Disconnect {
-    EntryInput& in;
-    ~Disconnect() { in.Connect(nullptr, nullptr); }
-  } disconnect{in};
+// One entry after the other on this thread; with untilAhead only until
+// decoding ahead can start (test mode, or the destination open).
+bool BatchRun::RunHere(const std::vector<std::int32_t>& entries, std::size_t& next, bool untilAhead) {
+  CatalogPipeline reader(catalog_, &gate_);
   for (; next < entries.size(); ++next) {
+    if (untilAhead && (options_.testOnly || destination_ != platform::kNoFolder)) return true;
     const std::int32_t index = entries[next];
     // Progress and the break request before every entry too: entries small
     // enough to need no refill would otherwise run without either.
-    if (const EntryResult r = gate_.BeforeRefill(); r != EntryResult::kOk) return StopBefore(index, r);
+    if (const EntryResult r = gate_.BeforeRefill(); r != EntryResult::kOk) {
+      StopBefore(index, r);
+      return false;
+    }
     EntryJob job(catalog_, options_, index);
     head_ = &job;
-    DecodeEntry(job, pipeline, *this);
+    DecodeEntry(job, reader.pipeline, *this);
     const bool goOn = Finish(job);
     head_ = nullptr;
-    if (!goOn) return;
+    if (!goOn) return false;
   }
+  return true;
 }
 
 // Decoding on the workers in runs of consecutive entries, a few runs a thread
@@ -124,14 +109,7 @@ void BatchRun::RunHere(const std::vector<std::int32_t>& entries, std::size_t& ne
 void BatchRun::RunAhead(const std::vector<std::int32_t>& entries, std::size_t next) {
   std::deque<EntryRun> inFlight;  // outlives the workers, which point into it
   // This thread decodes too, the runs no worker has begun when it needs them.
-  EntryPipeline pipeline;
-  FileSource archive(catalog_.archiveHandle);
-  ZeroPaddedSource padded(archive);
-  pipeline.input.Connect(catalog_.recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate_);
-  struct Disconnect {
-    EntryInput& in;
-    ~Disconnect() { in.Connect(nullptr, nullptr); }
-  } disconnect{pipeline.input};
+  CatalogPipeline reader(catalog_, &gate_);
   DecodeWorkers workers(threads_ - 1, catalog_, *this);
   const std::size_t runsAhead = static_cast<std::size_t>(threads_) * kRunsPerThread;
   const std::size_t runLength = std::max<std::size_t>(1, kEntriesInFlight / runsAhead);
@@ -159,14 +137,14 @@ void BatchRun::RunAhead(const std::vector<std::int32_t>& entries, std::size_t ne
         // Only while it would wait: the runs taken are the last handed in,
         // so the workers keep the ones needed first.
         if (EntryRun* waiting = workers.TakeBack())
-          DecodeRun(*waiting, pipeline, *this);
+          DecodeRun(*waiting, reader.pipeline, *this);
         else if (workers.WaitDone(run, kLookInterval))
           break;
         continue;
       }
       // Stopped in the middle of the entry in hand, as a batch on one thread
       // stops in one of its refills; or before it, if no thread took it yet.
-      if (workers.Stop(run)) {
+      if (workers.Stop(&run)) {
         while (!workers.WaitDone(run, kLookInterval)) {
         }
         Stop(run.jobs.front(), r, "");

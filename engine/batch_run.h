@@ -37,7 +37,8 @@ class BatchRun final : public DestinationAccess {
   platform::FolderHandle Destination() override;
 
  private:
-  void RunHere(const std::vector<std::int32_t>& entries, std::size_t& next);
+  // False when the batch has stopped.
+  bool RunHere(const std::vector<std::int32_t>& entries, std::size_t& next, bool untilAhead);
   void RunAhead(const std::vector<std::int32_t>& entries, std::size_t next);
   // The entry's second step; false when the batch stops at it.
   bool Finish(EntryJob& job);

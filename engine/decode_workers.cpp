@@ -1,7 +1,6 @@
 #include "engine/decode_workers.h"
 
 #include "engine/catalog.h"
-#include "engine/pipeline/byte_source.h"
 #include "engine/pipeline/entry_pipeline.h"
 
 namespace vantelo {
@@ -48,6 +47,11 @@ void DecodeWorkers::Submit(EntryRun& run) {
   more_.notify_one();
 }
 
+CatalogPipeline::CatalogPipeline(const Catalog& catalog, RefillGate* gate)
+    : archive_(catalog.archiveHandle), padded_(archive_) {
+  pipeline.input.Connect(catalog.recovered ? static_cast<ByteSource*>(&padded_) : &archive_, gate);
+}
+
 void DecodeRun(EntryRun& run, EntryPipeline& pipeline, DestinationAccess& destination,
                const std::atomic<bool>* stop) {
   std::size_t decoded = 0;
@@ -91,35 +95,22 @@ void DecodeWorkers::Moved(const EntryRun& run) {
   done_.notify_all();
 }
 
-bool DecodeWorkers::Stop(const EntryRun& run) {
+bool DecodeWorkers::Stop(const EntryRun* run) {
   bool queued = false;
   {
     const std::lock_guard<std::mutex> hold(lock_);
     stop_.store(true, std::memory_order_relaxed);
-    for (const EntryRun* waiting : queue_) queued = queued || waiting == &run;
+    for (const EntryRun* waiting : queue_) queued = queued || waiting == run;
     queue_.clear();
   }
   more_.notify_all();
   return !queued;
 }
 
-void DecodeWorkers::Stop() {
-  {
-    const std::lock_guard<std::mutex> hold(lock_);
-    stop_.store(true, std::memory_order_relaxed);
-    queue_.clear();
-  }
-  more_.notify_all();
-}
-
 void DecodeWorkers::Work() {
-  EntryPipeline pipeline;
-  FileSource archive(catalog_.archiveHandle);
-  // A recovered archive may end right after an entry's stream, with nothing
-  // behind it to read ahead into.
-  ZeroPaddedSource padded(archive);
   WorkerGate gate(*this);
-  pipeline.input.Connect(catalog_.recovered ? static_cast<ByteSource*>(&padded) : &archive, &gate);
+  CatalogPipeline reader(catalog_, &gate);
+  EntryPipeline& pipeline = reader.pipeline;
   for (;;) {
     EntryRun* run = nullptr;
     {
@@ -139,7 +130,6 @@ void DecodeWorkers::Work() {
     }
     done_.notify_all();
   }
-  pipeline.input.Connect(nullptr, nullptr);
 }
 
 }  // namespace vantelo

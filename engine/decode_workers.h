@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/entry_job.h"
+#include "engine/pipeline/byte_source.h"
 #include "engine/pipeline/entry_pipeline.h"
 
 namespace vantelo {
@@ -29,6 +30,23 @@ struct EntryRun {
   std::deque<EntryJob> jobs;
   std::size_t decoded = 0;        // written by the worker before `done`
   std::atomic<bool> done{false};  // the worker has finished with the run
+};
+
+// A pipeline reading the catalog's archive (through a few zeros past its end
+// for a recovered one, which may end right after an entry's stream), its
+// refills asking gate; one per decoding thread.
+class CatalogPipeline {
+ public:
+  CatalogPipeline(const Catalog& catalog, RefillGate* gate);
+  CatalogPipeline(const CatalogPipeline&) = delete;
+  CatalogPipeline& operator=(const CatalogPipeline&) = delete;
+  ~CatalogPipeline() { pipeline.input.Connect(nullptr, nullptr); }
+
+  EntryPipeline pipeline;
+
+ private:
+  FileSource archive_;
+  ZeroPaddedSource padded_;
 };
 
 // Decodes the run's entries in order with the pipeline, up to one that stops
@@ -56,10 +74,9 @@ class DecodeWorkers {
   // progress); whether it is decoded.
   bool WaitDone(EntryRun& run, std::chrono::milliseconds wait);
   // The threads take no more runs, and running ones stop at their next
-  // refill. Whether `run` had been taken by a thread: if so it is done soon
-  // (wait for it), else never begun.
-  bool Stop(const EntryRun& run);
-  void Stop();
+  // refill. Whether `run` (if given) had been taken by a thread: if so it is
+  // done soon (wait for it), else never begun.
+  bool Stop(const EntryRun* run = nullptr);
 
  private:
   class WorkerGate;

@@ -9,8 +9,7 @@ namespace vantelo {
 
 void EntryMarks::Reset(std::size_t count) {
   selected_.assign(count, 0);
-  verdicts_ = std::make_unique<std::atomic<const char*>[]>(count);
-  for (std::size_t i = 0; i < count; ++i) verdicts_[i].store(nullptr, std::memory_order_relaxed);
+  verdicts_ = std::make_unique<std::atomic<const char*>[]>(count);  // value-initialized: no verdicts
 }
 
 void Catalog::Swap(Catalog& other) noexcept {

@@ -15,6 +15,16 @@ std::string NativePath(std::string path);
 // Path of a built program (vantelo-cli, vantelo) in the build folder.
 std::string BinaryPath(const std::string& name);
 
+// Appends a 16- or 32-bit little-endian field (the ZIP format's) to out.
+inline void Put16(std::string& out, std::uint32_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>((v >> 8) & 0xFF);
+}
+inline void Put32(std::string& out, std::uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 

@@ -17,24 +17,19 @@ namespace vantelo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Put16;
+using test::Put32;
 using test::TempFolder;
 
 // One entry of a hand-made archive: stored data, or raw bytes under a method.
 struct Member {
+  Member(std::string n, std::string d, std::uint16_t m = 0, std::string p = {})
+      : name(std::move(n)), data(std::move(d)), method(m), packed(std::move(p)) {}
   std::string name;
   std::string data;
-  std::uint16_t method = 0;
+  std::uint16_t method;
   std::string packed;  // for method != 0: the bytes as stored
 };
-
-void Put16(std::string& out, std::uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 // A plain ZIP file of the members, in order.
 std::string MakeArchive(const std::vector<Member>& members) {

@@ -37,15 +37,6 @@ void Poll(std::shared_ptr<bool> fired, std::shared_ptr<bool> alive,
   if (remainingMs <= 0) return;
   QTimer::singleShot(10, [=] { Poll(fired, alive, action, remainingMs - 10); });
 }
-
-void Put16(std::string& s, std::uint32_t v) {
-  s += static_cast<char>(v & 0xFF);
-  s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::uint32_t v) {
-  Put16(s, v & 0xFFFF);
-  Put16(s, v >> 16);
-}
 }  // namespace
 
 ModalAnswer::ModalAnswer(std::function<void(QWidget*)> action, int timeoutMs)
